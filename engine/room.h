@@ -1,0 +1,38 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Stereo room: two cross-coupled circular delay lines with 32 taps scaled to the room size,
+// modulated feedback through two distance delays and sixteen lattice couplings.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/distance_delay.h"
+
+inline constexpr int kRoomLineSlots = 48000;
+inline constexpr int kRoomTapCount = 32;
+
+struct RoomState {
+  int32_t ready;     // 0 until the first layout; roomProcess does nothing while 0
+  float wet;         // "Room Amount"/100 clamped to 0 … 1
+  float size;        // size the current layout was made for, 0 … 1
+  float sizeCopy;    // the size roomProcess reads
+  int32_t writePos;  // slot written by the next roomProcess
+  int32_t length;    // highest slot in use (421 … 22421)
+  float bufferA[kRoomLineSlots];
+  float bufferB[kRoomLineSlots];
+  DistanceDelay delayA;  // owned; re-initialised in place at each layout
+  DistanceDelay delayB;
+  double modCounter;     // roomProcess calls since the last layout
+  int32_t taps[kRoomTapCount];
+};
+
+// Stores the wet amount every time; lays the room out anew on the first call and whenever the
+// size moves into another of 128 equal steps. amount and size are the parameters / 100.
+// [render thread; allocates only the two modulation rings on the first layout]
+void roomConfigure(RoomState& room, float amount, float size);
+
+// Adds one wet sample to outA and outB and advances the room by one sample.
+// [render thread; no allocation]
+void roomProcess(float inA, float inB, float& outA, float& outB, RoomState& room);
+
+// Releases the two modulation rings. [not the render thread]
+void roomRelease(RoomState& room);
