@@ -1,0 +1,104 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "engine/engine_process.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "engine/distance_delay.h"
+#include "engine/engine_frame_step.h"
+#include "engine/float_util.h"
+#include "engine/key_list.h"
+#include "engine/room.h"
+#include "engine/synth_carrier.h"
+
+namespace {
+
+constexpr double kTwoPi = 6.283185307179586;
+constexpr double kFatRadiansPerSample = 3.561896432641489e-05;  // one turn per 176400 samples
+
+// Fat mode: two slowly wandering distance delays thicken the vocoded samples a and b.
+void fatModeStep(VocoderEngine& e, float& a, float& b) {
+  const double t = e.fatCounter;
+  e.fatCounter = t + 1.0;
+  const double theta = std::fmod(t * kFatRadiansPerSample, kTwoPi);
+  const double c1 = std::cos(theta);
+  const double ch = std::cos(theta * 0.5);
+  const double c2 = std::cos(2.0 * theta);
+  const double s3 = std::sin(3.0 * theta);
+  const double c3 = std::cos(3.0 * theta);
+  const float distanceA = static_cast<float>((((-c1 - ch) + s3 - c2) * -0.125 + 0.5) * 0.25);
+  const float distanceB = static_cast<float>((((ch + c1) + c3 + c2) * -0.125 + 0.5) * 0.25);
+  if (e.fatDelayA) {
+    distanceDelaySetDistance(*e.fatDelayA, distanceA, false);
+    distanceDelayProcess(*e.fatDelayA, &a, &a, 1);
+  }
+  if (e.fatDelayB) {
+    distanceDelaySetDistance(*e.fatDelayB, distanceB, false);
+    distanceDelayProcess(*e.fatDelayB, &b, &b, 1);
+  }
+}
+
+}  // namespace
+
+void engineProcess(const float* speechIn, const float* carrierIn, float* outA, float* outB,
+                   int frames, VocoderEngine& e) {
+  if (e.initialised == 0 || e.synth.configured == 0) return;
+  e.processing = e.processing2 = 1;
+  engineApplyPendingKeys(e);
+  synthSelectRenderer(e.synth);
+
+  const float* speechSource = speechIn;
+  const float* carrierSource = carrierIn;
+  if (e.flip > 0.5f) {
+    speechSource = carrierIn;
+    carrierSource = speechIn;
+  }
+  int framePos = e.framePos;
+  const float filterbankAmt = e.filterbankAmt;
+  const float carrierGain = e.carrierGain;
+  const float speechGain = e.speechGain;
+  const bool synthOn = e.synthOn > 0.5f;
+  const bool fatOn = e.fatMode >= 1;
+  const bool roomOn = e.roomAmount > 0.001f;
+
+  for (int n = 0; n < frames; ++n) {
+    // Both inputs are read before either output is written: they may share arrays.
+    const float speech = finiteOrZero(speechSource[n]);
+    const float carrier = finiteOrZero(synthOn ? synthCarrierSample(e.synth) : carrierSource[n]);
+    e.speechFrame[framePos] = speech;
+    e.carrierFrame[framePos] = carrier;
+
+    const float drySpeech = e.speechDelay[e.speechDelayPos];
+    const float dryCarrier = e.carrierDelay[e.carrierDelayPos];
+    e.speechDelay[e.speechDelayPos] = speech;
+    e.carrierDelay[e.carrierDelayPos] = carrier;
+    e.speechDelayPos = (e.speechDelayPos + 1) & (kFrameSize - 1);
+    e.carrierDelayPos = (e.carrierDelayPos + 1) & (kFrameSize - 1);
+
+    float a = e.outAccumA[framePos - kHopSize];
+    float b = e.outAccumB[framePos - kHopSize];
+    if (fatOn) fatModeStep(e, a, b);
+
+    const float dry = dryCarrier * carrierGain + drySpeech * speechGain;
+    float sA = filterbankAmt * a + dry;
+    float sB = filterbankAmt * b + dry;
+    float wetA = 0.0f;
+    float wetB = 0.0f;
+    if (roomOn) {
+      roomProcess(sA, sB, wetA, wetB, e.room);
+      sA = flushToZero(sA);
+      sB = flushToZero(sB);
+    }
+    outA[n] = wetA + sA;
+    outB[n] = wetB + sB;
+
+    if (++framePos == kFrameSize) {
+      engineFrameStep(e);
+      framePos = kHopSize;
+    }
+  }
+
+  e.framePos = framePos;
+  e.processing = e.processing2 = 0;
+}
