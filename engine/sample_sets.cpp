@@ -1,0 +1,67 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "engine/sample_sets.h"
+
+#include <cstdlib>
+
+namespace {
+
+constexpr int totalSlots() {
+  int total = 0;
+  for (const SampleSetFormat& f : kSampleSetFormats) total += f.slotCount;
+  return total;
+}
+static_assert(totalSlots() == kSampleSetTotalSlots);
+static_assert(kSampleSetFormatCount == kSampleSetCount);
+
+constexpr bool validSet(int set) {
+  return set >= 0 && set < kSampleSetFormatCount;
+}
+
+constexpr double kRandScale = 1.0 / 2147483648.0;  // 2^−31
+
+}  // namespace
+
+void sampleSetDecode(const int8_t* deltas, int count, double step, float start, float* out) {
+  float accumulator = start;
+  for (int i = 0; i < count; ++i) {
+    accumulator = sampleSetAccumulate(accumulator, deltas[i], step);
+    out[i] = accumulator * static_cast<float>(kSampleSetScale);
+  }
+}
+
+void sampleSetsBuild(float* memory) {
+  for (int set = 0; set < kEncodedSampleSetCount; ++set) {
+    const SampleSetFormat& f = kSampleSetFormats[set];
+    const SampleSetEncoding& e = kSampleSetEncodings[set];
+    float* slots = memory + sampleSetOffset(set);
+    for (int i = 0; i < f.literalCount; ++i) slots[i] = e.literals[i];
+    sampleSetDecode(e.deltas, f.deltaCount, f.step, e.startValue, slots + f.literalCount);
+    if (set == kPalindromeSampleSet) {
+      // Decoded sample i also goes to slot (slotCount − 1) − i; the middle slot is shared.
+      const int last = f.slotCount - 1;
+      for (int i = 0; i < f.deltaCount; ++i) slots[last - i] = slots[i];
+    }
+  }
+  float* noise = memory + sampleSetOffset(kNoiseSampleSet);
+  for (int i = 0; i < kSampleSetFormats[kNoiseSampleSet].slotCount; ++i)
+    noise[i] = static_cast<float>((std::rand() * kRandScale - 0.5) * 2.0);
+}
+
+int sampleSetOffset(int set) {
+  if (!validSet(set)) return 0;
+  int offset = 0;
+  for (int i = 0; i < set; ++i) offset += kSampleSetFormats[i].slotCount;
+  return offset;
+}
+
+int sampleSetSlotCount(int set) {
+  return validSet(set) ? kSampleSetFormats[set].slotCount : 0;
+}
+
+int sampleSetLoopLength(int set) {
+  return validSet(set) ? kSampleSetFormats[set].loopLength : kSilentSetLoopLength;
+}
+
+double sampleSetRootOffset(int set) {
+  return validSet(set) ? kSampleSetFormats[set].rootOffset : 0.0;
+}

@@ -1,0 +1,28 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The synthesiser's seven sample sets, decoded once into SynthState::sampleSetMemory back to back
+// in set order. Sets outside 0 … 6 are silence with a loop length of 10000 and root offset 0.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/sample_set_data.h"
+#include "engine/synth_state.h"
+
+inline constexpr int kSilentSetLoopLength = 10000;
+
+// Decodes `count` samples: accumulator = start; per delta, accumulator = accumulator +
+// delta × (step / 127) (double, rounded to float); sample = accumulator × 2^−14. [any thread]
+void sampleSetDecode(const int8_t* deltas, int count, double step, float start, float* out);
+
+// Decodes sets 0 … 5 (set 0 as a palindrome) and draws set 6 from rand() into `memory`
+// (kSampleSetTotalSlots floats). [any thread; no allocation; advances rand()]
+void sampleSetsBuild(float* memory);
+
+// The first slot of `set` in sample-set memory; 0 for a set outside 0 … 6.
+int sampleSetOffset(int set);
+// The slots `set` occupies; 0 outside 0 … 6.
+int sampleSetSlotCount(int set);
+// The loop length in samples; kSilentSetLoopLength outside 0 … 6.
+int sampleSetLoopLength(int set);
+// The root offset in octaves; 0 outside 0 … 6.
+double sampleSetRootOffset(int set);
