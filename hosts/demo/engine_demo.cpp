@@ -18,9 +18,9 @@ namespace {
 constexpr float kRate = 44100.0f;
 constexpr int kBlock = 512;
 
-const char* const kWaveformNames[] = {"pulse",  "sawtooth", "damped-saw",    "damped-triangle",
-                                      "square", "damped-square", "circular", "curvation",
-                                      "distorted-saw", "harsh"};
+const char* const kWaveformNames[] = {
+    "pulse",         "sawtooth", "damped-saw", "damped-triangle", "square",
+    "damped-square", "circular", "curvation",  "distorted-saw",   "harsh"};
 const char* const kSampleSetNames[] = {"indigo", "vox",     "strings", "airy",
                                        "voxpad", "unisono", "noise"};
 
@@ -55,10 +55,15 @@ bool writeWav(const std::filesystem::path& path, const std::vector<float>& a,
                  sf_strerror(nullptr));
     return false;
   }
+  // Louder renders are scaled down to a peak of 0.89 rather than clipped.
+  float peak = 0.0f;
+  for (size_t i = 0; i < a.size(); ++i)
+    peak = std::fmax(peak, std::fmax(std::fabs(a[i]), std::fabs(b[i])));
+  const float scale = peak > 0.89f ? 0.89f / peak : 1.0f;
   std::vector<float> interleaved(2 * a.size());
   for (size_t i = 0; i < a.size(); ++i) {
-    interleaved[2 * i] = std::fmax(-1.0f, std::fmin(1.0f, a[i]));
-    interleaved[2 * i + 1] = std::fmax(-1.0f, std::fmin(1.0f, b[i]));
+    interleaved[2 * i] = a[i] * scale;
+    interleaved[2 * i + 1] = b[i] * scale;
   }
   const sf_count_t frames = static_cast<sf_count_t>(a.size());
   const bool ok = sf_writef_float(file, interleaved.data(), frames) == frames;
@@ -71,8 +76,8 @@ std::vector<float> vowelSequence(int count) {
   struct Vowel {
     double f1, f2, f3;
   };
-  const Vowel vowels[] = {{730, 1090, 2440}, {530, 1840, 2480}, {270, 2290, 3010},
-                          {570, 840, 2410},  {300, 870, 2240}};
+  const Vowel vowels[] = {
+      {730, 1090, 2440}, {530, 1840, 2480}, {270, 2290, 3010}, {570, 840, 2410}, {300, 870, 2240}};
   std::vector<float> out(count);
   uint32_t seed = 12345;
   const int segment = static_cast<int>(kRate * 0.45);
@@ -105,9 +110,9 @@ std::vector<float> vowelSequence(int count) {
 }
 
 // Holds the chord for holdSeconds, then lets the room ring out.
-void renderChord(const EngineParams& p, const std::vector<int>& notes, const std::vector<float>& speech,
-                 double holdSeconds, double totalSeconds, std::vector<float>& a,
-                 std::vector<float>& b) {
+void renderChord(const EngineParams& p, const std::vector<int>& notes,
+                 const std::vector<float>& speech, double holdSeconds, double totalSeconds,
+                 std::vector<float>& a, std::vector<float>& b) {
   Engine engine;
   VocoderEngine& e = *engine.e;
   engineSetup(p, e);
@@ -124,8 +129,8 @@ void renderChord(const EngineParams& p, const std::vector<int>& notes, const std
       engineAllNotesOff(e);
       released = true;
     }
-    const float* in = start + n <= static_cast<int>(speech.size()) ? speech.data() + start
-                                                                   : silence.data();
+    const float* in =
+        start + n <= static_cast<int>(speech.size()) ? speech.data() + start : silence.data();
     engineProcess(in, silence.data(), a.data() + start, b.data() + start, n, e);
   }
 }
