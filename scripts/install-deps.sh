@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ make pkg-config
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  libsndfile1-dev
+  libsndfile1-dev libplist-dev
 )
 
 missing=()
