@@ -1,0 +1,267 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Lane kernels of the filter-bank vocoder, written once for any vector width. Each vector holds
+// the same sample of W band signals, so W biquad recursions advance together with exactly the
+// scalar biquad's arithmetic per lane: ((b0·x[n] − b0·x[n−2]) − a1·y[n−1]) − a2·y[n−2]. (b2 is
+// −b0, so b2·x[n−2] is the negated product b0·x[n−2] formed two samples earlier, bit for bit.)
+//
+// Included by filter_bank_simd.cpp once per instruction set, inside its own namespace, with
+// FILTER_BANK_WIDTH set to the lanes per vector; hence no include guard. Needs <array>,
+// <cstdint>, <cstring>, <utility> and filter_bank_internal.h before it. Floating-point contraction
+// must be off where this is compiled so that every lane rounds like the scalar biquad.
+
+constexpr int kWidth = FILTER_BANK_WIDTH;
+constexpr int kSignalGroups = (kFilterBankBands + kWidth - 1) / kWidth;
+constexpr int kGroups = 2 * kSignalGroups;
+static_assert(kGroups * kWidth <= kFilterBankMaxLanes);
+
+typedef float Vec __attribute__((vector_size(kWidth * sizeof(float))));
+typedef int32_t IVec __attribute__((vector_size(kWidth * sizeof(float))));
+
+// All lanes s; s − (+0) is s for every s, signed zeros and NaN included.
+inline Vec splat(float s) {
+  return s - Vec{};
+}
+
+inline Vec absolute(Vec v) {
+  return reinterpret_cast<Vec>(reinterpret_cast<IVec>(v) & 0x7fffffff);
+}
+
+inline Vec* groupLanes(float* lanes, int group) {
+  return reinterpret_cast<Vec*>(lanes) + group * kFilterBankCapacity;
+}
+inline const Vec* groupLanes(const float* lanes, int group) {
+  return reinterpret_cast<const Vec*>(lanes) + group * kFilterBankCapacity;
+}
+
+inline const float* groupSource(const LaneJob& job, int group) {
+  return group < kSignalGroups ? job.speech : job.carrier;
+}
+
+// Per-band values spread over the lanes of a group; padding lanes get 0.
+inline Vec groupValues(const float* perBand, int group) {
+  Vec v = {};
+  const int first = (group % kSignalGroups) * kWidth;
+  for (int i = 0; i < kWidth; ++i) {
+    if (first + i < kFilterBankBands) v[i] = perBand[first + i];
+  }
+  return v;
+}
+
+inline void storeSums(const Vec* acc, int groups, int firstGroup, float* sums) {
+  std::memcpy(sums + firstGroup * kWidth, acc, sizeof(Vec) * groups);
+}
+
+// Both forward sweeps of the cascade in one loop over G groups, from the broadcast source
+// samples: the second sweep takes each sample of the first as soon as it is made.
+template <int G>
+void cascadeGroups(const LaneJob& job, int firstGroup, float* sums) {
+  Vec b0[G], a1[G], a2[G];
+  const float* source[G];
+  Vec* out[G];
+  Vec p1[G], p2[G], y1[G], y2[G], q1[G], q2[G], z1[G], z2[G], acc[G];
+  for (int g = 0; g < G; ++g) {
+    b0[g] = groupValues(job.b0, firstGroup + g);
+    a1[g] = groupValues(job.a1, firstGroup + g);
+    a2[g] = groupValues(job.a2, firstGroup + g);
+    source[g] = groupSource(job, firstGroup + g);
+    out[g] = groupLanes(job.lanes, firstGroup + g);
+    p1[g] = p2[g] = y1[g] = y2[g] = q1[g] = q2[g] = z1[g] = z2[g] = acc[g] = Vec{};
+  }
+  for (int n = 0; n < job.count; ++n) {
+    for (int g = 0; g < G; ++g) {
+      const Vec p = b0[g] * splat(source[g][n]);
+      const Vec y = ((p - p2[g]) - a1[g] * y1[g]) - a2[g] * y2[g];
+      p2[g] = p1[g];
+      p1[g] = p;
+      y2[g] = y1[g];
+      y1[g] = y;
+      const Vec q = b0[g] * y;
+      const Vec z = ((q - q2[g]) - a1[g] * z1[g]) - a2[g] * z2[g];
+      q2[g] = q1[g];
+      q1[g] = q;
+      z2[g] = z1[g];
+      z1[g] = z;
+      acc[g] += absolute(z);
+      out[g][n] = z;
+    }
+  }
+  storeSums(acc, G, firstGroup, sums);
+}
+
+// First sweep of the zero-phase filter: forward from the broadcast source samples.
+template <int G>
+void forwardGroups(const LaneJob& job, int firstGroup) {
+  Vec b0[G], a1[G], a2[G];
+  const float* source[G];
+  Vec* out[G];
+  Vec p1[G], p2[G], y1[G], y2[G];
+  for (int g = 0; g < G; ++g) {
+    b0[g] = groupValues(job.b0, firstGroup + g);
+    a1[g] = groupValues(job.a1, firstGroup + g);
+    a2[g] = groupValues(job.a2, firstGroup + g);
+    source[g] = groupSource(job, firstGroup + g);
+    out[g] = groupLanes(job.lanes, firstGroup + g);
+    p1[g] = p2[g] = y1[g] = y2[g] = Vec{};
+  }
+  for (int n = 0; n < job.count; ++n) {
+    for (int g = 0; g < G; ++g) {
+      const Vec p = b0[g] * splat(source[g][n]);
+      const Vec y = ((p - p2[g]) - a1[g] * y1[g]) - a2[g] * y2[g];
+      p2[g] = p1[g];
+      p1[g] = p;
+      y2[g] = y1[g];
+      y1[g] = y;
+      out[g][n] = y;
+    }
+  }
+}
+
+// Second sweep of the zero-phase filter: backward over the lanes, in place.
+template <int G>
+void backwardGroups(const LaneJob& job, int firstGroup) {
+  Vec b0[G], a1[G], a2[G];
+  Vec* lanes[G];
+  Vec p1[G], p2[G], y1[G], y2[G];
+  for (int g = 0; g < G; ++g) {
+    b0[g] = groupValues(job.b0, firstGroup + g);
+    a1[g] = groupValues(job.a1, firstGroup + g);
+    a2[g] = groupValues(job.a2, firstGroup + g);
+    lanes[g] = groupLanes(job.lanes, firstGroup + g);
+    p1[g] = p2[g] = y1[g] = y2[g] = Vec{};
+  }
+  for (int n = job.count - 1; n >= 0; --n) {
+    for (int g = 0; g < G; ++g) {
+      const Vec p = b0[g] * lanes[g][n];
+      const Vec y = ((p - p2[g]) - a1[g] * y1[g]) - a2[g] * y2[g];
+      p2[g] = p1[g];
+      p1[g] = p;
+      y2[g] = y1[g];
+      y1[g] = y;
+      lanes[g][n] = y;
+    }
+  }
+}
+
+template <int G>
+void sumGroups(const LaneJob& job, int firstGroup, float* sums) {
+  const Vec* lanes[G];
+  Vec acc[G];
+  for (int g = 0; g < G; ++g) {
+    lanes[g] = groupLanes(job.lanes, firstGroup + g);
+    acc[g] = Vec{};
+  }
+  for (int n = 0; n < job.count; ++n) {
+    for (int g = 0; g < G; ++g) acc[g] += absolute(lanes[g][n]);
+  }
+  storeSums(acc, G, firstGroup, sums);
+}
+
+// Runs body<G>(firstGroup) over all groups in chunks of at most kChunk.
+template <int kChunk, typename Body>
+void forGroupChunks(Body&& body) {
+  static_assert(kChunk >= 1 && kChunk <= 4);
+  for (int first = 0; first < kGroups; first += kChunk) {
+    const int left = kGroups - first;
+    if (left >= kChunk) {
+      body(std::integral_constant<int, kChunk>{}, first);
+    } else if (left == 3) {
+      body(std::integral_constant<int, 3>{}, first);
+    } else if (left == 2) {
+      body(std::integral_constant<int, 2>{}, first);
+    } else {
+      body(std::integral_constant<int, 1>{}, first);
+    }
+  }
+}
+
+void cascade(const LaneJob& job, float* sums) {
+  forGroupChunks<kCascadeChunk>(
+      [&](auto g, int first) { cascadeGroups<decltype(g)::value>(job, first, sums); });
+}
+
+void zeroPhase(const LaneJob& job, float* sums) {
+  forGroupChunks<kSweepChunk>([&](auto g, int first) {
+    forwardGroups<decltype(g)::value>(job, first);
+    backwardGroups<decltype(g)::value>(job, first);
+  });
+  forGroupChunks<4>([&](auto g, int first) { sumGroups<decltype(g)::value>(job, first, sums); });
+}
+
+// Pairwise lane sums of two vectors whose lanes form segments of kSegment lanes (one row per
+// segment): the result has twice the segments at half the size, rows of v and w interleaved.
+template <int kSegment, int... kLane>
+inline Vec foldPair(Vec v, Vec w, std::integer_sequence<int, kLane...>) {
+  constexpr int kHalf = kSegment / 2;
+  return __builtin_shufflevector(v, w,
+                                 ((kLane / kHalf) % 2 ? kWidth : 0) +
+                                     (kLane / kHalf / 2) * kSegment + kLane % kHalf...) +
+         __builtin_shufflevector(v, w,
+                                 ((kLane / kHalf) % 2 ? kWidth : 0) +
+                                     (kLane / kHalf / 2) * kSegment + kLane % kHalf + kHalf...);
+}
+
+// rows[0 … kRows-1] hold one row each in segments of kSegment lanes; afterwards rows[0] lane j
+// holds the lane sum of original row j.
+template <int kSegment, int kRows>
+inline void foldRows(Vec* rows) {
+  for (int i = 0; i < kRows / 2; ++i) {
+    rows[i] =
+        foldPair<kSegment>(rows[i], rows[i + kRows / 2], std::make_integer_sequence<int, kWidth>{});
+  }
+  if constexpr (kRows > 2) foldRows<kSegment / 2, kRows / 2>(rows);
+}
+
+// The weighted lane sum over kActive groups, W samples at a time.
+template <int kActive>
+void mixGroups(const Vec* const* groups, const Vec* weight, int count, float* out) {
+  auto laneTotals = [&](int n) {
+    Vec acc = groups[0][n] * weight[0];
+    for (int a = 1; a < kActive; ++a) acc += groups[a][n] * weight[a];
+    return acc;
+  };
+  int n0 = 0;
+  for (; n0 + kWidth <= count; n0 += kWidth) {
+    Vec rows[kWidth];
+    for (int j = 0; j < kWidth; ++j) rows[j] = laneTotals(n0 + j);
+    foldRows<kWidth, kWidth>(rows);
+    std::memcpy(out + n0, &rows[0], sizeof(Vec));
+  }
+  for (int n = n0; n < count; ++n) {
+    const Vec acc = laneTotals(n);
+    float total = 0.0f;
+    for (int i = 0; i < kWidth; ++i) total += acc[i];
+    out[n] = total;
+  }
+}
+
+using MixGroupsFn = void (*)(const Vec* const*, const Vec*, int, float*);
+
+template <int... kIndex>
+constexpr auto mixGroupsTable(std::integer_sequence<int, kIndex...>) {
+  return std::array<MixGroupsFn, sizeof...(kIndex)>{mixGroups<kIndex + 1>...};
+}
+
+// Groups whose weights are all 0 are skipped.
+void mix(const float* lanes, const float* weights, int count, float* out) {
+  const Vec* groups[kGroups];
+  Vec weight[kGroups];
+  int active = 0;
+  for (int g = 0; g < kGroups; ++g) {
+    Vec w;
+    std::memcpy(&w, weights + g * kWidth, sizeof(Vec));
+    bool any = false;
+    for (int i = 0; i < kWidth; ++i) any = any || w[i] != 0.0f;
+    if (!any) continue;
+    groups[active] = groupLanes(lanes, g);
+    weight[active] = w;
+    ++active;
+  }
+  if (active == 0) {
+    for (int n = 0; n < count; ++n) out[n] = 0.0f;
+    return;
+  }
+  static constexpr auto kTable = mixGroupsTable(std::make_integer_sequence<int, kGroups>{});
+  kTable[active - 1](groups, weight, count, out);
+}
+
+inline constexpr LaneKernels kKernels = {kWidth, cascade, zeroPhase, mix};

@@ -1,0 +1,85 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The lane kernels of filter_bank_kernel.h built for three instruction sets: portable x86-64
+// (4 lanes), AVX (8 lanes) and AVX-512 (16 lanes). None of them fuses multiply-add, so each
+// produces the scalar biquad's results bit for bit; only their speed differs.
+#pragma GCC optimize("fp-contract=off")
+
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <utility>
+
+#include "engine/filter_bank_internal.h"
+
+namespace filter_bank_detail {
+
+namespace portable {
+constexpr int kCascadeChunk = 2;
+constexpr int kSweepChunk = 4;
+#define FILTER_BANK_WIDTH 4
+#include "engine/filter_bank_kernel.h"
+#undef FILTER_BANK_WIDTH
+}  // namespace portable
+
+#if defined(__x86_64__) || defined(__i386__)
+#define FILTER_BANK_HAS_X86_KERNELS 1
+
+#pragma GCC push_options
+#pragma GCC target("avx")
+namespace avx {
+constexpr int kCascadeChunk = 2;
+constexpr int kSweepChunk = 4;
+#define FILTER_BANK_WIDTH 8
+#include "engine/filter_bank_kernel.h"
+#undef FILTER_BANK_WIDTH
+}  // namespace avx
+#pragma GCC pop_options
+
+#pragma GCC push_options
+#pragma GCC target("avx512f")
+namespace avx512 {
+constexpr int kCascadeChunk = 2;
+constexpr int kSweepChunk = 4;
+#define FILTER_BANK_WIDTH 16
+#include "engine/filter_bank_kernel.h"
+#undef FILTER_BANK_WIDTH
+}  // namespace avx512
+#pragma GCC pop_options
+
+#endif
+
+bool isaSupported(Isa isa) {
+  switch (isa) {
+    case Isa::kPortable:
+      return true;
+#ifdef FILTER_BANK_HAS_X86_KERNELS
+    case Isa::kAvx:
+      return __builtin_cpu_supports("avx");
+    case Isa::kAvx512:
+      return __builtin_cpu_supports("avx512f");
+#endif
+    default:
+      return false;
+  }
+}
+
+const LaneKernels& laneKernels(Isa isa) {
+  switch (isa) {
+#ifdef FILTER_BANK_HAS_X86_KERNELS
+    case Isa::kAvx:
+      return avx::kKernels;
+    case Isa::kAvx512:
+      return avx512::kKernels;
+#endif
+    default:
+      return portable::kKernels;
+  }
+}
+
+Isa bestIsa() {
+  if (isaSupported(Isa::kAvx512)) return Isa::kAvx512;
+  if (isaSupported(Isa::kAvx)) return Isa::kAvx;
+  return Isa::kPortable;
+}
+
+}  // namespace filter_bank_detail
