@@ -1,43 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "component/equaliser.h"
+#include "engine/subnormal_guard.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
-#if defined(__SSE__) || defined(__x86_64__)
-#include <xmmintrin.h>
-#define TARNWICK_EQ_HAS_MXCSR 1
-#endif
 
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 
-// Turns on flush-to-zero and denormals-are-zero for its lifetime and restores the previous mode.
-// Elsewhere only the stored state is flushed, by store().
-class SubnormalsOffScope {
- public:
-#ifdef TARNWICK_EQ_HAS_MXCSR
-  SubnormalsOffScope() : mSaved(_mm_getcsr()) {
-    _mm_setcsr(mSaved | kFlushToZero | kDenormalsAreZero);
-  }
-  ~SubnormalsOffScope() {
-    _mm_setcsr(mSaved);
-  }
-#else
-  SubnormalsOffScope() = default;
-#endif
-  SubnormalsOffScope(const SubnormalsOffScope&) = delete;
-  SubnormalsOffScope& operator=(const SubnormalsOffScope&) = delete;
 
- private:
-#ifdef TARNWICK_EQ_HAS_MXCSR
-  static constexpr unsigned kFlushToZero = 0x8000u;
-  static constexpr unsigned kDenormalsAreZero = 0x0040u;
-  unsigned mSaved;
-#endif
-};
 
 // Left and right travel together as the two lanes of one vector: every lane computes exactly
 // what a scalar loop over that channel would.
@@ -201,7 +175,7 @@ void runEqualiser(EqBandFilter left[kEqBandCount], EqBandFilter right[kEqBandCou
                   float bandLevels[kEqBandCount], float* leftSamples, float* rightSamples,
                   int nFrames) {
   if (nFrames <= 0 || leftSamples == nullptr || rightSamples == nullptr) return;
-  SubnormalsOffScope subnormalsOff;
+  SubnormalGuard subnormalsOff;
   for (int i = 0; i < kEqBandCount; ++i) {
     const float level = runBand(left[i], right[i], leftSamples, rightSamples, nFrames);
     if (std::isfinite(level) && level > bandLevels[i]) bandLevels[i] = level;

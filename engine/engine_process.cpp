@@ -10,6 +10,7 @@
 #include "engine/float_util.h"
 #include "engine/key_list.h"
 #include "engine/room.h"
+#include "engine/subnormal_guard.h"
 #include "engine/synth_carrier.h"
 
 namespace {
@@ -44,6 +45,7 @@ void fatModeStep(VocoderEngine& e, float& a, float& b) {
 void engineProcess(const float* speechIn, const float* carrierIn, float* outA, float* outB,
                    int frames, VocoderEngine& e) {
   if (e.initialised == 0 || e.synth.configured == 0) return;
+  const SubnormalGuard subnormalsAsZero;
   e.processing = e.processing2 = 1;
   engineApplyPendingKeys(e);
   synthSelectRenderer(e.synth);

@@ -2,16 +2,13 @@
 #pragma GCC optimize("fp-contract=off")
 
 #include "engine/filter_bank.h"
+#include "engine/subnormal_guard.h"
 
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
 
 #include "engine/filter_bank_internal.h"
-
-#if defined(__SSE2__)
-#include <xmmintrin.h>
-#endif
 
 namespace filter_bank_detail {
 
@@ -108,28 +105,7 @@ float* alignedLanes(FilterBankScratch& scratch) {
   return scratch.lanes + (aligned - start) / sizeof(float);
 }
 
-// Subnormal operands cost the recursions a hundredfold; for the scope of a block they are read
-// and written as zero (flush-to-zero and denormals-are-zero), and the caller's mode is restored.
-class SubnormalsAsZero {
- public:
-#if defined(__SSE2__)
-  SubnormalsAsZero() : mSaved(_mm_getcsr()) {
-    _mm_setcsr(mSaved | kFlushToZero | kDenormalsAreZero);
-  }
-  ~SubnormalsAsZero() {
-    _mm_setcsr(mSaved);
-  }
-#endif
-  SubnormalsAsZero(const SubnormalsAsZero&) = delete;
-  SubnormalsAsZero& operator=(const SubnormalsAsZero&) = delete;
 
- private:
-#if defined(__SSE2__)
-  static constexpr unsigned kFlushToZero = 0x8000;
-  static constexpr unsigned kDenormalsAreZero = 0x0040;
-  unsigned mSaved;
-#endif
-};
 
 // A lane whose sum is not finite carried an overflow, infinity or NaN: it is silenced (every
 // sample 0, sum 0) so that the block's output and the band state stay finite.
@@ -147,7 +123,7 @@ void silenceNonFiniteLanes(float* lanes, float* sums, int width, int lanesUsed, 
 void vocodeBands(BandFilter filter, Isa isa, float* speech, const float* carrier, int count,
                  float rateHz, VocoderEngine& engine) {
   if (count <= 0 || count > kFilterBankCapacity) return;
-  const SubnormalsAsZero subnormalsAsZero;
+  const SubnormalGuard subnormalsAsZero;
   FilterBankScratch& scratch = engine.filterBank;
   const FilterBankCoefficients& table = bandCoefficients(filter, rateHz, scratch);
   const LaneKernels& kernels = laneKernels(isa);
