@@ -1,0 +1,198 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "component/tarnwick.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "component/tarnwick_identity.h"
+#include "engine/key_list.h"
+#include "platform/notify/notification_center.h"
+#include "platform/prefs/preferences.h"
+#include "services/notification_names.h"
+
+namespace {
+
+constexpr int kInputBusesWithSidechain = 2;
+
+void logLine(const char* text) {
+  std::fputs(text, stdout);
+  std::fputc('\n', stdout);
+  std::fflush(stdout);
+}
+
+int32_t preference(const char* key) {
+  return readIntPreference(kTarnwickIdentifier, key);
+}
+
+}  // namespace
+
+Tarnwick::Tarnwick(ComponentInstanceRecord* inInstance)
+    : AUMIDIEffectBase(inInstance, /*inProcessesInPlace=*/false) {
+  eqResetBank(mEqLeft);
+  eqResetBank(mEqRight);
+  mRefCon = reinterpret_cast<uintptr_t>(this);
+
+  // The host process needs no application environment here; the notification queue is the
+  // instance's link to the default centre.
+  mNotificationQueue = std::make_unique<notify::NotificationQueue>();
+  mServicesReady = 1;
+
+  CreateElements();
+  Globals()->UseIndexedParameters(kParameterCount);
+  for (AudioUnitParameterID id = 0; id < kParameterCount; ++id) {
+    Globals()->SetParameter(id, parameterSpec(id).defaultValue);
+  }
+
+  if (preference("userEnableSidechain") != 0) {
+    mSidechainEnabled = 1;
+    logLine("Plug-in supports sidechain");
+  } else {
+    mSidechainEnabled = 0;
+    logLine("Plug-in has no sidechain support");
+  }
+  if (mSidechainEnabled) {
+    SetNumberOfElements(kAudioUnitScope_Input, kInputBusesWithSidechain);
+    if (Inputs().GetNumberOfElements() > 0) GetInput(0)->SetName("Tarnwick Carrier");
+    if (Inputs().GetNumberOfElements() > 1) GetInput(1)->SetName("Tarnwick Modulator");
+  }
+  logLine(preference("userEnableFullMultiChannelSupport") != 0
+              ? "Plug-in supports up to 4 input channels"
+              : "Plug-in has no multi-channel support");
+  logLine("MIDI supported");
+  mMidiChannel = preference("userMidiChannel");
+  std::printf("Listening on MIDI channel %d (-1 = omni)\n", mMidiChannel);
+  std::fflush(stdout);
+  if (preference("userEnableChannelAlert") != 0) {
+    mChannelAlertEnabled = 1;
+    logLine("Channel warnings enabled");
+  } else {
+    mChannelAlertEnabled = 0;
+    logLine("No warning on channels < 2");
+  }
+
+  mLevelInfo[tarnwick_notify::kAnalyzerLevelsKey] = std::vector<float>(kEqBandCount, 0.0f);
+  mLevelInfo[tarnwick_notify::kRefConKey] = mRefCon;
+
+  mEngine = new VocoderEngine();  // value-initialised: all zero; set up by the first render
+}
+
+Tarnwick::~Tarnwick() {
+  if (mEngine) {
+    engineRelease(*mEngine);
+    delete mEngine;
+    mEngine = nullptr;
+  }
+  releaseRenderBuffers();
+  mNotificationQueue.reset();
+}
+
+OSStatus Tarnwick::Initialize() {
+  const OSStatus status = AUMIDIEffectBase::Initialize();
+  if (status != noErr) return status;
+  Float64 rate = GetOutput(0)->GetStreamFormat().mSampleRate;
+  if (rate == 0.0) {
+    logLine("Sample rate is zero in Initialize(), reverting to default sample rate (44100 Hz)");
+    rate = 44100.0;
+  }
+  eqInitialiseBanks(mEqLeft, mEqRight, rate);
+  if (!allocateRenderBuffers(GetMaxFramesPerSlice())) return memFullErr;
+  PropertyChanged(kTarnwickProperty_RefCon, kAudioUnitScope_Global, 0);
+  return noErr;
+}
+
+UInt32 Tarnwick::SupportedNumChannels(const AUChannelInfo** outInfo) {
+  static const AUChannelInfo kFull[] = {{2, 2}, {2, 1}, {1, 2}};
+  static const AUChannelInfo kStereo[] = {{2, 2}};
+  const bool full = preference("userEnableFullMultiChannelSupport") != 0;
+  if (outInfo) *outInfo = full ? kFull : kStereo;
+  return full ? 3 : 1;
+}
+
+OSStatus Tarnwick::GetParameterInfo(AudioUnitScope inScope, AudioUnitParameterID inID,
+                                    AudioUnitParameterInfo& outInfo) {
+  return fillParameterInfo(inScope, inID, outInfo);
+}
+
+void Tarnwick::GetUIComponentDescs(ComponentDescription* outDescs) {
+  if (!outDescs) return;
+  outDescs[0] = {kAudioUnitCarbonViewComponentType, kCarbonViewSubtype, kCarbonViewManufacturer, 0,
+                 0};
+}
+
+bool Tarnwick::acceptsChannel(uint8_t inChannel) const {
+  return mMidiChannel < 0 || static_cast<int32_t>(inChannel) == mMidiChannel;
+}
+
+OSStatus Tarnwick::HandleNoteOn(uint8_t inChannel, uint8_t inNoteNumber, uint8_t inVelocity,
+                                UInt32) {
+  if (!acceptsChannel(inChannel)) return noErr;
+  engineNoteOn(inNoteNumber, inVelocity, *mEngine);
+  postKeysPressed();
+  return noErr;
+}
+
+OSStatus Tarnwick::HandleNoteOff(uint8_t inChannel, uint8_t inNoteNumber, uint8_t, UInt32) {
+  if (!acceptsChannel(inChannel)) return noErr;
+  engineNoteOff(inNoteNumber, *mEngine);
+  postKeysPressed();
+  return noErr;
+}
+
+OSStatus Tarnwick::HandleControlChange(uint8_t, uint8_t, uint8_t, UInt32) {
+  return noErr;
+}
+
+OSStatus Tarnwick::HandlePitchWheel(uint8_t inChannel, uint8_t, uint8_t inPitch2, UInt32) {
+  if (!acceptsChannel(inChannel)) return noErr;
+  enginePitchBend(inPitch2, *mEngine);
+  return noErr;
+}
+
+void Tarnwick::postKeysPressed() {
+  float keys[kHeldKeyCount];
+  engineCopyKeyList(*mEngine, keys);
+  notify::UserInfo info;
+  const auto* bytes = reinterpret_cast<const uint8_t*>(keys);
+  info[tarnwick_notify::kKeysListKey] = std::vector<uint8_t>(bytes, bytes + sizeof keys);
+  info[tarnwick_notify::kRefConKey] = mRefCon;
+  notify::Center::defaultCenter().post(tarnwick_notify::kSetKeysPressed, nullptr, info);
+}
+
+bool Tarnwick::allocateRenderBuffers(UInt32 inMaxFrames) {
+  UInt32 channels = 0;
+  for (UInt32 bus = 0; bus < Inputs().GetNumberOfElements(); ++bus) {
+    channels += GetInput(bus)->NumberChannels();
+  }
+  if (mScratchCapacity >= static_cast<int32_t>(inMaxFrames) &&
+      mCombinedCapacityBuffers >= channels && mCombinedList) {
+    return true;
+  }
+  releaseRenderBuffers();
+  for (float*& channel : mScratch) {
+    channel = static_cast<float*>(std::calloc(inMaxFrames, sizeof(float)));
+    if (!channel) return false;
+  }
+  mScratchCapacity = static_cast<int32_t>(inMaxFrames);
+  const UInt32 buffers = channels > 0 ? channels : 1;
+  mCombinedList = static_cast<AudioBufferList*>(std::calloc(1, audioBufferListSize(buffers)));
+  mCombinedStorage = static_cast<float*>(std::calloc(size_t(buffers) * inMaxFrames, sizeof(float)));
+  if (!mCombinedList || !mCombinedStorage) return false;
+  mCombinedCapacityBuffers = buffers;
+  return true;
+}
+
+void Tarnwick::releaseRenderBuffers() {
+  for (float*& channel : mScratch) {
+    std::free(channel);
+    channel = nullptr;
+  }
+  mScratchCapacity = 0;
+  mScratchFrames = -1;
+  std::free(mCombinedList);
+  std::free(mCombinedStorage);
+  mCombinedList = nullptr;
+  mCombinedStorage = nullptr;
+  mCombinedCapacityBuffers = 0;
+}

@@ -1,0 +1,112 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The vocoder effect: an audio-unit effect with MIDI input that owns one vocoder engine, the
+// output equaliser and band analyser, and the notifications to its editor.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "component/aubase/aubase.h"
+#include "component/equaliser.h"
+#include "component/parameter_table.h"
+#include "engine/vocoder_engine.h"
+#include "platform/notify/notification.h"
+#include "platform/notify/notification_queue.h"
+
+class Tarnwick : public AUMIDIEffectBase {
+ public:
+  // [main thread: the thread that opens the instance]
+  explicit Tarnwick(ComponentInstanceRecord* inInstance);
+  ~Tarnwick() override;
+
+  OSStatus Version() override { return kVersion; }
+  OSStatus Initialize() override;  // [main thread]
+
+  OSStatus GetPropertyInfo(AudioUnitPropertyID inID, AudioUnitScope inScope,
+                           AudioUnitElement inElement, UInt32& outDataSize,
+                           Boolean& outWritable) override;
+  OSStatus GetProperty(AudioUnitPropertyID inID, AudioUnitScope inScope, AudioUnitElement inElement,
+                       void* outData) override;
+
+  // [render thread]
+  OSStatus Render(AudioUnitRenderActionFlags& ioActionFlags, const AudioTimeStamp& inTimeStamp,
+                  UInt32 inNumberFrames) override;
+  OSStatus ProcessBufferLists(AudioUnitRenderActionFlags& ioActionFlags,
+                              const AudioBufferList& inBuffer, AudioBufferList& outBuffer,
+                              UInt32 inFramesToProcess) override;
+
+  // [main thread]
+  OSStatus GetParameterInfo(AudioUnitScope inScope, AudioUnitParameterID inID,
+                            AudioUnitParameterInfo& outInfo) override;
+  OSStatus SaveState(plist::Value* outData) override;
+  OSStatus RestoreState(const plist::Value& inData) override;
+  OSStatus GetParameterValueStrings(AudioUnitScope, AudioUnitParameterID, plist::Value*) override {
+    return kAudioUnitErr_InvalidProperty;
+  }
+  int GetNumCustomUIComponents() override { return 1; }
+  void GetUIComponentDescs(ComponentDescription* outDescs) override;
+  Float64 GetLatency() override { return 1024.0 / 44100.0; }
+  Float64 GetTailTime() override { return 1000.0; }
+  bool SupportsTail() override { return true; }
+  UInt32 SupportedNumChannels(const AUChannelInfo** outInfo) override;
+
+  // MIDI, on the thread that delivers it. [MIDI thread]
+  OSStatus HandleNoteOn(uint8_t inChannel, uint8_t inNoteNumber, uint8_t inVelocity,
+                        UInt32 inStartFrame) override;
+  OSStatus HandleNoteOff(uint8_t inChannel, uint8_t inNoteNumber, uint8_t inVelocity,
+                         UInt32 inStartFrame) override;
+  OSStatus HandleControlChange(uint8_t inChannel, uint8_t inController, uint8_t inValue,
+                               UInt32 inStartFrame) override;
+  OSStatus HandlePitchWheel(uint8_t inChannel, uint8_t inPitch1, uint8_t inPitch2,
+                            UInt32 inStartFrame) override;
+
+  // Posts the whole held-key list to the editor. [any thread but render]
+  void postKeysPressed();
+
+  // The engine, for the instance's own services (key messages from the editor). [any thread]
+  VocoderEngine* engine() const { return mEngine; }
+  uint64_t refCon() const { return mRefCon; }
+
+  static constexpr OSStatus kVersion = 0x00030308;
+
+ private:
+  static constexpr int kScratchChannels = 4;
+
+  bool acceptsChannel(uint8_t inChannel) const;
+  bool updateDue(int32_t interval) const;
+  void applyParameterUpdate(Float64 inSampleRate);
+  void updateEqualiserFromParameters(Float64 inSampleRate);
+  void publishLevels();
+  void checkChannelLayout(const AudioBufferList& inBuffer, const AudioBufferList& outBuffer,
+                          UInt32 inFrames);
+  bool allocateRenderBuffers(UInt32 inMaxFrames);
+  void releaseRenderBuffers();
+
+  // Members as the effect lays them out.
+  uint8_t mPendingDefaultSetting = 1;
+  EqBandFilter mEqLeft[kEqBandCount];
+  EqBandFilter mEqRight[kEqBandCount];
+  float mBandLevels[kEqBandCount] = {};
+  uint8_t mChannelAlertEnabled = 1;
+  int32_t mMidiChannel = -1;
+  uint8_t mEngineReady = 0;
+  VocoderEngine* mEngine = nullptr;
+  int32_t mSamplesSinceUpdate = -1;
+  uint64_t mRefCon = 0;
+  int32_t mLastInputBufferCount = -1;
+  int32_t mLastOutputBufferCount = -1;
+  int32_t mLastSoundMode = -1;
+  std::unique_ptr<notify::NotificationQueue> mNotificationQueue;
+  uint8_t mServicesReady = 0;
+  uint8_t mSidechainEnabled = 1;
+  float* mScratch[kScratchChannels] = {};
+  int32_t mScratchFrames = -1;
+
+  // Render-path storage, allocated at Initialize for the maximum frames so that render does
+  // not allocate: the combined main + side-chain list and its channel storage.
+  int32_t mScratchCapacity = 0;
+  AudioBufferList* mCombinedList = nullptr;
+  float* mCombinedStorage = nullptr;
+  UInt32 mCombinedCapacityBuffers = 0;
+  notify::UserInfo mLevelInfo;  // reused by every level post
+};

@@ -1,0 +1,321 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The render path: input pulls, the combined side-chain list, validation, the periodic engine
+// update, routing into four scratch channels, the engine, the equaliser, the level post, the
+// channel check and the output mix. [render thread]
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "component/tarnwick.h"
+#include "component/tarnwick_identity.h"
+#include "engine/engine_process.h"
+#include "platform/alert/alert.h"
+#include "platform/notify/notification_center.h"
+#include "services/notification_names.h"
+
+namespace {
+
+constexpr UInt32 kSampleBytes = sizeof(float);
+constexpr double kUpdatePeriodSeconds = 0.0625;
+
+// A buffer that holds at least frames samples of one channel.
+bool holdsFrames(const AudioBuffer& buffer, UInt32 frames) {
+  return buffer.mData != nullptr && buffer.mDataByteSize >= frames * kSampleBytes;
+}
+
+const float* channel(const AudioBufferList& list, UInt32 index) {
+  return static_cast<const float*>(list.mBuffers[index].mData);
+}
+
+float* channel(AudioBufferList& list, UInt32 index) {
+  return static_cast<float*>(list.mBuffers[index].mData);
+}
+
+void copySamples(float* out, const float* in, UInt32 frames) {
+  if (out != in) std::memmove(out, in, frames * kSampleBytes);
+}
+
+// Copies every input buffer to the output buffer of the same index, reusing the last input
+// when there are fewer; never reads or writes past either buffer.
+void bypassCopy(const AudioBufferList& in, AudioBufferList& out, UInt32 frames) {
+  if (in.mNumberBuffers == 0) return;
+  for (UInt32 i = 0; i < out.mNumberBuffers; ++i) {
+    const AudioBuffer& source = in.mBuffers[i < in.mNumberBuffers ? i : in.mNumberBuffers - 1];
+    AudioBuffer& target = out.mBuffers[i];
+    if (!source.mData || !target.mData) continue;
+    UInt32 bytes = frames * kSampleBytes;
+    bytes = std::min(bytes, std::min(source.mDataByteSize, target.mDataByteSize));
+    if (source.mData != target.mData) std::memmove(target.mData, source.mData, bytes);
+  }
+}
+
+void zeroBuffers(AudioBufferList& list) {
+  for (UInt32 i = 0; i < list.mNumberBuffers; ++i) {
+    if (list.mBuffers[i].mData)
+      std::memset(list.mBuffers[i].mData, 0, list.mBuffers[i].mDataByteSize);
+  }
+}
+
+void logError(const char* text) {
+  std::fprintf(stderr, "%s\n", text);
+  std::fflush(stderr);
+}
+
+// Reads and writes the global parameters for the coupling rules.
+class GlobalParameters : public ParameterAccess {
+ public:
+  explicit GlobalParameters(AUElement& element) : mElement(element) {}
+  float get(AudioUnitParameterID id) override { return mElement.GetParameter(id); }
+  void set(AudioUnitParameterID id, float value) override { mElement.SetParameter(id, value); }
+
+ private:
+  AUElement& mElement;
+};
+
+}  // namespace
+
+OSStatus Tarnwick::Render(AudioUnitRenderActionFlags& ioActionFlags,
+                          const AudioTimeStamp& inTimeStamp, UInt32 inNumberFrames) {
+  if (!HasInput(0)) return kAudioUnitErr_NoConnection;
+  AUOutputElement* output = GetOutput(0);
+  AUInputElement* main = GetInput(0);
+  OSStatus status = main->PullInput(ioActionFlags, inTimeStamp, 0, inNumberFrames);
+  if (status != noErr) return status;
+  const AudioBufferList& mainList = main->GetBufferList();
+  const bool inPlace = ProcessesInPlace();
+  if (inPlace) {
+    if (mainList.mNumberBuffers > output->BufferListCapacity()) return -1;
+    if (output->SetBufferList(mainList) != noErr) return -1;
+  }
+  AudioBufferList& outList = output->GetBufferList();
+
+  if (IsBypassEffect()) {
+    bypassCopy(mainList, outList, inNumberFrames);
+    status = noErr;
+  } else if (!mSidechainEnabled) {
+    status = ProcessBufferLists(ioActionFlags, mainList, outList, inNumberFrames);
+  } else {
+    const AudioBufferList* combined = nullptr;
+    if (HasInput(1)) {
+      AudioUnitRenderActionFlags sideFlags = ioActionFlags;
+      AUInputElement* side = GetInput(1);
+      if (side->PullInput(sideFlags, inTimeStamp, 1, inNumberFrames) == noErr) {
+        const AudioBufferList& sideList = side->GetBufferList();
+        const UInt32 count = mainList.mNumberBuffers + sideList.mNumberBuffers;
+        if (mCombinedList && count <= mCombinedCapacityBuffers &&
+            static_cast<int32_t>(inNumberFrames) <= mScratchCapacity) {
+          mCombinedList->mNumberBuffers = count;
+          for (UInt32 i = 0; i < count; ++i) {
+            const bool fromMain = i < mainList.mNumberBuffers;
+            const AudioBuffer& source =
+                fromMain ? mainList.mBuffers[i] : sideList.mBuffers[i - mainList.mNumberBuffers];
+            AudioBuffer& target = mCombinedList->mBuffers[i];
+            float* samples = mCombinedStorage + size_t(i) * size_t(mScratchCapacity);
+            target.mNumberChannels = 1;
+            target.mDataByteSize = inNumberFrames * kSampleBytes;
+            target.mData = samples;
+            std::memset(samples, 0, target.mDataByteSize);
+            if (source.mData) {
+              const UInt32 bytes = std::min(source.mDataByteSize, target.mDataByteSize);
+              std::memcpy(samples, source.mData, bytes);
+            }
+          }
+          combined = mCombinedList;
+        }
+      }
+    }
+    status =
+        ProcessBufferLists(ioActionFlags, combined ? *combined : mainList, outList, inNumberFrames);
+  }
+  if ((ioActionFlags & kAudioUnitRenderAction_OutputIsSilence) && !inPlace) zeroBuffers(outList);
+  return status;
+}
+
+bool Tarnwick::updateDue(int32_t interval) const {
+  return mSamplesSinceUpdate >= interval || mSamplesSinceUpdate < 0;
+}
+
+void Tarnwick::applyParameterUpdate(Float64 inSampleRate) {
+  AUElement& globals = *Globals();
+  GlobalParameters access(globals);
+  applyCouplingRules(access, mLastSoundMode);
+  float values[kParameterCount];
+  for (AudioUnitParameterID id = 0; id < kParameterCount; ++id)
+    values[id] = globals.GetParameter(id);
+  const EngineParams params = makeEngineParams(values, static_cast<float>(inSampleRate));
+  engineSetup(params, *mEngine);
+  mEngineReady = 1;
+}
+
+void Tarnwick::updateEqualiserFromParameters(Float64 inSampleRate) {
+  AUElement& globals = *Globals();
+  float gains[kEqBandCount];
+  for (int i = 0; i < kEqBandCount; ++i) gains[i] = globals.GetParameter(kEqBand0GainParameter + i);
+  updateEqualiser(mEqLeft, mEqRight, gains, globals.GetParameter(kEqOutGainParameter),
+                  inSampleRate);
+}
+
+void Tarnwick::publishLevels() {
+  auto found = mLevelInfo.find(tarnwick_notify::kAnalyzerLevelsKey);
+  if (found == mLevelInfo.end()) return;
+  auto* levels = std::get_if<std::vector<float>>(&found->second);
+  if (!levels || levels->size() != kEqBandCount) return;
+  std::copy(mBandLevels, mBandLevels + kEqBandCount, levels->begin());
+  notify::Center::defaultCenter().post(tarnwick_notify::kSetAnalyzerLevels, nullptr, mLevelInfo);
+}
+
+void Tarnwick::checkChannelLayout(const AudioBufferList& inBuffer, const AudioBufferList& outBuffer,
+                                  UInt32 inFrames) {
+  const int32_t inputs = static_cast<int32_t>(inBuffer.mNumberBuffers);
+  const int32_t outputs = static_cast<int32_t>(outBuffer.mNumberBuffers);
+  if (inputs == mLastInputBufferCount && outputs == mLastOutputBufferCount) return;
+  if (mChannelAlertEnabled && inputs < 2) {
+    const std::string text =
+        std::string("You are running '") + kTarnwickDisplayName +
+        "' with less than 2 input channels - please note that the side chain is not available "
+        "in this mode. Insert the effect on a stereo track in order to use the side chain for "
+        "an external carrier signal.";
+    alert::showAlert("Less than 2 input channels available", text, "Understood");
+  }
+  mLastInputBufferCount = inputs;
+  mLastOutputBufferCount = outputs;
+  std::printf("Tarnwick: we're getting %d input buffers, each with %d channels and %d frames\n",
+              inputs, static_cast<int>(inBuffer.mBuffers[0].mNumberChannels),
+              static_cast<int>(inFrames));
+  std::printf("Tarnwick: we're getting %d output buffers, each with %d channels and %d frames\n",
+              outputs, static_cast<int>(outBuffer.mBuffers[0].mNumberChannels),
+              static_cast<int>(inFrames));
+  std::printf("%s\n", std::string(112, '-').c_str());
+  std::fflush(stdout);
+}
+
+OSStatus Tarnwick::ProcessBufferLists(AudioUnitRenderActionFlags&, const AudioBufferList& inBuffer,
+                                      AudioBufferList& outBuffer, UInt32 nFrames) {
+  if (inBuffer.mNumberBuffers == 0) {
+    logError("ERROR in ProcessBufferLists: this is not a valid input mNumberBuffers");
+    return -1;
+  }
+  if (outBuffer.mNumberBuffers == 0) {
+    logError("ERROR in ProcessBufferLists: this is not a valid output mNumberBuffers");
+    return -1;
+  }
+  if (inBuffer.mBuffers[0].mNumberChannels != 1) {
+    logError(
+        "ERROR in ProcessBufferLists: we don't support interlaced audio input buffers in this "
+        "version");
+    return -1;
+  }
+  if (outBuffer.mBuffers[0].mNumberChannels != 1) {
+    logError(
+        "ERROR in ProcessBufferLists: we don't support interlaced audio output buffers in this "
+        "version");
+    return -1;
+  }
+  // Every buffer that will be read or written must hold the block, not only buffer 0.
+  const UInt32 needed = nFrames * kSampleBytes;
+  const UInt32 routedInputs = inBuffer.mNumberBuffers <= 4 ? inBuffer.mNumberBuffers : 1;
+  for (UInt32 i = 0; i < routedInputs; ++i) {
+    if (!holdsFrames(inBuffer.mBuffers[i], nFrames)) {
+      std::fprintf(stderr,
+                   "ERROR in ProcessBufferLists: inBufferList.mBuffers[%u] doesn't seem to be in "
+                   "proper floating point format (mDataByteSize is %d should be %d)\n",
+                   i, static_cast<int>(inBuffer.mBuffers[i].mDataByteSize),
+                   static_cast<int>(needed));
+      std::fflush(stderr);
+      return -1;
+    }
+  }
+  const UInt32 outputs = outBuffer.mNumberBuffers;
+  const UInt32 writtenOutputs = (outputs == 1 || outputs == 2 || outputs == 4) ? outputs : 1;
+  for (UInt32 i = 0; i < writtenOutputs; ++i) {
+    if (!holdsFrames(outBuffer.mBuffers[i], nFrames)) {
+      std::fprintf(stderr,
+                   "ERROR in ProcessBufferLists: outBufferList.mBuffers[%u] doesn't seem to be in "
+                   "proper floating point format (mDataByteSize is %d should be %d)\n",
+                   i, static_cast<int>(outBuffer.mBuffers[i].mDataByteSize),
+                   static_cast<int>(needed));
+      std::fflush(stderr);
+      return -1;
+    }
+  }
+  if (static_cast<int32_t>(nFrames) > mScratchCapacity || !mScratch[0]) return -1;
+
+  const Float64 rate = GetOutput(0)->GetStreamFormat().mSampleRate;
+  const int32_t interval = static_cast<int32_t>(rate * kUpdatePeriodSeconds);
+  const bool due = updateDue(interval);
+  if (due) applyParameterUpdate(rate);
+
+  mScratchFrames = static_cast<int32_t>(nFrames);
+  for (float* s : mScratch) std::memset(s, 0, needed);
+  float* s0 = mScratch[0];
+  float* s1 = mScratch[1];
+  float* s2 = mScratch[2];
+  float* s3 = mScratch[3];
+  switch (inBuffer.mNumberBuffers) {
+    case 4:
+      copySamples(s0, channel(inBuffer, 0), nFrames);
+      copySamples(s1, channel(inBuffer, 1), nFrames);
+      copySamples(s2, channel(inBuffer, 2), nFrames);
+      copySamples(s3, channel(inBuffer, 3), nFrames);
+      break;
+    case 3:
+      copySamples(s0, channel(inBuffer, 0), nFrames);
+      copySamples(s1, channel(inBuffer, 1), nFrames);
+      copySamples(s2, channel(inBuffer, 2), nFrames);
+      copySamples(s3, channel(inBuffer, 2), nFrames);
+      break;
+    case 2:
+      copySamples(s0, channel(inBuffer, 0), nFrames);
+      copySamples(s1, channel(inBuffer, 0), nFrames);
+      copySamples(s2, channel(inBuffer, 1), nFrames);
+      copySamples(s3, channel(inBuffer, 1), nFrames);
+      break;
+    default:
+      copySamples(s0, channel(inBuffer, 0), nFrames);
+      copySamples(s1, channel(inBuffer, 0), nFrames);
+      break;
+  }
+
+  if (mServicesReady && mEngineReady) {
+    engineProcess(s0, s2, s0, s1, static_cast<int>(nFrames), *mEngine);
+    copySamples(s2, s0, nFrames);
+    copySamples(s3, s1, nFrames);
+  }
+  if (due) updateEqualiserFromParameters(rate);
+  runEqualiser(mEqLeft, mEqRight, mBandLevels, s0, s1, static_cast<int>(nFrames));
+  if (due) {
+    publishLevels();
+    checkChannelLayout(inBuffer, outBuffer, nFrames);
+    mSamplesSinceUpdate = 0;
+    std::fill(mBandLevels, mBandLevels + kEqBandCount, 0.0f);
+  }
+
+  const float k = 1.0f / std::sqrt(static_cast<float>(inBuffer.mNumberBuffers));
+  switch (outputs) {
+    case 1: {
+      float* out = channel(outBuffer, 0);
+      for (UInt32 n = 0; n < nFrames; ++n) out[n] = (s0[n] + s1[n] + s2[n] + s3[n]) * k;
+      break;
+    }
+    case 2: {
+      float* left = channel(outBuffer, 0);
+      float* right = channel(outBuffer, 1);
+      for (UInt32 n = 0; n < nFrames; ++n) {
+        left[n] = (s0[n] + s2[n]) * k;
+        right[n] = (s1[n] + s3[n]) * k;
+      }
+      break;
+    }
+    case 4:
+      copySamples(channel(outBuffer, 0), s0, nFrames);
+      copySamples(channel(outBuffer, 1), s1, nFrames);
+      copySamples(channel(outBuffer, 2), s2, nFrames);
+      copySamples(channel(outBuffer, 3), s3, nFrames);
+      break;
+    default:
+      break;
+  }
+  mSamplesSinceUpdate += static_cast<int32_t>(nFrames);
+  return noErr;
+}
