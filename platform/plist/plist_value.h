@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Property-list values: dictionary, array, string, data, integer, real, boolean. A value owns
 // its children. Dictionaries keep their keys sorted, as property-list files write them.
+// A value is plain data: any thread may use it, but not while another thread modifies it.
 #pragma once
 
 #include <cstdint>
@@ -88,6 +89,7 @@ enum class Format { Xml, Binary };
 // Dates are read as reals (seconds since 2001-01-01), uids as integers; integers beyond
 // the int64 range keep their low 64 bits. [any thread]
 std::optional<Value> parse(const uint8_t* bytes, size_t length);
+// Reads and parses a regular file of at most kMaxFileBytes. [any thread]
 std::optional<Value> readFile(const std::string& path);
 
 // Why readFile returned nullopt.
@@ -100,6 +102,8 @@ std::optional<Value> readFile(const std::string& path, ReadStatus* status);
 // [any thread]
 Data serialise(const Value& value, Format format = Format::Xml);
 // Writes atomically: a temporary file in the same folder, then rename. Returns false on failure.
+// The folder must exist; on failure any previous file is left as it was (plist/atomic_file.h).
+// [any thread]
 bool writeFile(const std::string& path, const Value& value, Format format = Format::Xml);
 
 }  // namespace plist
