@@ -1,10 +1,11 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # The whole set-up: `make demo` and `make check` install what is missing, build and run.
+SHELL := /bin/bash
 BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build check demo bench tsan clean
+.PHONY: all deps configure build check demo bench tsan fuzz clean
 
 all: build
 
@@ -20,6 +21,7 @@ build: configure
 check: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 	$(MAKE) --no-print-directory tsan
+	$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=$(CHECK_FUZZ_SECONDS)
 
 # ThreadSanitizer build of the tests that exercise cross-thread hand-overs.
 tsan: deps
@@ -27,6 +29,25 @@ tsan: deps
 	  -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(BUILD)-tsan -j $(JOBS)
 	ctest --test-dir $(BUILD)-tsan --output-on-failure -j $(JOBS) -L threads
+
+# libFuzzer targets under address and undefined-behaviour sanitisers (clang), each run for
+# FUZZ_SECONDS on a copy of its checked-in corpus.
+FUZZ_SECONDS ?= 60
+CHECK_FUZZ_SECONDS ?= 10
+FUZZ_TARGETS = fuzz_plist fuzz_class_info
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B $(BUILD)-fuzz -G Ninja -DTARNWICK_FUZZ=ON \
+	  -DTARNWICK_BUILD_TESTS=OFF -DTARNWICK_BUILD_BENCH=OFF -DTARNWICK_SANITIZE=address,undefined \
+	  -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD)-fuzz -j $(JOBS) --target $(FUZZ_TARGETS)
+	@for t in $(FUZZ_TARGETS); do \
+	  corpus=$(BUILD)-fuzz/corpus/$${t#fuzz_}; mkdir -p $$corpus; \
+	  cp tests/fuzz/corpus/$${t#fuzz_}/* $$corpus/; \
+	  echo "== $$t for $(FUZZ_SECONDS) s"; \
+	  UBSAN_OPTIONS=halt_on_error=1 $(BUILD)-fuzz/tests/fuzz/$$t -max_total_time=$(FUZZ_SECONDS) \
+	    -print_final_stats=1 $$corpus 2>&1 | grep -E 'stat::number_of_executed_units|ERROR|Done' ; \
+	  test $${PIPESTATUS[0]} -eq 0 || exit 1; \
+	done
 
 demo: build
 	$(BUILD)/hosts/demo/tarnwick-engine-demo $(BUILD)/demo
@@ -37,4 +58,4 @@ bench: build
 	done
 
 clean:
-	rm -rf $(BUILD) $(BUILD)-tsan
+	rm -rf $(BUILD) $(BUILD)-tsan $(BUILD)-fuzz

@@ -138,6 +138,13 @@ typedef float Vec8 __attribute__((vector_size(32)));
 typedef int32_t Index4 __attribute__((vector_size(16)));
 typedef int32_t Index8 __attribute__((vector_size(32)));
 
+// Two-vector shuffle with constant lane indices, for either compiler's vector extension.
+#if defined(__clang__)
+#define VX_SHUFFLE(a, b, IndexType, ...) __builtin_shufflevector(a, b, __VA_ARGS__)
+#else
+#define VX_SHUFFLE(a, b, IndexType, ...) __builtin_shuffle(a, b, IndexType{__VA_ARGS__})
+#endif
+
 template <int W>
 struct Lanes;
 template <>
@@ -379,11 +386,11 @@ VX_FFT_INLINE Complex<typename Lanes<W>::V> loadInterleaved(const float* p) {
   const V lo = load<V>(p);
   const V hi = load<V>(p + W);
   if constexpr (W == 4) {
-    return {__builtin_shuffle(lo, hi, Index4{0, 2, 4, 6}),
-            __builtin_shuffle(lo, hi, Index4{1, 3, 5, 7})};
+    return {VX_SHUFFLE(lo, hi, Index4, 0, 2, 4, 6),
+            VX_SHUFFLE(lo, hi, Index4, 1, 3, 5, 7)};
   } else {
-    return {__builtin_shuffle(lo, hi, Index8{0, 2, 8, 10, 4, 6, 12, 14}),
-            __builtin_shuffle(lo, hi, Index8{1, 3, 9, 11, 5, 7, 13, 15})};
+    return {VX_SHUFFLE(lo, hi, Index8, 0, 2, 8, 10, 4, 6, 12, 14),
+            VX_SHUFFLE(lo, hi, Index8, 1, 3, 9, 11, 5, 7, 13, 15)};
   }
 }
 
@@ -392,11 +399,11 @@ template <int W>
 VX_FFT_INLINE void storeInterleaved(float* p, const typename Lanes<W>::V& re,
                                     const typename Lanes<W>::V& im) {
   if constexpr (W == 4) {
-    store(p, __builtin_shuffle(re, im, Index4{0, 4, 1, 5}));
-    store(p + 4, __builtin_shuffle(re, im, Index4{2, 6, 3, 7}));
+    store(p, VX_SHUFFLE(re, im, Index4, 0, 4, 1, 5));
+    store(p + 4, VX_SHUFFLE(re, im, Index4, 2, 6, 3, 7));
   } else {
-    store(p, __builtin_shuffle(re, im, Index8{0, 8, 1, 9, 4, 12, 5, 13}));
-    store(p + 8, __builtin_shuffle(re, im, Index8{2, 10, 3, 11, 6, 14, 7, 15}));
+    store(p, VX_SHUFFLE(re, im, Index8, 0, 8, 1, 9, 4, 12, 5, 13));
+    store(p + 8, VX_SHUFFLE(re, im, Index8, 2, 10, 3, 11, 6, 14, 7, 15));
   }
 }
 
@@ -404,9 +411,14 @@ VX_FFT_INLINE void storeInterleaved(float* p, const typename Lanes<W>::V& re,
 // unit (vinsertf128 from memory) instead of the shuffle port. Only reached on the AVX path.
 VX_FFT_INLINE Vec8 loadHalves(const float* a, const float* b) {
   Vec8 v;
+#if defined(__clang__)
+  std::memcpy(&v, a, 4 * sizeof(float));
+  std::memcpy(reinterpret_cast<float*>(&v) + 4, b, 4 * sizeof(float));
+#else
   asm("vmovups %1, %x0\n\tvinsertf128 $1, %2, %0, %0"
       : "=&x"(v)
       : "m"(*reinterpret_cast<const float(*)[4]>(a)), "m"(*reinterpret_cast<const float(*)[4]>(b)));
+#endif
   return v;
 }
 
@@ -419,14 +431,14 @@ VX_FFT_INLINE void loadTransposed(const float* base, const int32_t* rows, int32_
   if constexpr (W == 4) {
     V r[4];
     for (int i = 0; i < 4; ++i) r[i] = load<V>(base + rows[i] + offset);
-    const V t0 = __builtin_shuffle(r[0], r[1], Index4{0, 4, 1, 5});
-    const V t1 = __builtin_shuffle(r[0], r[1], Index4{2, 6, 3, 7});
-    const V t2 = __builtin_shuffle(r[2], r[3], Index4{0, 4, 1, 5});
-    const V t3 = __builtin_shuffle(r[2], r[3], Index4{2, 6, 3, 7});
-    v[0] = __builtin_shuffle(t0, t2, Index4{0, 1, 4, 5});
-    v[1] = __builtin_shuffle(t0, t2, Index4{2, 3, 6, 7});
-    v[2] = __builtin_shuffle(t1, t3, Index4{0, 1, 4, 5});
-    v[3] = __builtin_shuffle(t1, t3, Index4{2, 3, 6, 7});
+    const V t0 = VX_SHUFFLE(r[0], r[1], Index4, 0, 4, 1, 5);
+    const V t1 = VX_SHUFFLE(r[0], r[1], Index4, 2, 6, 3, 7);
+    const V t2 = VX_SHUFFLE(r[2], r[3], Index4, 0, 4, 1, 5);
+    const V t3 = VX_SHUFFLE(r[2], r[3], Index4, 2, 6, 3, 7);
+    v[0] = VX_SHUFFLE(t0, t2, Index4, 0, 1, 4, 5);
+    v[1] = VX_SHUFFLE(t0, t2, Index4, 2, 3, 6, 7);
+    v[2] = VX_SHUFFLE(t1, t3, Index4, 0, 1, 4, 5);
+    v[3] = VX_SHUFFLE(t1, t3, Index4, 2, 3, 6, 7);
   } else {
     // r[i] = (lanes 0-3 of vector i | lanes 0-3 of vector i + 4), r[i + 4] the same for lanes
     // 4-7; a 4 × 4 transpose within each 128-bit half then completes the 8 × 8 transpose.
@@ -439,14 +451,14 @@ VX_FFT_INLINE void loadTransposed(const float* base, const int32_t* rows, int32_
     }
     for (int k = 0; k < 2; ++k) {
       const V* q = r + 4 * k;
-      const V t0 = __builtin_shuffle(q[0], q[1], Index8{0, 8, 1, 9, 4, 12, 5, 13});
-      const V t1 = __builtin_shuffle(q[0], q[1], Index8{2, 10, 3, 11, 6, 14, 7, 15});
-      const V t2 = __builtin_shuffle(q[2], q[3], Index8{0, 8, 1, 9, 4, 12, 5, 13});
-      const V t3 = __builtin_shuffle(q[2], q[3], Index8{2, 10, 3, 11, 6, 14, 7, 15});
-      v[4 * k + 0] = __builtin_shuffle(t0, t2, Index8{0, 1, 8, 9, 4, 5, 12, 13});
-      v[4 * k + 1] = __builtin_shuffle(t0, t2, Index8{2, 3, 10, 11, 6, 7, 14, 15});
-      v[4 * k + 2] = __builtin_shuffle(t1, t3, Index8{0, 1, 8, 9, 4, 5, 12, 13});
-      v[4 * k + 3] = __builtin_shuffle(t1, t3, Index8{2, 3, 10, 11, 6, 7, 14, 15});
+      const V t0 = VX_SHUFFLE(q[0], q[1], Index8, 0, 8, 1, 9, 4, 12, 5, 13);
+      const V t1 = VX_SHUFFLE(q[0], q[1], Index8, 2, 10, 3, 11, 6, 14, 7, 15);
+      const V t2 = VX_SHUFFLE(q[2], q[3], Index8, 0, 8, 1, 9, 4, 12, 5, 13);
+      const V t3 = VX_SHUFFLE(q[2], q[3], Index8, 2, 10, 3, 11, 6, 14, 7, 15);
+      v[4 * k + 0] = VX_SHUFFLE(t0, t2, Index8, 0, 1, 8, 9, 4, 5, 12, 13);
+      v[4 * k + 1] = VX_SHUFFLE(t0, t2, Index8, 2, 3, 10, 11, 6, 7, 14, 15);
+      v[4 * k + 2] = VX_SHUFFLE(t1, t3, Index8, 0, 1, 8, 9, 4, 5, 12, 13);
+      v[4 * k + 3] = VX_SHUFFLE(t1, t3, Index8, 2, 3, 10, 11, 6, 7, 14, 15);
     }
   }
 }

@@ -1,5 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#if defined(__clang__)
+#pragma clang fp contract(off)
+#else
 #pragma GCC optimize("fp-contract=off")
+#endif
 
 #include "engine/filter_bank.h"
 #include "engine/subnormal_guard.h"

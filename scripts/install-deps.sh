@@ -8,6 +8,7 @@ packages=(
   cmake ninja-build g++ make pkg-config
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libsndfile1-dev libplist-dev
+  clang libclang-rt-14-dev
 )
 
 missing=()

@@ -13,7 +13,10 @@ inline thread_local long count = 0;
 // Counts allocations on this thread for the lifetime of the object.
 class Scope {
  public:
-  Scope() { count = 0; armed = true; }
+  Scope() {
+    count = 0;
+    armed = true;
+  }
   ~Scope() { armed = false; }
   Scope(const Scope&) = delete;
   Scope& operator=(const Scope&) = delete;
@@ -21,24 +24,44 @@ class Scope {
 };
 }  // namespace alloc_counter
 
+// With ALLOC_COUNTER_ABORT set in the environment, an allocation in an armed scope aborts, so
+// that a debugger shows where it came from.
+inline void noteAllocation() {
+  if (!alloc_counter::armed) return;
+  ++alloc_counter::count;
+  if (std::getenv("ALLOC_COUNTER_ABORT")) std::abort();
+}
+
 inline void* countedAllocate(std::size_t size) {
-  if (alloc_counter::armed) ++alloc_counter::count;
+  noteAllocation();
   void* p = std::malloc(size == 0 ? 1 : size);
   if (!p) throw std::bad_alloc();
   return p;
 }
 
-void* operator new(std::size_t size) { return countedAllocate(size); }
-void* operator new[](std::size_t size) { return countedAllocate(size); }
+void* operator new(std::size_t size) {
+  return countedAllocate(size);
+}
+void* operator new[](std::size_t size) {
+  return countedAllocate(size);
+}
 void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-  if (alloc_counter::armed) ++alloc_counter::count;
+  noteAllocation();
   return std::malloc(size == 0 ? 1 : size);
 }
 void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-  if (alloc_counter::armed) ++alloc_counter::count;
+  noteAllocation();
   return std::malloc(size == 0 ? 1 : size);
 }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p) noexcept {
+  std::free(p);
+}
+void operator delete[](void* p) noexcept {
+  std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+  std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+  std::free(p);
+}
