@@ -64,6 +64,8 @@ struct VocoderEngine {
   int32_t speechDelayPos;
   int32_t carrierDelayPos;
   float carrierMag[kBinArraySize];
+  // Modes 3 … 5: the carrier's fastAtan2 phase in radians. Modes 0 and 2 take the carrier's
+  // direction from the bin itself and do not write it; nothing reads it across frames.
   float carrierPhase[kBinArraySize];
   float speechEnv[kBinArraySize];
   double fatCounter;
