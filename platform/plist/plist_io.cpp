@@ -193,6 +193,46 @@ std::optional<Value> convertAndRelease(plist_t tree) {
   return value;
 }
 
+// Text that a property list can carry: valid UTF-8 without NUL. (The binary writer would cut a
+// string at an invalid sequence, and every writer at a NUL.)
+bool isWritableText(const std::string& text) {
+  size_t i = 0;
+  const size_t n = text.size();
+  while (i < n) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c == 0) return false;
+    size_t length = 0;
+    uint32_t point = 0;
+    if (c < 0x80) {
+      ++i;
+      continue;
+    } else if ((c & 0xE0) == 0xC0) {
+      length = 2;
+      point = c & 0x1F;
+    } else if ((c & 0xF0) == 0xE0) {
+      length = 3;
+      point = c & 0x0F;
+    } else if ((c & 0xF8) == 0xF0) {
+      length = 4;
+      point = c & 0x07;
+    } else {
+      return false;
+    }
+    if (i + length > n) return false;
+    for (size_t k = 1; k < length; ++k) {
+      const auto next = static_cast<unsigned char>(text[i + k]);
+      if ((next & 0xC0) != 0x80) return false;
+      point = (point << 6) | (next & 0x3F);
+    }
+    const uint32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (point < smallest[length] || point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF)) {
+      return false;
+    }
+    i += length;
+  }
+  return true;
+}
+
 // depth: containers enclosing value. Null when the value cannot be represented.
 plist_t toNode(const Value& value, int depth) {
   switch (value.type()) {
@@ -200,7 +240,7 @@ plist_t toNode(const Value& value, int depth) {
       if (depth + 1 > kMaxDepth) return nullptr;
       plist_t node = plist_new_dict();
       for (const auto& [key, child] : value.asDictionary()) {
-        plist_t item = key.find('\0') == std::string::npos ? toNode(child, depth + 1) : nullptr;
+        plist_t item = isWritableText(key) ? toNode(child, depth + 1) : nullptr;
         if (!item) {
           plist_free(node);
           return nullptr;
@@ -224,7 +264,7 @@ plist_t toNode(const Value& value, int depth) {
     }
     case Value::Type::String: {
       const std::string& text = value.asString();
-      if (text.find('\0') != std::string::npos) return nullptr;
+      if (!isWritableText(text)) return nullptr;
       return plist_new_string(text.c_str());
     }
     case Value::Type::Data: {

@@ -98,7 +98,8 @@ enum class ReadStatus { Ok, Missing, Unreadable, TooLarge, Malformed };
 std::optional<Value> readFile(const std::string& path, ReadStatus* status);
 
 // Serialises a value. Deterministic: the same value gives the same bytes. Returns no bytes for
-// a value that cannot be written: nesting beyond kMaxDepth, or a string or key holding a NUL.
+// a value that cannot be written: nesting beyond kMaxDepth, or a string or key holding a NUL
+// or bytes that are not UTF-8.
 // [any thread]
 Data serialise(const Value& value, Format format = Format::Xml);
 // Writes atomically: a temporary file in the same folder, then rename. Returns false on failure.

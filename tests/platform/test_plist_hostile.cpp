@@ -368,3 +368,22 @@ TEST(PlistHostile, BinaryOffsetsAndLengthsOutsideTheFileAreRefused) {
 }
 
 }  // namespace
+
+TEST(PlistHostile, TextThatIsNotUtf8IsNeverWrittenCutShort) {
+  for (const std::string& bad : {std::string("ver\xFFion"), std::string("\xC3"),
+                                 std::string("\xED\xA0\x80"), std::string("\xC0\xAF")}) {
+    for (plist::Format format : {plist::Format::Xml, plist::Format::Binary}) {
+      plist::Value key = plist::Value::dictionary();
+      key.set(bad, plist::Value::integer(1));
+      EXPECT_TRUE(plist::serialise(key, format).empty());
+      EXPECT_TRUE(plist::serialise(plist::Value::string(bad), format).empty());
+    }
+  }
+  const plist::Value good = plist::Value::string("Grüße, 声, \xF0\x9F\x8E\xB5");
+  for (plist::Format format : {plist::Format::Xml, plist::Format::Binary}) {
+    const plist::Data bytes = plist::serialise(good, format);
+    const auto back = plist::parse(bytes.data(), bytes.size());
+    ASSERT_TRUE(back.has_value());
+    EXPECT_EQ(*back, good);
+  }
+}
