@@ -1,0 +1,8 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "engine/vocoder_engine.h"
+
+// Fat mode, one sample: two slowly wandering distance delays (one turn per 176400 samples)
+// thicken the vocoded samples a and b in place; advances fatCounter. [render thread]
+void fatModeStep(VocoderEngine& e, float& a, float& b);
