@@ -187,12 +187,27 @@ TEST(TarnwickLifecycle, OwnPropertiesAndTheViewDescriptions) {
   auto* flag = reinterpret_cast<uint8_t*>(static_cast<uintptr_t>(pending));
   EXPECT_EQ(*flag, 1);
 
+  // The window-bridge view: one description.
+  ASSERT_EQ(AudioUnitGetPropertyInfo(fx.unit(), kAudioUnitProperty_GetUIComponentList,
+                                     kAudioUnitScope_Global, 0, &size, &writable),
+            noErr);
+  ASSERT_EQ(size, sizeof(ComponentDescription));
+  ComponentDescription view{};
+  ASSERT_EQ(AudioUnitGetProperty(fx.unit(), kAudioUnitProperty_GetUIComponentList,
+                                 kAudioUnitScope_Global, 0, &view, &size),
+            noErr);
+  EXPECT_EQ(view.componentType, fourCharCode("auvw"));
+  EXPECT_EQ(view.componentSubType, fourCharCode("TKWX"));
+  EXPECT_EQ(view.componentManufacturer, fourCharCode("VEXA"));
+  EXPECT_EQ(view.componentFlags, 0u);
+  EXPECT_EQ(view.componentFlagsMask, 0u);
+
   // No editor bundle is installed beside this component yet.
-  AudioUnitCocoaViewInfo view{};
-  size = sizeof view;
+  AudioUnitCocoaViewInfo cocoa{};
+  size = sizeof cocoa;
   testing::internal::CaptureStdout();
   EXPECT_EQ(AudioUnitGetProperty(fx.unit(), kAudioUnitProperty_CocoaUI, kAudioUnitScope_Global, 0,
-                                 &view, &size),
+                                 &cocoa, &size),
             fnfErr);
   EXPECT_NE(testing::internal::GetCapturedStdout().find("Bundle URL is NULL"), std::string::npos);
 }
