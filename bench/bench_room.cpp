@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// One roomProcess call (one stereo sample) on a ringing room.
+// One roomProcess call (one stereo sample) on a ringing room; one step of the slow modulation.
 #include <benchmark/benchmark.h>
 
 #include <memory>
 
 #include "engine/room.h"
+#include "engine/slow_oscillator.h"
 
 namespace {
 
@@ -29,6 +30,18 @@ void BM_RoomProcessSample(benchmark::State& state) {
 }
 
 BENCHMARK(BM_RoomProcessSample)->Arg(20)->Arg(100);
+
+void BM_SlowOscillatorStep(benchmark::State& state) {
+  SlowOscillator osc{};
+  double counter = 0.0;
+  for (auto _ : state) {
+    const SlowModulation m = slowOscillatorStep(osc, counter, 2.849517146113191e-05);
+    counter += 1.0;
+    benchmark::DoNotOptimize(m);
+  }
+}
+
+BENCHMARK(BM_SlowOscillatorStep);
 
 }  // namespace
 

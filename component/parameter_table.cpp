@@ -16,7 +16,7 @@ constexpr AudioUnitParameterUnit kSemitones = kAudioUnitParameterUnit_RelativeSe
 // The equaliser gains are decibels from −12 to +12, declared with the linear-gain unit.
 constexpr AudioUnitParameterUnit kEqGain = kAudioUnitParameterUnit_LinearGain;
 
-constexpr ParameterSpec kTable[kParameterCount] = {
+constexpr ParameterDescription kTable[kParameterCount] = {
     {"Filterbank Amt", kPercent, 0, 100, 50},
     {"Carrier Amt", kPercent, 0, 100, 0},
     {"Speech Amt", kPercent, 0, 100, 0},
@@ -71,7 +71,7 @@ constexpr float kSampleModeWaveformLimit = 7.0f;
 
 }  // namespace
 
-const ParameterSpec& parameterSpec(AudioUnitParameterID id) {
+const ParameterDescription& parameterDescription(AudioUnitParameterID id) {
   return kTable[id];
 }
 
@@ -88,33 +88,33 @@ OSStatus fillParameterInfo(AudioUnitScope scope, AudioUnitParameterID id,
   if (scope != kAudioUnitScope_Global || id >= kParameterCount) {
     return kAudioUnitErr_InvalidParameter;
   }
-  const ParameterSpec& spec = kTable[id];
+  const ParameterDescription& entry = kTable[id];
   std::memset(info.name, 0, sizeof info.name);
-  std::strncpy(info.name, spec.name, sizeof info.name - 1);
+  std::strncpy(info.name, entry.name, sizeof info.name - 1);
   info.unitName = nullptr;
   info.clumpID = 0;
-  info.cfNameString = spec.name;
-  info.unit = spec.unit;
-  info.minValue = spec.minValue;
-  info.maxValue = spec.maxValue;
-  info.defaultValue = spec.defaultValue;
+  info.cfNameString = entry.name;
+  info.unit = entry.unit;
+  info.minValue = entry.minValue;
+  info.maxValue = entry.maxValue;
+  info.defaultValue = entry.defaultValue;
   info.flags = kParameterFlags;
   return noErr;
 }
 
 void applyCouplingRules(ParameterAccess& values, int32_t& lastSoundMode) {
   for (AudioUnitParameterID id = 0; id < kParameterCount; ++id) {
-    const ParameterSpec& spec = kTable[id];
+    const ParameterDescription& entry = kTable[id];
     float v = values.get(id);
     if (std::isnan(v)) {
-      v = spec.defaultValue;
+      v = entry.defaultValue;
       values.set(id, v);
     }
-    if (v > spec.maxValue) {
-      v = spec.maxValue;
+    if (v > entry.maxValue) {
+      v = entry.maxValue;
       values.set(id, v);
     }
-    if (v < spec.minValue) values.set(id, spec.minValue);
+    if (v < entry.minValue) values.set(id, entry.minValue);
   }
   if (values.get(kParamWavesSamples) == 1.0f) {
     for (AudioUnitParameterID id : {kParamOscAWaveform, kParamOscBWaveform}) {

@@ -57,7 +57,7 @@ enum ParameterId : AudioUnitParameterID {
   kParamRoomSize = 47,
 };
 
-struct ParameterSpec {
+struct ParameterDescription {
   const char* name;  // also the parameter's name string
   AudioUnitParameterUnit unit;
   float minValue;
@@ -66,7 +66,7 @@ struct ParameterSpec {
 };
 
 // The table, indexed by id. [any thread; constant]
-const ParameterSpec& parameterSpec(AudioUnitParameterID id);
+const ParameterDescription& parameterDescription(AudioUnitParameterID id);
 
 // The id whose name is exactly name, or nullopt.
 std::optional<AudioUnitParameterID> parameterIdForName(std::string_view name);

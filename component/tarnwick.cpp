@@ -42,7 +42,7 @@ Tarnwick::Tarnwick(ComponentInstanceRecord* inInstance)
   CreateElements();
   Globals()->UseIndexedParameters(kParameterCount);
   for (AudioUnitParameterID id = 0; id < kParameterCount; ++id) {
-    Globals()->SetParameter(id, parameterSpec(id).defaultValue);
+    Globals()->SetParameter(id, parameterDescription(id).defaultValue);
   }
 
   if (preference("userEnableSidechain") != 0) {

@@ -10,7 +10,7 @@
 #include "engine/key_list.h"
 #include "engine/oscillators.h"
 #include "engine/room.h"
-#include "engine/spectral_modes.h"
+#include "engine/shaping_modes.h"
 #include "engine/synth_carrier.h"
 #include "engine/synth_configure.h"
 #include "engine/synth_state.h"

@@ -7,7 +7,7 @@
 
 #include "engine/fft.h"
 #include "engine/filter_bank.h"
-#include "engine/spectral_modes.h"
+#include "engine/shaping_modes.h"
 #include "engine/synth_carrier.h"
 
 namespace {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/engine_process.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -35,38 +36,46 @@ void engineProcess(const float* speechIn, const float* carrierIn, float* outA, f
   const bool fatOn = e.fatMode >= 1;
   const bool roomOn = e.roomAmount > 0.001f;
 
-  for (int n = 0; n < frames; ++n) {
-    // Both inputs are read before either output is written: they may share arrays.
-    const float speech = finiteOrZero(speechSource[n]);
-    const float carrier = finiteOrZero(synthOn ? synthCarrierSample(e.synth) : carrierSource[n]);
-    e.speechFrame[framePos] = speech;
-    e.carrierFrame[framePos] = carrier;
+  // Segments end at each frame step (framePos stays in kHopSize … kFrameSize − 1), so the synth,
+  // whose modulation the frame step updates, renders each segment before its samples are used.
+  float* const synthCarrier = e.synth.blockCarrier;
+  int n = 0;
+  while (n < frames) {
+    const int segment = std::min(frames - n, kFrameSize - framePos);
+    if (synthOn) synthRenderCarrier(e.synth, synthCarrier, segment);
+    for (int i = 0; i < segment; ++i, ++n) {
+      // Both inputs are read before either output is written: they may share arrays.
+      const float speech = finiteOrZero(speechSource[n]);
+      const float carrier = finiteOrZero(synthOn ? synthCarrier[i] : carrierSource[n]);
+      e.speechFrame[framePos] = speech;
+      e.carrierFrame[framePos] = carrier;
 
-    const float drySpeech = e.speechDelay[e.speechDelayPos];
-    const float dryCarrier = e.carrierDelay[e.carrierDelayPos];
-    e.speechDelay[e.speechDelayPos] = speech;
-    e.carrierDelay[e.carrierDelayPos] = carrier;
-    e.speechDelayPos = (e.speechDelayPos + 1) & (kFrameSize - 1);
-    e.carrierDelayPos = (e.carrierDelayPos + 1) & (kFrameSize - 1);
+      const float drySpeech = e.speechDelay[e.speechDelayPos];
+      const float dryCarrier = e.carrierDelay[e.carrierDelayPos];
+      e.speechDelay[e.speechDelayPos] = speech;
+      e.carrierDelay[e.carrierDelayPos] = carrier;
+      e.speechDelayPos = (e.speechDelayPos + 1) & (kFrameSize - 1);
+      e.carrierDelayPos = (e.carrierDelayPos + 1) & (kFrameSize - 1);
 
-    float a = e.outAccumA[framePos - kHopSize];
-    float b = e.outAccumB[framePos - kHopSize];
-    if (fatOn) fatModeStep(e, a, b);
+      float a = e.outAccumA[framePos - kHopSize];
+      float b = e.outAccumB[framePos - kHopSize];
+      if (fatOn) fatModeStep(e, a, b);
 
-    const float dry = dryCarrier * carrierGain + drySpeech * speechGain;
-    float sA = filterbankAmt * a + dry;
-    float sB = filterbankAmt * b + dry;
-    float wetA = 0.0f;
-    float wetB = 0.0f;
-    if (roomOn) {
-      roomProcess(sA, sB, wetA, wetB, e.room);
-      sA = flushToZero(sA);
-      sB = flushToZero(sB);
+      const float dry = dryCarrier * carrierGain + drySpeech * speechGain;
+      float sA = filterbankAmt * a + dry;
+      float sB = filterbankAmt * b + dry;
+      float wetA = 0.0f;
+      float wetB = 0.0f;
+      if (roomOn) {
+        roomProcess(sA, sB, wetA, wetB, e.room);
+        sA = flushToZero(sA);
+        sB = flushToZero(sB);
+      }
+      outA[n] = wetA + sA;
+      outB[n] = wetB + sB;
+      ++framePos;
     }
-    outA[n] = wetA + sA;
-    outB[n] = wetB + sB;
-
-    if (++framePos == kFrameSize) {
+    if (framePos == kFrameSize) {
       engineFrameStep(e);
       framePos = kHopSize;
     }

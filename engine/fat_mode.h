@@ -4,5 +4,6 @@
 #include "engine/vocoder_engine.h"
 
 // Fat mode, one sample: two slowly wandering distance delays (one turn per 176400 samples)
-// thicken the vocoded samples a and b in place; advances fatCounter. [render thread]
+// thicken the vocoded samples a and b in place; advances fatCounter and
+// fatOscillator. [render thread; no allocation]
 void fatModeStep(VocoderEngine& e, float& a, float& b);

@@ -59,68 +59,171 @@ inline float combine(double a, double b, float distortion) {
   return distort(kCombine == Combine::kSum ? a + b : a * b, distortion);
 }
 
-// Both oscillators free-running over the given tables.
-template <Combine kCombine>
-inline float renderFree(float ratioA, float ratioB, SynthVoice& voice, const SynthState& s,
-                        const float* tableA, const float* tableB, double limitA, double limitB) {
-  const double pa = readablePhase(voice.phaseA, limitA);
-  const double pb = readablePhase(voice.phaseB, limitB);
-  const double a = interpolate(tableA, pa);
-  const double b = interpolate(tableB, pb);
-  bool wrapped;
-  voice.phaseA =
-      static_cast<float>(advancePhase(pa, phaseIncrement(s.modA, ratioA, s), limitA, wrapped));
-  voice.phaseB =
-      static_cast<float>(advancePhase(pb, phaseIncrement(s.modB, ratioB, s), limitB, wrapped));
-  return combine<kCombine>(a, b, s.distortion);
+// Tables, wrap limits and distortion of one renderer kind; fixed for a whole call.
+struct StepContext {
+  const float* tableA;
+  const float* tableB;
+  double limitA;
+  double limitB;
+  float distortion;
+};
+
+inline StepContext waveContext(const SynthState& s) {
+  return {s.waveTableA, s.waveTableB, kWaveWrap, kWaveWrap, s.distortion};
 }
 
-// Oscillator B hard-synced to A over the wave tables: when A wraps, B outputs entry 0 and
-// restarts from 0 before its increment is added.
+inline StepContext sampleContext(const SynthState& s) {
+  return {s.sampleTableA, s.sampleTableB, sampleWrap(s.loopLengthA), sampleWrap(s.loopLengthB),
+          s.distortion};
+}
+
+// One sample of both oscillators free-running over the context's tables; advances the phases.
 template <Combine kCombine>
-inline float renderSynced(float ratioA, float ratioB, SynthVoice& voice, const SynthState& s) {
-  const double pa = readablePhase(voice.phaseA, kWaveWrap);
-  const double a = interpolate(s.waveTableA, pa);
+inline float stepFree(float& phaseA, float& phaseB, double incA, double incB,
+                      const StepContext& c) {
+  const double pa = readablePhase(phaseA, c.limitA);
+  const double pb = readablePhase(phaseB, c.limitB);
+  const double a = interpolate(c.tableA, pa);
+  const double b = interpolate(c.tableB, pb);
+  bool wrapped;
+  phaseA = static_cast<float>(advancePhase(pa, incA, c.limitA, wrapped));
+  phaseB = static_cast<float>(advancePhase(pb, incB, c.limitB, wrapped));
+  return combine<kCombine>(a, b, c.distortion);
+}
+
+// One sample with oscillator B hard-synced to A over the wave tables: when A wraps, B outputs
+// entry 0 and restarts from 0 before its increment is added.
+template <Combine kCombine>
+inline float stepSynced(float& phaseA, float& phaseB, double incA, double incB,
+                        const StepContext& c) {
+  const double pa = readablePhase(phaseA, kWaveWrap);
+  const double a = interpolate(c.tableA, pa);
   bool wrappedA;
-  voice.phaseA =
-      static_cast<float>(advancePhase(pa, phaseIncrement(s.modA, ratioA, s), kWaveWrap, wrappedA));
+  phaseA = static_cast<float>(advancePhase(pa, incA, kWaveWrap, wrappedA));
   double b;
   double pb;
   if (wrappedA) {
-    b = s.waveTableB[0];
+    b = c.tableB[0];
     pb = 0.0;
   } else {
-    pb = readablePhase(voice.phaseB, kWaveWrap);
-    b = interpolate(s.waveTableB, pb);
+    pb = readablePhase(phaseB, kWaveWrap);
+    b = interpolate(c.tableB, pb);
   }
   bool wrappedB;
-  voice.phaseB =
-      static_cast<float>(advancePhase(pb, phaseIncrement(s.modB, ratioB, s), kWaveWrap, wrappedB));
-  return combine<kCombine>(a, b, s.distortion);
+  phaseB = static_cast<float>(advancePhase(pb, incB, kWaveWrap, wrappedB));
+  return combine<kCombine>(a, b, c.distortion);
+}
+
+enum class Kind { kPlain, kRing, kSync, kSyncRing, kSample };
+
+template <Kind kKind>
+inline float step(float& phaseA, float& phaseB, double incA, double incB, const StepContext& c) {
+  if constexpr (kKind == Kind::kPlain || kKind == Kind::kSample)
+    return stepFree<Combine::kSum>(phaseA, phaseB, incA, incB, c);
+  else if constexpr (kKind == Kind::kRing)
+    return stepFree<Combine::kProduct>(phaseA, phaseB, incA, incB, c);
+  else if constexpr (kKind == Kind::kSync)
+    return stepSynced<Combine::kSum>(phaseA, phaseB, incA, incB, c);
+  else
+    return stepSynced<Combine::kProduct>(phaseA, phaseB, incA, incB, c);
+}
+
+template <Kind kKind>
+inline float renderOne(float ratioA, float ratioB, SynthVoice& voice, const SynthState& s,
+                       const StepContext& c) {
+  return step<kKind>(voice.phaseA, voice.phaseB, phaseIncrement(s.modA, ratioA, s),
+                     phaseIncrement(s.modB, ratioB, s), c);
+}
+
+// Adds `count` samples of the kGroup voices slots[0 … kGroup − 1] into sum, the voices of one
+// sample in slot order. The increments are those of the per-sample renderers, formed once.
+template <Kind kKind, int kGroup>
+void addGroup(const int* slots, SynthState& s, const StepContext& c, float* sum, int count) {
+  float phaseA[kGroup];
+  float phaseB[kGroup];
+  double incA[kGroup];
+  double incB[kGroup];
+  for (int g = 0; g < kGroup; ++g) {
+    const int k = slots[g];
+    phaseA[g] = s.voices[k].phaseA;
+    phaseB[g] = s.voices[k].phaseB;
+    incA[g] = phaseIncrement(s.modA, static_cast<float>(s.ratioA[k]), s);
+    incB[g] = phaseIncrement(s.modB, static_cast<float>(s.ratioB[k]), s);
+  }
+  for (int n = 0; n < count; ++n) {
+    float acc = sum[n];
+#pragma GCC unroll 4
+    for (int g = 0; g < kGroup; ++g) acc += step<kKind>(phaseA[g], phaseB[g], incA[g], incB[g], c);
+    sum[n] = acc;
+  }
+  for (int g = 0; g < kGroup; ++g) {
+    s.voices[slots[g]].phaseA = phaseA[g];
+    s.voices[slots[g]].phaseB = phaseB[g];
+  }
+}
+
+// Voices in groups of four (independent phase chains side by side), the rest in one group.
+template <Kind kKind>
+void addVoices(const int* slots, int voiceCount, SynthState& s, const StepContext& c, float* sum,
+               int count) {
+  int i = 0;
+  for (; i + 4 <= voiceCount; i += 4) addGroup<kKind, 4>(slots + i, s, c, sum, count);
+  switch (voiceCount - i) {
+    case 3:
+      addGroup<kKind, 3>(slots + i, s, c, sum, count);
+      break;
+    case 2:
+      addGroup<kKind, 2>(slots + i, s, c, sum, count);
+      break;
+    case 1:
+      addGroup<kKind, 1>(slots + i, s, c, sum, count);
+      break;
+    default:
+      break;
+  }
 }
 
 }  // namespace
 
 float oscRenderPlain(float ratioA, float ratioB, SynthVoice& voice, SynthState& synth) {
-  return renderFree<Combine::kSum>(ratioA, ratioB, voice, synth, synth.waveTableA, synth.waveTableB,
-                                   kWaveWrap, kWaveWrap);
+  return renderOne<Kind::kPlain>(ratioA, ratioB, voice, synth, waveContext(synth));
 }
 
 float oscRenderRing(float ratioA, float ratioB, SynthVoice& voice, SynthState& synth) {
-  return renderFree<Combine::kProduct>(ratioA, ratioB, voice, synth, synth.waveTableA,
-                                       synth.waveTableB, kWaveWrap, kWaveWrap);
+  return renderOne<Kind::kRing>(ratioA, ratioB, voice, synth, waveContext(synth));
 }
 
 float oscRenderSync(float ratioA, float ratioB, SynthVoice& voice, SynthState& synth) {
-  return renderSynced<Combine::kSum>(ratioA, ratioB, voice, synth);
+  return renderOne<Kind::kSync>(ratioA, ratioB, voice, synth, waveContext(synth));
 }
 
 float oscRenderSyncRing(float ratioA, float ratioB, SynthVoice& voice, SynthState& synth) {
-  return renderSynced<Combine::kProduct>(ratioA, ratioB, voice, synth);
+  return renderOne<Kind::kSyncRing>(ratioA, ratioB, voice, synth, waveContext(synth));
 }
 
 float oscRenderSample(float ratioA, float ratioB, SynthVoice& voice, SynthState& synth) {
-  return renderFree<Combine::kSum>(ratioA, ratioB, voice, synth, synth.sampleTableA,
-                                   synth.sampleTableB, sampleWrap(synth.loopLengthA),
-                                   sampleWrap(synth.loopLengthB));
+  return renderOne<Kind::kSample>(ratioA, ratioB, voice, synth, sampleContext(synth));
+}
+
+void oscAddVoices(OscRenderer renderer, const int* slots, int voiceCount, SynthState& synth,
+                  float* sum, int count) {
+  if (renderer == oscRenderPlain) {
+    addVoices<Kind::kPlain>(slots, voiceCount, synth, waveContext(synth), sum, count);
+  } else if (renderer == oscRenderRing) {
+    addVoices<Kind::kRing>(slots, voiceCount, synth, waveContext(synth), sum, count);
+  } else if (renderer == oscRenderSync) {
+    addVoices<Kind::kSync>(slots, voiceCount, synth, waveContext(synth), sum, count);
+  } else if (renderer == oscRenderSyncRing) {
+    addVoices<Kind::kSyncRing>(slots, voiceCount, synth, waveContext(synth), sum, count);
+  } else if (renderer == oscRenderSample) {
+    addVoices<Kind::kSample>(slots, voiceCount, synth, sampleContext(synth), sum, count);
+  } else {
+    for (int n = 0; n < count; ++n) {
+      for (int i = 0; i < voiceCount; ++i) {
+        const int k = slots[i];
+        sum[n] += renderer(static_cast<float>(synth.ratioA[k]), static_cast<float>(synth.ratioB[k]),
+                           synth.voices[k], synth);
+      }
+    }
+  }
 }

@@ -9,3 +9,10 @@ float oscRenderSync(float ratioA, float ratioB, SynthVoice& voice, SynthState& s
 float oscRenderSyncRing(float ratioA, float ratioB, SynthVoice& voice, SynthState& synth);
 float oscRenderRing(float ratioA, float ratioB, SynthVoice& voice, SynthState& synth);
 float oscRenderSample(float ratioA, float ratioB, SynthVoice& voice, SynthState& synth);
+
+// Adds `count` successive samples of the voices slots[0 … voiceCount − 1] rendered by `renderer`
+// into sum[0 … count − 1], the voices of each sample added in the order given; sum and phases
+// end bit-identical to `count` rounds of per-sample renderer calls. modA, modB, bendFactor,
+// ratios and octaveDivisor must not change meanwhile. [render thread; no allocation]
+void oscAddVoices(OscRenderer renderer, const int* slots, int voiceCount, SynthState& synth,
+                  float* sum, int count);

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "engine/float_util.h"
+#include "engine/slow_oscillator.h"
 
 namespace {
 
@@ -21,7 +22,6 @@ constexpr int kLayoutSteps = 128;  // size changes within one step keep the layo
 constexpr int kClearedSlots = 24000;
 
 constexpr double kModulationRate = 2.849517146113191e-05;  // rad per call, about 0.2 Hz
-constexpr double kTwoPi = 6.283185307179586;
 constexpr float kModulationDepth = 0.45f;
 
 constexpr float kLargeRoomSize = 0.91f;
@@ -52,6 +52,7 @@ void layOut(RoomState& room, float s) {
   std::memset(room.bufferA, 0, sizeof(float) * kClearedSlots);
   std::memset(room.bufferB, 0, sizeof(float) * kClearedSlots);
   room.modCounter = 0.0;
+  room.modOscillator.synced = 0;
   // Fresh modulation delays: re-initialised in place, so only the first layout allocates.
   distanceDelayInit(room.delayA);
   distanceDelayInit(room.delayB);
@@ -112,13 +113,12 @@ void roomProcess(float inA, float inB, float& outA, float& outB, RoomState& room
 
   const double n = room.modCounter;
   room.modCounter = n + 1.0;
-  const float phi = static_cast<float>(std::fmod(n * kModulationRate, kTwoPi));
-  const float phi3 = 3.0f * phi;
-  const float c1 = std::cos(phi);
-  const float ch = std::cos(0.5f * phi);
-  const float c2 = std::cos(2.0f * phi);
-  const float s3 = std::sin(phi3);
-  const float c3 = std::cos(phi3);
+  const SlowModulation m = slowOscillatorStep(room.modOscillator, n, kModulationRate);
+  const float c1 = static_cast<float>(m.c1);
+  const float ch = static_cast<float>(m.ch);
+  const float c2 = static_cast<float>(m.c2);
+  const float s3 = static_cast<float>(m.s3);
+  const float c3 = static_cast<float>(m.c3);
   const float distanceA = ((-c1 - ch + s3 - c2) * -0.125f + 0.5f) * kModulationDepth;
   const float distanceB = ((ch + c1 + c3 + c2) * -0.125f + 0.5f) * kModulationDepth;
   distanceDelaySetDistance(room.delayA, distanceA, false);

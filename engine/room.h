@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "engine/distance_delay.h"
+#include "engine/slow_oscillator.h"
 
 inline constexpr int kRoomLineSlots = 48000;
 inline constexpr int kRoomTapCount = 32;
@@ -21,8 +22,9 @@ struct RoomState {
   float bufferB[kRoomLineSlots];
   DistanceDelay delayA;  // owned; re-initialised in place at each layout
   DistanceDelay delayB;
-  double modCounter;     // roomProcess calls since the last layout
+  double modCounter;  // roomProcess calls since the last layout
   int32_t taps[kRoomTapCount];
+  SlowOscillator modOscillator;  // phasors of the modulation at modCounter
 };
 
 // Stores the wet amount every time; lays the room out anew on the first call and whenever the

@@ -90,15 +90,11 @@ void synthSetPitchBend(float bend, SynthState& s) {
   s.bendFactor = std::exp2(0.16666667f * bend);
 }
 
-float synthCarrierSample(SynthState& s) {
+namespace {
+
+// Filter update, the five stages on one voice sum, / voiceNorm × 0.5.
+inline float filterSample(SynthState& s, float sum) {
   const float g = s.filterGain;
-  const OscRenderer render = s.renderer ? s.renderer : oscRenderPlain;
-  float sum = 0.0f;
-  for (int k = 0; k < kSynthVoiceCount; ++k) {
-    if (s.keys[k] > kSoundingKey)
-      sum +=
-          render(static_cast<float>(s.ratioA[k]), static_cast<float>(s.ratioB[k]), s.voices[k], s);
-  }
   synthUpdateFilter(s);
   const float c = s.filterCoef;
   const float r = s.resonanceGain;
@@ -114,6 +110,36 @@ float synthCarrierSample(SynthState& s) {
   }
   const float norm = s.voiceNorm >= 1.0f ? s.voiceNorm : 1.0f;  // 0 before the first set-up
   return st[4] / norm * 0.5f;
+}
+
+}  // namespace
+
+float synthCarrierSample(SynthState& s) {
+  const OscRenderer render = s.renderer ? s.renderer : oscRenderPlain;
+  float sum = 0.0f;
+  for (int k = 0; k < kSynthVoiceCount; ++k) {
+    if (s.keys[k] > kSoundingKey)
+      sum +=
+          render(static_cast<float>(s.ratioA[k]), static_cast<float>(s.ratioB[k]), s.voices[k], s);
+  }
+  return filterSample(s, sum);
+}
+
+void synthRenderCarrier(SynthState& s, float* out, int count) {
+  const OscRenderer render = s.renderer ? s.renderer : oscRenderPlain;
+  int slots[kSynthVoiceCount];
+  int voiceCount = 0;
+  for (int k = 0; k < kSynthVoiceCount; ++k)
+    if (s.keys[k] > kSoundingKey) slots[voiceCount++] = k;
+  while (count > 0) {
+    const int chunk = count < kSynthBlockSize ? count : kSynthBlockSize;
+    float* sum = s.blockSum;
+    for (int n = 0; n < chunk; ++n) sum[n] = 0.0f;
+    oscAddVoices(render, slots, voiceCount, s, sum, chunk);
+    for (int n = 0; n < chunk; ++n) out[n] = filterSample(s, sum[n]);
+    out += chunk;
+    count -= chunk;
+  }
 }
 
 void synthUpdateModulation(float level, float crossingRate, SynthState& s) {

@@ -22,6 +22,11 @@ void synthSetPitchBend(float bend, SynthState& synth);
 // [render thread; no allocation]
 float synthCarrierSample(SynthState& synth);
 
+// Writes the `count` samples that `count` successive synthCarrierSample calls would return, bit
+// for bit, rendering voice by voice in chunks of kSynthBlockSize. out must not overlap synth.
+// [render thread; no allocation]
+void synthRenderCarrier(SynthState& synth, float* out, int count);
+
 // Once per frame: modA and modB from the three modulation sources. level is the frame's
 // Σ|speech| / 128, crossingRate its zero crossings / 62.72. [render thread]
 void synthUpdateModulation(float level, float crossingRate, SynthState& synth);

@@ -5,12 +5,13 @@
 #include <cstdint>
 
 inline constexpr int kSynthVoiceCount = 32;
-inline constexpr int kWaveTableSize = 1025;     // entries 0 … 1024, entry 1024 = formula at 2π
+inline constexpr int kWaveTableSize = 1025;  // entries 0 … 1024, entry 1024 = formula at 2π
 inline constexpr int kSampleTableSize = 100000;
 inline constexpr int kModTableSize = 1024;
 inline constexpr int kSampleSetCount = 7;
 inline constexpr int kSampleSetTotalSlots = 327778;  // the seven decoded sets back to back
 inline constexpr uint32_t kSynthTag = 0x7773796E;
+inline constexpr int kSynthBlockSize = 512;  // samples per block-render chunk
 
 // The 21 floats that engineSetup fills and synthConfigure reads.
 struct SynthParams {
@@ -95,4 +96,6 @@ struct SynthState {
   float sampleTableA[kSampleTableSize];
   float sampleTableB[kSampleTableSize];
   float modTable[kModTableSize];
+  float blockSum[kSynthBlockSize];      // voice sums of one block-render chunk
+  float blockCarrier[kSynthBlockSize];  // the engine's carrier samples of one segment
 };

@@ -8,7 +8,7 @@
 #include "engine/fft.h"
 #include "engine/float_util.h"
 #include "engine/room.h"
-#include "engine/spectral_scratch.h"
+#include "engine/shaping_scratch.h"
 #include "engine/synth_configure.h"
 
 namespace {

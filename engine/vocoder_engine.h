@@ -12,7 +12,8 @@
 #include "engine/filter_bank_scratch.h"
 #include "engine/key_exchange.h"
 #include "engine/room.h"
-#include "engine/spectral_scratch.h"
+#include "engine/shaping_scratch.h"
+#include "engine/slow_oscillator.h"
 #include "engine/synth_state.h"
 
 inline constexpr int kFrameSize = 1024;
@@ -79,6 +80,7 @@ struct VocoderEngine {
   KeyExchange keys;
   SpectralScratch spectral;
   FilterBankScratch filterBank;
+  SlowOscillator fatOscillator;  // phasors of the Fat-mode modulation at fatCounter
 };
 
 // sizeof(VocoderEngine). [any thread]

@@ -13,7 +13,7 @@ class FakeStore : public ParameterAccess {
  public:
   FakeStore() {
     for (AudioUnitParameterID id = 0; id < kParameterCount; ++id) {
-      values[id] = parameterSpec(id).defaultValue;
+      values[id] = parameterDescription(id).defaultValue;
     }
   }
   float get(AudioUnitParameterID id) override { return values[id]; }
@@ -56,7 +56,7 @@ TEST(ParameterTable, InfoCarriesTheTableAndRefusesOtherScopesAndIds) {
   EXPECT_EQ(parameterIdForName("Room Size"), 47u);
   EXPECT_FALSE(parameterIdForName("sound mode").has_value());
   for (AudioUnitParameterID id = 0; id < kParameterCount; ++id) {
-    const ParameterSpec& s = parameterSpec(id);
+    const ParameterDescription& s = parameterDescription(id);
     EXPECT_LT(std::strlen(s.name), sizeof info.name);
     EXPECT_LE(s.minValue, s.defaultValue);
     EXPECT_LE(s.defaultValue, s.maxValue);
@@ -100,7 +100,7 @@ TEST(ParameterTable, CouplingRulesClampLimitAndSwitchFreezeOff) {
 TEST(ParameterTable, EngineSnapshotScalesEachWord) {
   float v[kParameterCount];
   for (AudioUnitParameterID id = 0; id < kParameterCount; ++id)
-    v[id] = parameterSpec(id).defaultValue;
+    v[id] = parameterDescription(id).defaultValue;
   v[kParamDiffusion] = 99.0f;
   v[kParamRelease] = 99.0f;
   v[kParamOscAModDepth] = -100.0f;

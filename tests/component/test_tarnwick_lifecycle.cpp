@@ -138,13 +138,13 @@ TEST(TarnwickLifecycle, LatencyTailAndTheRefConListener) {
 TEST(TarnwickLifecycle, ParametersStartAtTheirDefaultsAndReportTheirInfo) {
   Instance fx;
   for (AudioUnitParameterID id = 0; id < kParameterCount; ++id) {
-    EXPECT_EQ(fx.parameter(id), parameterSpec(id).defaultValue) << id;
+    EXPECT_EQ(fx.parameter(id), parameterDescription(id).defaultValue) << id;
     AudioUnitParameterInfo info{};
     UInt32 size = sizeof info;
     ASSERT_EQ(AudioUnitGetProperty(fx.unit(), kAudioUnitProperty_ParameterInfo,
                                    kAudioUnitScope_Global, id, &info, &size),
               noErr);
-    EXPECT_STREQ(info.name, parameterSpec(id).name);
+    EXPECT_STREQ(info.name, parameterDescription(id).name);
     EXPECT_EQ(info.flags, 0xC8000000u);
   }
   AudioUnitParameterInfo info{};

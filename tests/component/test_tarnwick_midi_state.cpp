@@ -72,7 +72,7 @@ TEST(TarnwickState, SaveRestoreRoundTripWithTheHeldKeys) {
   ASSERT_EQ(AudioUnitInitialize(source.unit()), noErr);
   std::mt19937 random(5);
   for (AudioUnitParameterID id = 0; id < kParameterCount; ++id) {
-    const ParameterSpec& s = parameterSpec(id);
+    const ParameterDescription& s = parameterDescription(id);
     std::uniform_real_distribution<float> value(s.minValue, s.maxValue);
     source.setParameter(id, value(random));
   }

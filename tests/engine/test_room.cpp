@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 #include <memory>
+#include <random>
 #include <vector>
 
 #include "engine/room.h"
@@ -23,6 +24,22 @@ constexpr float kWeightB[kRoomTapCount] = {0.0125f, 0.0f,  0.05f,   0.0f, 0.15f,
                                            -0.325f, 0.35f, -0.375f, 0.4f, 0.15f, 0.2f, 0.25f, 0.3f,
                                            0.1f,    0.1f,  0.1f,    0.1f, 0.1f,  0.1f, 0.1f,  0.1f,
                                            0.1f,    0.1f,  0.1f,    0.1f, 0.1f,  0.1f, 0.1f,  0.1f};
+
+constexpr double kRoomRate = 2.849517146113191e-05;  // rad per call
+constexpr int kRoomTurn = 220500;                    // calls per turn of the modulation
+
+// The room's modulation distances computed directly from the counter in single precision.
+std::pair<float, float> literalRoomDistances(double n) {
+  const float phi = static_cast<float>(std::fmod(n * kRoomRate, 6.283185307179586));
+  const float phi3 = 3.0f * phi;
+  const float c1 = std::cos(phi);
+  const float ch = std::cos(0.5f * phi);
+  const float c2 = std::cos(2.0f * phi);
+  const float s3 = std::sin(phi3);
+  const float c3 = std::cos(phi3);
+  return {((-c1 - ch + s3 - c2) * -0.125f + 0.5f) * 0.45f,
+          ((ch + c1 + c3 + c2) * -0.125f + 0.5f) * 0.45f};
+}
 
 class RoomTest : public ::testing::Test {
  protected:
@@ -290,6 +307,73 @@ TEST_F(RoomTest, ReleaseFreesTheRingsAndALaterLayoutRestoresThem) {
   EXPECT_TRUE(room->delayA.active);
   EXPECT_NE(nullptr, room->delayB.buffer);
   run(10, 0.5f, 0.5f);
+}
+
+// Runs `calls` silent calls and checks each delay target against the literal distances.
+void expectLiteralModulation(RoomState& room, int calls) {
+  DistanceDelay probe{};
+  distanceDelayInit(probe);
+  distanceDelaySetDistance(probe, 0.0f, false);
+  const float base = probe.targetDelay;
+  distanceDelaySetDistance(probe, 0.5f, false);
+  const float tolerance = 2e-6f * (probe.targetDelay - base) / 0.5f + 1e-4f;  // 2e-6 of distance
+  for (int i = 0; i < calls; ++i) {
+    const double n = room.modCounter;
+    float a = 0.0f;
+    float b = 0.0f;
+    roomProcess(0.0f, 0.0f, a, b, room);
+    const auto [wantA, wantB] = literalRoomDistances(n);
+    distanceDelaySetDistance(probe, wantA, false);
+    ASSERT_NEAR(probe.targetDelay, room.delayA.targetDelay, tolerance) << "n " << n;
+    distanceDelaySetDistance(probe, wantB, false);
+    ASSERT_NEAR(probe.targetDelay, room.delayB.targetDelay, tolerance) << "n " << n;
+  }
+  distanceDelayFree(probe);
+}
+
+TEST_F(RoomTest, ModulationFollowsTheCounterFormulaOverTwoTurns) {
+  // Many resynchronisations and two wraps of the phase, where cos(φ/2) flips sign.
+  roomConfigure(*room, 1.0f, 0.4f);
+  expectLiteralModulation(*room, 2 * kRoomTurn + 5000);
+}
+
+TEST_F(RoomTest, ModulationRestartsWithALayoutAndFollowsCounterChanges) {
+  roomConfigure(*room, 1.0f, 0.4f);
+  expectLiteralModulation(*room, 5000);
+  roomConfigure(*room, 1.0f, 0.8f);  // new layout: modCounter back to 0
+  EXPECT_EQ(0.0, room->modCounter);
+  expectLiteralModulation(*room, 5000);
+  for (double jump : {kRoomTurn - 3.0, 3.0 * kRoomTurn, 1e8 + 11.0, 2.0 * kRoomTurn - 1.0}) {
+    room->modCounter = jump;
+    expectLiteralModulation(*room, 6000);
+  }
+}
+
+TEST_F(RoomTest, OutputStaysCloseToARoomRecomputingItsModulationEverySample) {
+  roomConfigure(*room, 0.8f, 0.7f);
+  auto exact = std::make_unique<RoomState>();
+  roomConfigure(*exact, 0.8f, 0.7f);
+  std::mt19937 rng(3);
+  std::uniform_real_distribution<float> noise(-0.5f, 0.5f);
+  double diff = 0.0;
+  double energy = 0.0;
+  for (int i = 0; i < 441000; ++i) {  // 10 s
+    const float inA = noise(rng);
+    const float inB = noise(rng);
+    float a = 0.0f;
+    float b = 0.0f;
+    roomProcess(inA, inB, a, b, *room);
+    exact->modOscillator.synced = 0;  // phasors from the counter with library trig
+    float ea = 0.0f;
+    float eb = 0.0f;
+    roomProcess(inA, inB, ea, eb, *exact);
+    ASSERT_TRUE(std::isfinite(a) && std::isfinite(b)) << i;
+    diff += (a - ea) * (a - ea) + (b - eb) * (b - eb);
+    energy += ea * ea + eb * eb;
+  }
+  EXPECT_GT(energy, 1.0);
+  EXPECT_LT(std::sqrt(diff / energy), 1e-4);
+  roomRelease(*exact);
 }
 
 }  // namespace

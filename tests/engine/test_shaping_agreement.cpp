@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The fast paths of shapeSpectrum against the literal formulas (spectral_reference.h), over
+// The fast paths of shapeSpectrum against the literal formulas (shaping_reference.h), over
 // frames of real signal, for every Sound Mode 0 … 5, followers idle and at typical settings,
 // Freeze off and on.
 #include <gtest/gtest.h>
@@ -9,10 +9,10 @@
 #include <cstring>
 #include <memory>
 
-#include "engine/spectral_modes.h"
-#include "engine/spectral_paths.h"
-#include "spectral_reference.h"
-#include "spectral_signals.h"
+#include "engine/shaping_modes.h"
+#include "engine/shaping_paths.h"
+#include "shaping_reference.h"
+#include "shaping_signals.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <memory>
 
 #include "engine/fft.h"
-#include "engine/spectral_modes.h"
-#include "engine/spectral_paths.h"
-#include "spectral_signals.h"
+#include "engine/shaping_modes.h"
+#include "engine/shaping_paths.h"
+#include "shaping_signals.h"
 #include "support/alloc_counter.h"
 
 namespace {

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The shaping of Sound Modes 0 … 5 over a lane type V. Each mode is one pass over the bins
 // (Modes 3 … 5: three short passes and the lifter), instantiated for frozen and running
-// envelopes. Templates only: spectral_modes.cpp instantiates the portable lane types and
-// spectral_modes_avx2.cpp the 8-lane type under its own instruction set.
+// envelopes. Templates only: shaping_modes.cpp instantiates the portable lane types and
+// shaping_modes_avx2.cpp the 8-lane type under its own instruction set.
 //
 // Modes 0 and 2 need only cos and sin of the carrier's angle, which are re/|Y| and im/|Y|; they
 // do not write carrierPhase. Modes 3 … 5 write the fastAtan2 phase to carrierPhase and use the
@@ -12,10 +12,10 @@
 #include <cfloat>
 #include <cstring>
 
-#include "engine/spectral_bins.h"
-#include "engine/spectral_lifter.h"
-#include "engine/spectral_paths.h"
-#include "engine/spectral_scratch.h"
+#include "engine/shaping_bins.h"
+#include "engine/shaping_lifter.h"
+#include "engine/shaping_paths.h"
+#include "engine/shaping_scratch.h"
 #include "engine/vocoder_engine.h"
 
 namespace spectral_kernels {

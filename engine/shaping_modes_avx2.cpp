@@ -12,9 +12,9 @@
 #include <cstring>
 
 #include "engine/fft.h"
-#include "engine/spectral_lanes.h"
-#include "engine/spectral_paths.h"
-#include "engine/spectral_scratch.h"
+#include "engine/shaping_lanes.h"
+#include "engine/shaping_paths.h"
+#include "engine/shaping_scratch.h"
 #include "engine/vocoder_engine.h"
 
 #if defined(__x86_64__) && defined(__GNUC__)
@@ -29,8 +29,8 @@
 // The 8-lane helpers must precede the kernels: vector types have no associated namespace, so
 // the kernels find their helpers by ordinary lookup only.
 // clang-format off
-#include "engine/spectral_lanes_avx2.h"
-#include "engine/spectral_kernels.h"
+#include "engine/shaping_lanes_avx2.h"
+#include "engine/shaping_kernels.h"
 // clang-format on
 
 void shapeSpectrumAvx2(VocoderEngine& engine, const SpectralControls& controls) {

@@ -7,10 +7,10 @@
 
 #include <cstring>
 
-#include "engine/spectral_modes.h"
-#include "engine/spectral_paths.h"
-#include "tests/engine/spectral_reference.h"
-#include "tests/engine/spectral_signals.h"
+#include "engine/shaping_modes.h"
+#include "engine/shaping_paths.h"
+#include "tests/engine/shaping_reference.h"
+#include "tests/engine/shaping_signals.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The 8-lane AVX2 lane type of the spectral shaping kernels (see spectral_lanes.h). Include it
-// only under #pragma GCC target("avx2"), after spectral_lanes.h, as spectral_modes_avx2.cpp does.
+// The 8-lane AVX2 lane type of the spectral shaping kernels (see shaping_lanes.h). Include it
+// only under #pragma GCC target("avx2"), after shaping_lanes.h, as shaping_modes_avx2.cpp does.
 #pragma once
 
 #include <immintrin.h>
 
-#include "engine/spectral_lanes.h"
+#include "engine/shaping_lanes.h"
 
 namespace spectral_lanes {
 

@@ -10,9 +10,9 @@
 #include <cstring>
 #include <vector>
 
-#include "engine/spectral_modes.h"
-#include "spectral_reference.h"
-#include "spectral_signals.h"
+#include "engine/shaping_modes.h"
+#include "shaping_reference.h"
+#include "shaping_signals.h"
 
 namespace {
 

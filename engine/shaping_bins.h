@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Per-bin arithmetic of the spectral shaping, written over a lane type V (spectral_lanes.h):
+// Per-bin arithmetic of the spectral shaping, written over a lane type V (shaping_lanes.h):
 // magnitudes and unit vectors of complex bins, the fast arctangent, sine and cosine of its
 // result, and the two envelope followers. Lane by lane, so that a lane computes exactly what the
 // scalar form computes. Templates only: each instruction-set translation unit instantiates its
@@ -8,7 +8,7 @@
 
 #include <cfloat>
 
-#include "engine/spectral_lanes.h"
+#include "engine/shaping_lanes.h"
 
 namespace spectral_bins {
 
@@ -88,7 +88,7 @@ inline void finiteBinOrZero(V& re, V& im) {
   im = finite ? im : splat<V>(0.0f);
 }
 
-// The single-precision arctangent approximation of fastAtan2 (spectral_modes.h), lane by lane.
+// The single-precision arctangent approximation of fastAtan2 (shaping_modes.h), lane by lane.
 // With z = y / x: x = 0 gives ±π/2 or 0 by the sign of y; |z| < 1 gives z / (1 + 0.28 z²), moved
 // by ±π when x < 0; |z| >= 1 gives π/2 − z / (z² + 0.28), moved by −π when y < 0. An infinite z
 // (x subnormal) takes the limit π/2 of the last form instead of NaN. Result in [−π, π].

@@ -13,8 +13,8 @@
 #include <cstring>
 
 #include "engine/fft.h"
-#include "engine/spectral_lanes.h"
-#include "engine/spectral_scratch.h"
+#include "engine/shaping_lanes.h"
+#include "engine/shaping_scratch.h"
 
 namespace spectral_lifter {
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "engine/spectral_scratch.h"
+#include "engine/shaping_scratch.h"
 
 #include <cmath>
 

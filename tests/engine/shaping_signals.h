@@ -10,7 +10,7 @@
 #include <memory>
 
 #include "engine/fft.h"
-#include "engine/spectral_scratch.h"
+#include "engine/shaping_scratch.h"
 #include "engine/vocoder_engine.h"
 
 namespace spectral_signals {

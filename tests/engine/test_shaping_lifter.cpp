@@ -7,10 +7,10 @@
 #include <cstring>
 #include <vector>
 
-#include "engine/spectral_lifter.h"
-#include "engine/spectral_modes.h"
-#include "spectral_reference.h"
-#include "spectral_signals.h"
+#include "engine/shaping_lifter.h"
+#include "engine/shaping_modes.h"
+#include "shaping_reference.h"
+#include "shaping_signals.h"
 
 namespace {
 

@@ -7,11 +7,11 @@
 #pragma GCC optimize("fp-contract=off")
 #endif
 
-#include "engine/spectral_modes.h"
+#include "engine/shaping_modes.h"
 
-#include "engine/spectral_kernels.h"
-#include "engine/spectral_paths.h"
-#include "engine/spectral_scratch.h"
+#include "engine/shaping_kernels.h"
+#include "engine/shaping_paths.h"
+#include "engine/shaping_scratch.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <thread>
 #include <vector>
 
-#include "engine/spectral_modes.h"
-#include "spectral_signals.h"
+#include "engine/shaping_modes.h"
+#include "shaping_signals.h"
 
 namespace {
 
