@@ -2,6 +2,7 @@
 #include "engine/engine_frame_step.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -109,9 +110,13 @@ void applyVoicing(VocoderEngine& e, bool unvoiced) {
 
 // True when every value is finite; a frame that overflowed is dropped instead of added.
 bool allFinite(const float* values, int count) {
-  float probe = 0.0f;
-  for (int i = 0; i < count; ++i) probe += values[i] * 0.0f;
-  return probe == 0.0f;
+  uint32_t nonFinite = 0;
+  for (int i = 0; i < count; ++i) {
+    uint32_t bits;
+    std::memcpy(&bits, values + i, sizeof bits);
+    nonFinite |= static_cast<uint32_t>((bits & 0x7f800000u) == 0x7f800000u);
+  }
+  return nonFinite == 0;
 }
 
 void overlapAddFilterBank(VocoderEngine& e, float gain) {
