@@ -9,6 +9,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libsndfile1-dev libplist-dev
   clang libclang-rt-14-dev
+  libcli11-dev
 )
 
 missing=()
