@@ -5,7 +5,7 @@ BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build check demo bench tsan fuzz clean
+.PHONY: all deps configure build check demo engine-demo bench tsan fuzz clean
 
 all: build
 
@@ -49,7 +49,12 @@ fuzz: deps
 	  test $${PIPESTATUS[0]} -eq 0 || exit 1; \
 	done
 
+# The main job: the bundled speech clip vocoded by a chord on the synth, through the component.
 demo: build
+	$(BUILD)/tarnwick-render -o $(BUILD)/tarnwick-demo.wav
+
+# The engine alone: every waveform and sample set, and each Sound Mode, as WAV files.
+engine-demo: build
 	$(BUILD)/hosts/demo/tarnwick-engine-demo $(BUILD)/demo
 
 bench: build

@@ -1,0 +1,45 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// One offline render: loads the component bundle, opens an instance through the registry,
+// feeds the input files through render callbacks and renders block by block on the calling
+// thread. Talks to the component only through the audio-unit calls.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "hosts/render/audio_file.h"
+#include "hosts/render/midi_file.h"
+#include "platform/au/au_types.h"
+
+namespace render {
+
+// The delay the component adds between input and output, in frames.
+inline constexpr size_t kLatencyFrames = 1024;
+
+struct RenderJob {
+  std::string componentPath;
+  Audio speech;   // no channels: silence on the main input
+  Audio carrier;  // no channels: no external carrier
+  double rate = 44100.0;
+  std::vector<int> notes;  // held from the first frame to the end
+  std::vector<MidiEvent> midi;
+  std::vector<std::pair<AudioUnitParameterID, float>> parameters;  // applied in order
+  std::string statePath;      // restored before the parameters; empty: none
+  std::string saveStatePath;  // written after the render; empty: none
+  size_t block = 512;
+  double tailSeconds = 2.0;
+  bool raw = false;    // exactly the input's length from frame 0, no compensation, no tail
+  bool quiet = false;  // no progress line on standard error
+};
+
+struct RenderResult {
+  std::vector<std::vector<float>> channels;  // two
+  double wallSeconds = 0.0;
+};
+
+// Runs the job. Returns false with *error set (a message for the user) on any failure.
+// [main thread]
+bool runRender(const RenderJob& job, RenderResult* out, std::string* error);
+
+}  // namespace render

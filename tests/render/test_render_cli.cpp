@@ -1,0 +1,279 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// tarnwick-render driven as a user would: the built executable in a subprocess, with files in
+// a private folder and a private HOME (default preferences), outputs read with libsndfile.
+#include <gtest/gtest.h>
+#include <sndfile.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+const std::string kRender = std::string(TARNWICK_BUILD_DIR) + "/tarnwick-render";
+
+const std::string& folder() {
+  static const std::string path = [] {
+    char pattern[] = "/tmp/tarnwick-render-test-XXXXXX";
+    const char* made = mkdtemp(pattern);
+    const std::string dir = made ? made : "/tmp";
+    setenv("HOME", dir.c_str(), 1);
+    return dir;
+  }();
+  return path;
+}
+
+std::string file(const std::string& name) {
+  return folder() + "/" + name;
+}
+
+struct Outcome {
+  int code;
+  std::string out;
+  std::string err;
+};
+
+std::string slurp(const std::string& path) {
+  std::ifstream in(path);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+Outcome run(const std::string& args) {
+  const std::string command =
+      kRender + " " + args + " >" + file("stdout.txt") + " 2>" + file("stderr.txt");
+  const int status = std::system(command.c_str());
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(file("stdout.txt")),
+          slurp(file("stderr.txt"))};
+}
+
+void writeMono(const std::string& path, const std::vector<float>& samples, int rate = 44100) {
+  SF_INFO info{};
+  info.channels = 1;
+  info.samplerate = rate;
+  info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+  SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
+  ASSERT_NE(f, nullptr);
+  sf_writef_float(f, samples.data(), static_cast<sf_count_t>(samples.size()));
+  sf_close(f);
+}
+
+struct Stereo {
+  int rate = 0;
+  std::vector<float> left, right;
+};
+
+Stereo readStereo(const std::string& path) {
+  Stereo s;
+  SF_INFO info{};
+  SNDFILE* f = sf_open(path.c_str(), SFM_READ, &info);
+  EXPECT_NE(f, nullptr) << path;
+  if (!f) return s;
+  EXPECT_EQ(info.channels, 2);
+  std::vector<float> data(static_cast<size_t>(info.frames) * info.channels);
+  sf_readf_float(f, data.data(), info.frames);
+  sf_close(f);
+  s.rate = info.samplerate;
+  for (sf_count_t n = 0; n < info.frames; ++n) {
+    s.left.push_back(data[n * info.channels]);
+    s.right.push_back(data[n * info.channels + 1]);
+  }
+  return s;
+}
+
+size_t peakIndex(const std::vector<float>& x) {
+  size_t at = 0;
+  for (size_t n = 1; n < x.size(); ++n) {
+    if (std::fabs(x[n]) > std::fabs(x[at])) at = n;
+  }
+  return at;
+}
+
+double energy(const std::vector<float>& x) {
+  double e = 0.0;
+  for (float s : x) e += double(s) * s;
+  return e;
+}
+
+// A quiet noise bed with one loud click at clickAt.
+std::vector<float> speechWithClick(size_t frames, size_t clickAt) {
+  std::mt19937 random(7);
+  std::uniform_real_distribution<float> noise(-0.01f, 0.01f);
+  std::vector<float> x(frames);
+  for (float& s : x) s = noise(random);
+  x[clickAt] = 0.9f;
+  return x;
+}
+
+const char* kDryClick = "--set 'Filterbank Amt=0' --set 'Speech Amt=100' --set 'Room Amount=0'";
+
+TEST(RenderCli, ListsTheParameters) {
+  const Outcome r = run("--list-params");
+  ASSERT_EQ(r.code, 0) << r.err;
+  size_t lines = 0;
+  for (char c : r.out) lines += c == '\n';
+  EXPECT_EQ(lines, 48u);
+  EXPECT_NE(r.out.find("Sound Mode"), std::string::npos);
+  EXPECT_NE(r.out.find("Room Size"), std::string::npos);
+}
+
+TEST(RenderCli, UnknownParameterNameFailsWithAMessage) {
+  const Outcome r = run("--notes C4 --set 'Sound Mood=1' -o " + file("never.wav"));
+  EXPECT_EQ(r.code, 2);
+  EXPECT_NE(r.err.find("unknown parameter 'Sound Mood'"), std::string::npos) << r.err;
+  EXPECT_EQ(std::fopen(file("never.wav").c_str(), "r"), nullptr);
+}
+
+TEST(RenderCli, OutOfRangeValueAndBadIdFail) {
+  EXPECT_EQ(run("--notes C4 --set 'Sound Mode=99'").code, 2);
+  EXPECT_EQ(run("--notes C4 --set 48=1").code, 2);
+  EXPECT_EQ(run("--notes H4").code, 2);
+}
+
+TEST(RenderCli, BrokenWavFailsCleanly) {
+  std::mt19937 random(3);
+  std::ofstream bad(file("broken.wav"), std::ios::binary);
+  bad << "RIFF";
+  for (int i = 0; i < 4000; ++i) bad.put(static_cast<char>(random()));
+  bad.close();
+  const Outcome r = run("-q -s " + file("broken.wav") + " -o " + file("out.wav"));
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("cannot read audio file"), std::string::npos) << r.err;
+}
+
+TEST(RenderCli, BlockLargerThanTheMaximumFails) {
+  writeMono(file("short.wav"), std::vector<float>(4410, 0.0f));
+  const Outcome r = run("-q -b 100000 -s " + file("short.wav") + " -o " + file("out.wav"));
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("maximum frames"), std::string::npos) << r.err;
+  EXPECT_EQ(run("-q -b 0 -s " + file("short.wav") + " -o " + file("out.wav")).code, 2);
+}
+
+TEST(RenderCli, UnknownOutputExtensionFails) {
+  const Outcome r = run("-q --notes C4 -o " + file("out.mp9"));
+  EXPECT_EQ(r.code, 2);
+  EXPECT_NE(r.err.find("extension"), std::string::npos) << r.err;
+}
+
+TEST(RenderCli, RawOutputHasTheInputsLength) {
+  writeMono(file("raw-in.wav"), speechWithClick(23456, 9000));
+  const Outcome r = run("-q --raw -s " + file("raw-in.wav") + " -o " + file("raw-out.wav"));
+  ASSERT_EQ(r.code, 0) << r.err;
+  const Stereo out = readStereo(file("raw-out.wav"));
+  EXPECT_EQ(out.left.size(), 23456u);
+  EXPECT_EQ(out.rate, 44100);
+}
+
+TEST(RenderCli, DefaultOutputIsLatencyCompensated) {
+  constexpr size_t kClick = 12000;
+  writeMono(file("click.wav"), speechWithClick(30000, kClick));
+  Outcome r = run(std::string("-q --bits 32f ") + kDryClick + " -s " + file("click.wav") + " -o " +
+                  file("comp.wav"));
+  ASSERT_EQ(r.code, 0) << r.err;
+  const Stereo comp = readStereo(file("comp.wav"));
+  EXPECT_EQ(comp.left.size(), 30000u + 2 * 44100u);  // the input and the default tail
+  EXPECT_EQ(peakIndex(comp.left), kClick);
+  EXPECT_GT(std::fabs(comp.left[kClick]), 0.1f);
+
+  r = run(std::string("-q --raw --bits 32f ") + kDryClick + " -s " + file("click.wav") + " -o " +
+          file("uncomp.wav"));
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(peakIndex(readStereo(file("uncomp.wav")).left), kClick + 1024);
+}
+
+TEST(RenderCli, BlockSizeDoesNotChangeTheOutput) {
+  writeMono(file("blocks.wav"), speechWithClick(11025, 3000));
+  const std::string common = "-q --raw --bits 32f --set 'Synth On/Off=0' -s " + file("blocks.wav");
+  ASSERT_EQ(run(common + " -b 1 -o " + file("b1.wav")).code, 0);
+  ASSERT_EQ(run(common + " -b 512 -o " + file("b512.wav")).code, 0);
+  const Stereo a = readStereo(file("b1.wav"));
+  const Stereo b = readStereo(file("b512.wav"));
+  ASSERT_EQ(a.left.size(), b.left.size());
+  EXPECT_GT(energy(a.left), 0.0);
+  // Not bit-identical (the block split reorders float sums, about 1e-11), but equal far below
+  // any audible or 24-bit level.
+  float largest = 0.0f;
+  for (size_t n = 0; n < a.left.size(); ++n) {
+    const float d = std::max(std::fabs(a.left[n] - b.left[n]), std::fabs(a.right[n] - b.right[n]));
+    largest = std::max(largest, d);
+  }
+  EXPECT_LT(largest, 1e-7f);
+}
+
+TEST(RenderCli, HeldNotesSoundWithoutInput) {
+  const Outcome r =
+      run("-q --tail 1 --set 'Carrier Amt=100' --notes C4,E4 -o " + file("notes.wav"));
+  ASSERT_EQ(r.code, 0) << r.err;
+  const Stereo out = readStereo(file("notes.wav"));
+  EXPECT_EQ(out.left.size(), 44100u);
+  EXPECT_GT(energy(out.left), 1e-3);
+}
+
+// A format-0 file, 480 ticks per quarter at 120 bpm: optionally a note on at 0, off at 1 s.
+std::vector<uint8_t> tinyMidiFile(bool withNote) {
+  std::vector<uint8_t> track;
+  if (withNote) track = {0x00, 0x90, 60, 100, 0x87, 0x40, 0x80, 60, 0};  // 960 ticks = 1 s
+  for (uint8_t b : {0x00, 0xFF, 0x2F, 0x00}) track.push_back(b);
+  std::vector<uint8_t> smf = {
+      'M', 'T',  'h',  'd', 0,   0,   0,   6, 0, 0, 0,
+      1,   0x01, 0xE0, 'M', 'T', 'r', 'k', 0, 0, 0, static_cast<uint8_t>(track.size())};
+  for (uint8_t b : track) smf.push_back(b);
+  return smf;
+}
+
+void writeBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
+}
+
+TEST(RenderCli, MidiFilePlaysNotes) {
+  writeBytes(file("note.mid"), tinyMidiFile(true));
+  writeBytes(file("empty.mid"), tinyMidiFile(false));
+  Outcome r = run("-q --tail 0.5 --set 'Carrier Amt=100' -m " + file("note.mid") + " -o " +
+                  file("midi.wav"));
+  ASSERT_EQ(r.code, 0) << r.err;
+  const Stereo played = readStereo(file("midi.wav"));
+  r = run("-q --tail 0.5 --set 'Carrier Amt=100' -m " + file("empty.mid") + " -o " +
+          file("nomidi.wav"));
+  ASSERT_EQ(r.code, 0) << r.err;
+  const Stereo silent = readStereo(file("nomidi.wav"));
+  // The note lasts 1 s: its length sets the render's, and it sounds.
+  EXPECT_EQ(played.left.size(), 44100u + 1 + 22050u);
+  EXPECT_GT(energy(played.left), 1e-3);
+  EXPECT_LT(energy(silent.left), energy(played.left) * 1e-3);
+}
+
+TEST(RenderCli, TruncatedAndForeignMidiFilesDoNotCrash) {
+  std::vector<uint8_t> cut = tinyMidiFile(true);
+  cut.resize(cut.size() - 6);
+  writeBytes(file("cut.mid"), cut);
+  Outcome r = run("-q --tail 0.2 -m " + file("cut.mid") + " -o " + file("cut.wav"));
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.err.find("truncated"), std::string::npos) << r.err;
+  writeBytes(file("junk.mid"), {'R', 'I', 'F', 'F', 1, 2, 3});
+  r = run("-q -m " + file("junk.mid") + " -o " + file("junk.wav"));
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("not a Standard MIDI File"), std::string::npos) << r.err;
+}
+
+TEST(RenderCli, StateRoundTripsThroughAFile) {
+  ASSERT_EQ(run("-q --tail 0.1 --notes C4 --set 'Sound Mode=3' --save-state " + file("s.plist") +
+                " -o " + file("s1.wav"))
+                .code,
+            0);
+  const Outcome r = run("-q --tail 0.1 --state " + file("s.plist") + " --save-state " +
+                        file("s2.plist") + " -o " + file("s2.wav"));
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(slurp(file("s.plist")), slurp(file("s2.plist")));
+  EXPECT_EQ(run("-q --state " + file("missing.plist")).code, 1);
+}
+
+}  // namespace
