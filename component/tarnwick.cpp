@@ -76,9 +76,27 @@ Tarnwick::Tarnwick(ComponentInstanceRecord* inInstance)
   mLevelInfo[tarnwick_notify::kRefConKey] = mRefCon;
 
   mEngine = new VocoderEngine();  // value-initialised: all zero; set up by the first render
+
+  try {
+    mNotificationMgr = std::make_unique<tarnwick_services::Tarnwick_BackgroundNotificationMgr>();
+    if (mNotificationMgr->init()) {
+      mNotificationMgr->setInstance(mEngine, mRefCon, [this] { postKeysPressed(); });
+    } else {
+      mNotificationMgr.reset();
+      mServicesReady = 0;
+    }
+  } catch (const std::exception&) {
+    mNotificationMgr.reset();
+    mServicesReady = 0;
+  }
 }
 
 Tarnwick::~Tarnwick() {
+  // First, so that no key message reaches the engine while it is freed.
+  if (mNotificationMgr) {
+    mNotificationMgr->tearDown();
+    mNotificationMgr.reset();
+  }
   if (mEngine) {
     engineRelease(*mEngine);
     delete mEngine;

@@ -12,6 +12,7 @@
 #include "engine/vocoder_engine.h"
 #include "platform/notify/notification.h"
 #include "platform/notify/notification_queue.h"
+#include "services/background_notification_mgr.h"
 
 class Tarnwick : public AUMIDIEffectBase {
  public:
@@ -98,6 +99,8 @@ class Tarnwick : public AUMIDIEffectBase {
   int32_t mLastSoundMode = -1;
   std::unique_ptr<notify::NotificationQueue> mNotificationQueue;
   uint8_t mServicesReady = 0;
+  // Created at the end of construction, torn down first in the destructor. [main thread]
+  std::unique_ptr<tarnwick_services::Tarnwick_BackgroundNotificationMgr> mNotificationMgr;
   uint8_t mSidechainEnabled = 1;
   float* mScratch[kScratchChannels] = {};
   int32_t mScratchFrames = -1;

@@ -97,6 +97,30 @@ bool writeIntPreference(const std::string& domain, const std::string& key, int32
   return plist::writeFile(path, *root, plist::Format::Xml);
 }
 
+std::optional<std::string> readStringPreference(const std::string& domain, const std::string& key) {
+  const std::string path = preferencesPath(domain);
+  if (path.empty()) return std::nullopt;
+  const std::optional<plist::Value> root = plist::readFile(path);
+  if (!root) return std::nullopt;
+  const plist::Value* value = root->find(key);
+  if (!value || !value->isString()) return std::nullopt;
+  return value->asString();
+}
+
+bool writeStringPreference(const std::string& domain, const std::string& key,
+                           const std::string& value) {
+  const std::string path = preferencesPath(domain);
+  if (path.empty()) return false;
+  std::lock_guard<std::mutex> lock(writerMutex());
+  std::error_code error;
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path(), error);
+  if (error) return false;
+  std::optional<plist::Value> root = loadForUpdate(path);
+  if (!root) return false;
+  root->set(key, plist::Value::string(value));
+  return plist::writeFile(path, *root, plist::Format::Xml);
+}
+
 bool removePreference(const std::string& domain, const std::string& key) {
   const std::string path = preferencesPath(domain);
   if (path.empty()) return false;

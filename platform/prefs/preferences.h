@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 // Path of the domain's file, or empty for a refused domain. [any thread]
@@ -20,6 +21,14 @@ int32_t readIntPreference(const std::string& domain, const std::string& key);
 // False, leaving everything as it was, when the folder cannot be written or the existing file
 // is not a readable dictionary (it is never overwritten then). [any thread]
 bool writeIntPreference(const std::string& domain, const std::string& key, int32_t value);
+
+// The value of key when it is a string; nullopt when the file, the key or a string value is
+// absent. [any thread]
+std::optional<std::string> readStringPreference(const std::string& domain, const std::string& key);
+
+// Stores key = value (a string); same rules as writeIntPreference. [any thread]
+bool writeStringPreference(const std::string& domain, const std::string& key,
+                           const std::string& value);
 
 // Removes key. True when the key is absent afterwards (including when there was no file).
 // Same failure rules as writeIntPreference. [any thread]

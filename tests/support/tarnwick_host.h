@@ -32,6 +32,9 @@ inline void usePrivateHome() {
     return std::string(made ? made : "/tmp");
   }();
   setenv("HOME", home.c_str(), 1);
+  // No instance of a test starts a catalogue download.
+  static const bool checksOff = writeIntPreference(kDomain, "userEnableUpdateCheckOnStartup", 0);
+  (void)checksOff;
 }
 
 inline void clearPreferences() {
