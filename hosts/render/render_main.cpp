@@ -18,8 +18,8 @@
 
 namespace {
 
-constexpr int kExitFailure = 1;
-constexpr int kExitUsage = 2;
+constexpr int kExitFailure = 2;  // the render or a file failed
+constexpr int kExitUsage = 1;    // the command line is wrong
 constexpr const char* kDemoOutput = "tarnwick-demo.wav";
 constexpr int kDemoChord[] = {48, 55, 60, 64, 67};  // C3 G3 C4 E4 G4
 

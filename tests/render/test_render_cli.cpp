@@ -14,6 +14,10 @@
 #include <string>
 #include <vector>
 
+// Exit statuses of tarnwick-render.
+constexpr int kUsageError = 1;
+constexpr int kProcessingError = 2;
+
 namespace {
 
 const std::string kRender = std::string(TARNWICK_BUILD_DIR) + "/tarnwick-render";
@@ -126,15 +130,15 @@ TEST(RenderCli, ListsTheParameters) {
 
 TEST(RenderCli, UnknownParameterNameFailsWithAMessage) {
   const Outcome r = run("--notes C4 --set 'Sound Mood=1' -o " + file("never.wav"));
-  EXPECT_EQ(r.code, 2);
+  EXPECT_EQ(r.code, kUsageError);
   EXPECT_NE(r.err.find("unknown parameter 'Sound Mood'"), std::string::npos) << r.err;
   EXPECT_EQ(std::fopen(file("never.wav").c_str(), "r"), nullptr);
 }
 
 TEST(RenderCli, OutOfRangeValueAndBadIdFail) {
-  EXPECT_EQ(run("--notes C4 --set 'Sound Mode=99'").code, 2);
-  EXPECT_EQ(run("--notes C4 --set 48=1").code, 2);
-  EXPECT_EQ(run("--notes H4").code, 2);
+  EXPECT_EQ(run("--notes C4 --set 'Sound Mode=99'").code, kUsageError);
+  EXPECT_EQ(run("--notes C4 --set 48=1").code, kUsageError);
+  EXPECT_EQ(run("--notes H4").code, kUsageError);
 }
 
 TEST(RenderCli, BrokenWavFailsCleanly) {
@@ -144,21 +148,21 @@ TEST(RenderCli, BrokenWavFailsCleanly) {
   for (int i = 0; i < 4000; ++i) bad.put(static_cast<char>(random()));
   bad.close();
   const Outcome r = run("-q -s " + file("broken.wav") + " -o " + file("out.wav"));
-  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.code, kProcessingError);
   EXPECT_NE(r.err.find("cannot read audio file"), std::string::npos) << r.err;
 }
 
 TEST(RenderCli, BlockLargerThanTheMaximumFails) {
   writeMono(file("short.wav"), std::vector<float>(4410, 0.0f));
   const Outcome r = run("-q -b 100000 -s " + file("short.wav") + " -o " + file("out.wav"));
-  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.code, kProcessingError);
   EXPECT_NE(r.err.find("maximum frames"), std::string::npos) << r.err;
-  EXPECT_EQ(run("-q -b 0 -s " + file("short.wav") + " -o " + file("out.wav")).code, 2);
+  EXPECT_EQ(run("-q -b 0 -s " + file("short.wav") + " -o " + file("out.wav")).code, kUsageError);
 }
 
 TEST(RenderCli, UnknownOutputExtensionFails) {
   const Outcome r = run("-q --notes C4 -o " + file("out.mp9"));
-  EXPECT_EQ(r.code, 2);
+  EXPECT_EQ(r.code, kUsageError);
   EXPECT_NE(r.err.find("extension"), std::string::npos) << r.err;
 }
 
@@ -260,7 +264,7 @@ TEST(RenderCli, TruncatedAndForeignMidiFilesDoNotCrash) {
   EXPECT_NE(r.err.find("truncated"), std::string::npos) << r.err;
   writeBytes(file("junk.mid"), {'R', 'I', 'F', 'F', 1, 2, 3});
   r = run("-q -m " + file("junk.mid") + " -o " + file("junk.wav"));
-  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.code, kProcessingError);
   EXPECT_NE(r.err.find("not a Standard MIDI File"), std::string::npos) << r.err;
 }
 
@@ -273,7 +277,7 @@ TEST(RenderCli, StateRoundTripsThroughAFile) {
                         file("s2.plist") + " -o " + file("s2.wav"));
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(slurp(file("s.plist")), slurp(file("s2.plist")));
-  EXPECT_EQ(run("-q --state " + file("missing.plist")).code, 1);
+  EXPECT_EQ(run("-q --state " + file("missing.plist")).code, kProcessingError);
 }
 
 }  // namespace
