@@ -194,3 +194,27 @@ TEST(TarnwickState, HostileStatesAreRefusedAndChangeNothing) {
     }
   }
 }
+
+TEST(TarnwickKeys, EditorKeyMessagesReachTheEngineOfTheirInstanceOnly) {
+  clearPreferences();
+  Instance fx, other;
+  KeyListener keys(fx.refCon()), otherKeys(other.refCon());
+  auto post = [](const char* name, uint64_t refCon, int note) {
+    notify::UserInfo info;
+    info["Vexaphon_Tarnwick_RefCon"] = refCon;
+    if (note >= 0) info["Vexaphon_Tarnwick_KeysNumber"] = static_cast<uint64_t>(note);
+    notify::Center::defaultCenter().post(name, nullptr, info);
+  };
+  post("Vexaphon_Tarnwick_KeyOnMsg", fx.refCon(), 60);
+  post("Vexaphon_Tarnwick_KeyOnMsg", fx.refCon(), 64);
+  EXPECT_EQ(keys.held(), (std::vector<int>{60, 64}));
+  EXPECT_EQ(otherKeys.posts(), 0u);
+  post("Vexaphon_Tarnwick_KeyOnMsg", fx.refCon() + 1, 67);  // a foreign instance
+  EXPECT_EQ(keys.held(), (std::vector<int>{60, 64}));
+  post("Vexaphon_Tarnwick_KeyOffMsg", fx.refCon(), 60);
+  EXPECT_EQ(keys.held(), (std::vector<int>{64}));
+  post("Vexaphon_Tarnwick_AllKeysOffMsg", fx.refCon(), -1);
+  EXPECT_TRUE(keys.held().empty());
+  EXPECT_EQ(keys.posts(), 4u);
+  EXPECT_EQ(otherKeys.posts(), 0u);
+}

@@ -125,6 +125,10 @@ TEST(TarnwickRender, UpdatesRunEverySixteenthOfASecondAtTheFirstBlockAfterIt) {
 TEST(TarnwickRender, AllocatesNothingOnceRunning) {
   clearPreferences();
   Rig rig(2, 2, 44100, {engine_fixture::speechLike(44100), engine_fixture::sawtooth(44100)});
+  InputFeed side;  // the side chain too: the combined list is built every block
+  side.channels = {engine_fixture::sawtooth(44100, 220), engine_fixture::sawtooth(44100, 330)};
+  ASSERT_EQ(rig.fx.setFormat(kAudioUnitScope_Input, 1, 44100, 2), noErr);
+  ASSERT_EQ(side.connect(rig.fx.unit(), 1), noErr);
   rig.fx.setParameter(kParamRoomAmount, 40);
   rig.fx.setParameter(kParamSynthFatMode, 1);
   ASSERT_EQ(rig.init(), noErr);
