@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 
 namespace render {
 
@@ -81,7 +82,10 @@ bool writeAudio(const std::string& path, int format, double rate,
   info.channels = static_cast<int>(channels.size());
   info.samplerate = static_cast<int>(rate);
   info.format = format;
-  SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+  // Written to a temporary file beside the target and renamed, so that a failed render or
+  // write never leaves a partial file under the output name.
+  const std::string temporary = path + ".partial";
+  SNDFILE* file = sf_open(temporary.c_str(), SFM_WRITE, &info);
   if (!file) {
     *error = "cannot write '" + path + "': " + sf_strerror(nullptr);
     return false;
@@ -97,7 +101,9 @@ bool writeAudio(const std::string& path, int format, double rate,
   const sf_count_t written =
       sf_writef_float(file, interleaved.data(), static_cast<sf_count_t>(frames));
   const int closed = sf_close(file);
-  if (written != static_cast<sf_count_t>(frames) || closed != 0) {
+  if (written != static_cast<sf_count_t>(frames) || closed != 0 ||
+      std::rename(temporary.c_str(), path.c_str()) != 0) {
+    std::remove(temporary.c_str());
     *error = "writing '" + path + "' failed";
     return false;
   }

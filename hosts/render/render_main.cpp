@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -64,6 +66,40 @@ bool parseNumber(const std::string& text, double* out) {
   return used == text.size() && std::isfinite(*out);
 }
 
+// Case-insensitive edit distance between two names.
+size_t editDistance(const std::string& a, const std::string& b) {
+  std::vector<size_t> row(b.size() + 1);
+  for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (size_t i = 1; i <= a.size(); ++i) {
+    size_t diagonal = row[0];
+    row[0] = i;
+    for (size_t j = 1; j <= b.size(); ++j) {
+      const size_t above = row[j];
+      const bool same = std::tolower(static_cast<unsigned char>(a[i - 1])) ==
+                        std::tolower(static_cast<unsigned char>(b[j - 1]));
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (same ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
+// ", did you mean 'A' or 'B'?" for the closest parameter names, or nothing when none is close.
+std::string nearestNames(const std::string& name) {
+  std::vector<std::pair<size_t, std::string>> close;
+  const size_t limit = std::max<size_t>(3, name.size() / 3);
+  for (AudioUnitParameterID id = 0; id < kParameterCount; ++id) {
+    const std::string candidate = parameterDescription(id).name;
+    const size_t distance = editDistance(name, candidate);
+    if (distance <= limit) close.emplace_back(distance, candidate);
+  }
+  if (close.empty()) return "";
+  std::sort(close.begin(), close.end());
+  std::string text = ", did you mean '" + close[0].second + "'";
+  if (close.size() > 1) text += " or '" + close[1].second + "'";
+  return text + "?";
+}
+
 // NAME=VALUE or ID=VALUE; *error names the fault.
 bool parseSetting(const std::string& text, std::pair<AudioUnitParameterID, float>* out,
                   std::string* error) {
@@ -80,19 +116,23 @@ bool parseSetting(const std::string& text, std::pair<AudioUnitParameterID, float
     id = static_cast<AudioUnitParameterID>(number);
   }
   if (!id) {
-    *error = "unknown parameter '" + name + "' (see --list-params)";
+    *error = "unknown parameter '" + name + "'" + nearestNames(name) + " (see --list-params)";
     return false;
   }
   const ParameterDescription& p = parameterDescription(*id);
-  if (!parseNumber(text.substr(equals + 1), &number) || number < p.minValue ||
-      number > p.maxValue) {
+  if (!parseNumber(text.substr(equals + 1), &number)) {
     std::ostringstream why;
     why << "value for '" << p.name << "' must be a number from " << p.minValue << " to "
         << p.maxValue << ", got '" << text.substr(equals + 1) << "'";
     *error = why.str();
     return false;
   }
-  *out = {*id, static_cast<float>(number)};
+  const double clamped = std::clamp(number, double(p.minValue), double(p.maxValue));
+  if (clamped != number) {
+    std::fprintf(stderr, "tarnwick-render: warning: %s=%g is out of range, clamped to %g\n", p.name,
+                 number, clamped);
+  }
+  *out = {*id, static_cast<float>(clamped)};
   return true;
 }
 
@@ -222,9 +262,12 @@ int main(int argc, char** argv) {
   if (!render::writeAudio(output, format, job.rate, result.channels, &error)) {
     return failure(error);
   }
+  const float peak = peakOf(result.channels);
+  if (peak > 1.0f && bits != "32f") {
+    std::fprintf(stderr, "tarnwick-render: warning: the output clips (peak %.3f)\n", peak);
+  }
   if (demo || !quiet) {
     const double seconds = result.channels.front().size() / job.rate;
-    const float peak = peakOf(result.channels);
     std::printf("%s: %.2f s, peak %.1f dBFS (%.3f), rendered at %.1fx realtime\n", output.c_str(),
                 seconds, 20.0 * std::log10(std::max(peak, 1e-9f)), peak,
                 result.wallSeconds > 0.0 ? seconds / result.wallSeconds : 0.0);

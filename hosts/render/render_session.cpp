@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "hosts/render/render_session.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -234,6 +236,8 @@ bool runRender(const RenderJob& job, RenderResult* out, std::string* error) {
   auto& list = *reinterpret_cast<AudioBufferList*>(listBytes.data());
   out->channels.assign(kChannels, std::vector<float>(kept, 0.0f));
 
+  // The progress line is for people: only on a terminal, and never with --quiet.
+  const bool progress = !job.quiet && isatty(STDERR_FILENO);
   const auto start = std::chrono::steady_clock::now();
   auto lastProgress = start;
   size_t nextEvent = 0;
@@ -269,10 +273,12 @@ bool runRender(const RenderJob& job, RenderResult* out, std::string* error) {
     }
     position += frames;
     const auto now = std::chrono::steady_clock::now();
-    if (!job.quiet && (now - lastProgress > std::chrono::milliseconds(200) || position == total)) {
+    if (progress && (now - lastProgress > std::chrono::milliseconds(200) || position == total)) {
       lastProgress = now;
-      std::fprintf(stderr, "\rrendering %5.1f%%  %.2f of %.2f s", 100.0 * position / total,
-                   position / job.rate, total / job.rate);
+      const double elapsed = std::chrono::duration<double>(now - start).count();
+      std::fprintf(stderr, "\rrendering %5.1f%%  %.2f of %.2f s  %.1fx realtime",
+                   100.0 * position / total, position / job.rate, total / job.rate,
+                   elapsed > 0.0 ? position / job.rate / elapsed : 0.0);
       if (position == total) std::fputc('\n', stderr);
       std::fflush(stderr);
     }

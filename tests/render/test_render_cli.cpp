@@ -135,8 +135,18 @@ TEST(RenderCli, UnknownParameterNameFailsWithAMessage) {
   EXPECT_EQ(std::fopen(file("never.wav").c_str(), "r"), nullptr);
 }
 
+TEST(RenderCli, UnknownNamesSuggestTheNearestAndOutOfRangeValuesAreClamped) {
+  const Outcome r = run("--notes C4 --set 'Room Sise=10' -o " + file("never.wav"));
+  EXPECT_EQ(r.code, kUsageError);
+  EXPECT_NE(r.err.find("did you mean 'Room Size'"), std::string::npos) << r.err;
+  const Outcome clamped =
+      run("-q --notes C4 --tail 0.1 --set 'Sound Mode=99' -o " + file("clamped.wav"));
+  EXPECT_EQ(clamped.code, 0) << clamped.err;
+  EXPECT_NE(clamped.err.find("Sound Mode=99 is out of range, clamped to 7"), std::string::npos)
+      << clamped.err;
+}
+
 TEST(RenderCli, OutOfRangeValueAndBadIdFail) {
-  EXPECT_EQ(run("--notes C4 --set 'Sound Mode=99'").code, kUsageError);
   EXPECT_EQ(run("--notes C4 --set 48=1").code, kUsageError);
   EXPECT_EQ(run("--notes H4").code, kUsageError);
 }
