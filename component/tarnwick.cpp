@@ -7,6 +7,7 @@
 #include <new>
 
 #include "component/tarnwick_identity.h"
+#include "component/tarnwick_log.h"
 #include "engine/key_list.h"
 #include "platform/notify/notification_center.h"
 #include "platform/prefs/preferences.h"
@@ -15,12 +16,6 @@
 namespace {
 
 constexpr int kInputBusesWithSidechain = 2;
-
-void logLine(const char* text) {
-  std::fputs(text, stdout);
-  std::fputc('\n', stdout);
-  std::fflush(stdout);
-}
 
 int32_t preference(const char* key) {
   return readIntPreference(kTarnwickIdentifier, key);

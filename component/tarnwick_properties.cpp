@@ -6,18 +6,13 @@
 
 #include "component/tarnwick.h"
 #include "component/tarnwick_identity.h"
+#include "component/tarnwick_log.h"
 #include "engine/key_list.h"
 #include "platform/bundle/bundle.h"
 
 extern "C" OSStatus TarnwickEntry(ComponentParameters* params, void* storage);
 
 namespace {
-
-void logLine(const char* text) {
-  std::fputs(text, stdout);
-  std::fputc('\n', stdout);
-  std::fflush(stdout);
-}
 
 bool isOwnProperty(AudioUnitPropertyID inID, AudioUnitScope inScope) {
   if (inScope != kAudioUnitScope_Global) return false;

@@ -14,9 +14,9 @@
 namespace {
 
 constexpr int kLog2FrameSize = 10;
-constexpr int kBins = kFrameSize / 2;          // 512 meaningful bins
-constexpr int kLowBins = 64;                   // bins below about 2.76 kHz
-constexpr int kHfPassthroughFirstBin = 128;    // about 5.5 kHz
+constexpr int kBins = kFrameSize / 2;        // 512 meaningful bins
+constexpr int kLowBins = 64;                 // bins below about 2.76 kHz
+constexpr int kHfPassthroughFirstBin = 128;  // about 5.5 kHz
 constexpr float kSynthesisGain = 0.3333f;
 constexpr float kQuadratureMix = 0.25f;
 constexpr float kHfPassthroughGain = 3.0f;
@@ -30,10 +30,14 @@ void shiftAccumulators(VocoderEngine& e) {
   std::memset(e.outAccumB + kHopSize, 0, kHopSize * sizeof(float));
 }
 
-float magnitude(float re, float im) { return std::sqrt(re * re + im * im); }
+float magnitude(float re, float im) {
+  return std::sqrt(re * re + im * im);
+}
 
 // The sign class of a sample: +1, −1, or its own class for exactly 0.
-int signClass(float v) { return v > 0.0f ? 1 : (v < 0.0f ? -1 : 0); }
+int signClass(float v) {
+  return v > 0.0f ? 1 : (v < 0.0f ? -1 : 0);
+}
 
 // Windows both frames into the packed transform buffer (speech real, carrier imaginary), measures
 // the speech, and moves the newest hop down. Returns the level; crossings through the reference.
@@ -155,9 +159,12 @@ float voicedUnvoicedRatio(const float* x) {
 
 void engineFrameStep(VocoderEngine& e) {
   shiftAccumulators(e);
-  for (int i = 0; i < kFrameSize; ++i) {
-    e.speechFrameWelch[i] = e.speechFrame[i] * e.welchWindow[i];
-    e.carrierFrameWelch[i] = e.welchWindow[i] * e.carrierFrame[i];
+  // Only the filter-bank modes read the Welch frames.
+  if (e.soundMode == 6 || e.soundMode == 7) {
+    for (int i = 0; i < kFrameSize; ++i) {
+      e.speechFrameWelch[i] = e.speechFrame[i] * e.welchWindow[i];
+      e.carrierFrameWelch[i] = e.welchWindow[i] * e.carrierFrame[i];
+    }
   }
   int crossings = 0;
   const float sumAbs = packAndMeasure(e, crossings);
