@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "component/equaliser.h"
+
 // Exit statuses of tarnwick-render.
 constexpr int kUsageError = 1;
 constexpr int kProcessingError = 2;
@@ -200,6 +202,39 @@ TEST(RenderCli, DefaultOutputIsLatencyCompensated) {
           file("uncomp.wav"));
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(peakIndex(readStereo(file("uncomp.wav")).left), kClick + 1024);
+}
+
+TEST(RenderCli, RawDryOutputIsTheSpeechDelayedThroughTheEqualiser) {
+  // Dry speech only: the engine hands out the speech 1024 samples late. Both buses are stereo
+  // (four buffers), so each output is (equalised + unequalised) / 2.
+  constexpr size_t kFrames = 20000;
+  std::mt19937 random(3);
+  std::uniform_real_distribution<float> noise(-0.3f, 0.3f);
+  std::vector<float> speech(kFrames);
+  for (float& s : speech) s = noise(random);
+  writeMono(file("dry-in.wav"), speech);
+  const Outcome r = run(std::string("-q --raw --bits 32f ") + kDryClick + " -s " +
+                        file("dry-in.wav") + " -o " + file("dry-out.wav"));
+  ASSERT_EQ(r.code, 0) << r.err;
+  const Stereo out = readStereo(file("dry-out.wav"));
+  ASSERT_EQ(out.left.size(), kFrames);
+
+  EqBandFilter eqL[kEqBandCount], eqR[kEqBandCount];
+  eqResetBank(eqL);
+  eqResetBank(eqR);
+  eqInitialiseBanks(eqL, eqR, 44100);
+  float levels[kEqBandCount] = {};
+  std::vector<float> delayed(kFrames, 0.0f);
+  for (size_t n = 1024; n < kFrames; ++n) delayed[n] = speech[n - 1024];
+  std::vector<float> left = delayed, right = delayed;
+  for (size_t at = 0; at < kFrames; at += 512) {
+    const int frames = static_cast<int>(std::min<size_t>(512, kFrames - at));
+    runEqualiser(eqL, eqR, levels, left.data() + at, right.data() + at, frames);
+  }
+  for (size_t n = 0; n < kFrames; ++n) {
+    ASSERT_NEAR(out.left[n], (left[n] + delayed[n]) / 2, 1e-6f) << n;
+    ASSERT_NEAR(out.right[n], (right[n] + delayed[n]) / 2, 1e-6f) << n;
+  }
 }
 
 TEST(RenderCli, BlockSizeDoesNotChangeTheOutput) {
