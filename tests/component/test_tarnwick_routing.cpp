@@ -199,6 +199,24 @@ TEST(TarnwickRouting, DamagedOutputListsAndAnEmptyInputAreRefusedAndTouchNothing
   }
 }
 
+TEST(TarnwickRouting, AListOfThreeOutputBuffersIsRefusedAndLeftUntouched) {
+  clearPreferences();
+  Instance fx;
+  InputFeed main;
+  main.channels = {engine_fixture::speechLike(1024)};
+  ASSERT_EQ(main.connect(fx.unit(), 0), noErr);
+  ASSERT_EQ(AudioUnitInitialize(fx.unit()), noErr);
+  OutputBuffers out(3, 256);
+  for (UInt32 ch = 0; ch < 3; ++ch) {
+    float* samples = const_cast<float*>(out.channel(ch));
+    std::fill(samples, samples + 256, 7.0f);
+  }
+  EXPECT_NE(renderBlock(fx.unit(), out, 0), noErr);
+  for (UInt32 ch = 0; ch < 3; ++ch) {
+    for (int n = 0; n < 256; ++n) ASSERT_EQ(out.channel(ch)[n], 7.0f) << ch << " " << n;
+  }
+}
+
 TEST(TarnwickRouting, AnEmptyOutputListIsRefused) {
   clearPreferences();
   Instance fx;

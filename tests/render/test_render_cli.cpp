@@ -325,4 +325,32 @@ TEST(RenderCli, StateRoundTripsThroughAFile) {
   EXPECT_EQ(run("-q --state " + file("missing.plist")).code, kProcessingError);
 }
 
+TEST(RenderCli, TheDemoRendersAndSaysWhatItMade) {
+  const Outcome r = run("-o " + file("demo.wav"));
+  ASSERT_EQ(r.code, 0) << r.err;
+  const Stereo demo = readStereo(file("demo.wav"));
+  EXPECT_GT(demo.left.size(), 2u * 44100u);  // a few seconds of speech and the tail
+  EXPECT_GT(energy(demo.left), 1.0);
+  EXPECT_NE((r.out + r.err).find(file("demo.wav")), std::string::npos) << r.out << r.err;
+}
+
+TEST(RenderCli, SpeechAndCarrierAtDifferentRatesFailAndWriteNothing) {
+  writeMono(file("speech-44.wav"), speechWithClick(4410, 100));
+  writeMono(file("carrier-48.wav"), speechWithClick(4800, 100), 48000);
+  const Outcome r = run("-q -s " + file("speech-44.wav") + " -c " + file("carrier-48.wav") +
+                        " -o " + file("mixed-rates.wav"));
+  EXPECT_EQ(r.code, kProcessingError);
+  EXPECT_NE(r.err.find("rates differ"), std::string::npos) << r.err;
+  EXPECT_FALSE(std::ifstream(file("mixed-rates.wav")).good());
+}
+
+TEST(RenderCli, AMalformedStateFileFailsAndLeavesTheOutputAlone) {
+  writeBytes(file("broken.plist"), {'<', '?', 'x', 'm', 'l', ' ', 'n', 'o'});
+  std::ofstream(file("keep.wav")) << "previous render";
+  const Outcome r = run("-q --state " + file("broken.plist") + " -o " + file("keep.wav"));
+  EXPECT_EQ(r.code, kProcessingError);
+  EXPECT_NE(r.err.find("not a property list"), std::string::npos) << r.err;
+  EXPECT_EQ(slurp(file("keep.wav")), "previous render");
+}
+
 }  // namespace
