@@ -5,7 +5,7 @@ BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build check demo engine-demo bench tsan fuzz clean
+.PHONY: all deps configure build check demo engine-demo bench peer-bench tsan fuzz clean
 
 all: build
 
@@ -61,6 +61,11 @@ bench: build
 	@for b in $(BUILD)/bench/bench_*; do \
 	  echo "== $$b"; $$b --benchmark_repetitions=5 --benchmark_report_aggregates_only=true || exit 1; \
 	done
+
+# Tarnwick.lv2 against the mda-lv2 and calf-plugins vocoders, run() timed alone.
+peer-bench: configure
+	cmake --build $(BUILD) -j $(JOBS) --target lv2_run_bench tarnwick_lv2_bundle
+	bench/peer_compare.sh $(BUILD)
 
 clean:
 	rm -rf $(BUILD) $(BUILD)-tsan $(BUILD)-fuzz
