@@ -2,13 +2,14 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Tarnwick.lv2 against the vocoders of Debian's mda-lv2 and calf-plugins on one 60-second input:
 # the bundled speech clip looped (modulator) over a sawtooth chord (carrier), 44.1 kHz. Each
-# plug-in's run() is timed alone by lv2_run_bench (thread CPU time, 512-frame blocks, median of
-# REPEAT passes on fresh instances); prints one table for the whole run.
+# plug-in's run() is timed alone by lv2_run_bench (thread CPU time, 512-frame blocks, one pass on
+# a fresh instance per round, median of REPEAT rounds); prints one table for the whole run, with
+# each output's RMS level as a check that the setting vocodes at all.
 #
 # Usage: bench/peer_compare.sh [BUILD_DIR]
 #   BUILD_DIR         holds bench/lv2_run_bench (default: build)
 #   TARNWICK_LV2_DIR  where to look for Tarnwick.lv2/manifest.ttl (default: BUILD_DIR)
-#   REPEAT            passes per setting (default: 5)
+#   REPEAT            rounds (default: 5)
 #   PEERS_ONLY=1      measure only the peers (ratios to the first row)
 # Needs sox and lv2ls (lilv-utils). Exit status 1 when a tool, a peer or the bundle is missing
 # or a measurement fails.
@@ -75,47 +76,59 @@ sox -M "$work/speech.wav" "$work/chord.wav" "$work/mda.wav"
 # calf Vocoder: main inputs carrier, the two side-chain inputs modulator.
 sox -M "$work/chord.wav" "$work/chord.wav" "$work/speech.wav" "$work/speech.wav" "$work/calf.wav"
 
-rows=()
-measure() {  # LABEL SETTING URI INPUT [lv2_run_bench options…]
-  local label=$1 setting=$2 uri=$3 input=$4
+# The settings, measured round-robin: each round runs every setting once (one pass on a fresh
+# instance), so a change in the machine's load spreads over all of them rather than one.
+labels=() descriptions=() uris=() inputs=() options=()
+add() {  # LABEL SETTING URI INPUT [lv2_run_bench options…]
+  labels+=("$1") descriptions+=("$2") uris+=("$3") inputs+=("$4")
   shift 4
-  local out report cpu rtf rms
-  out=$work/out.wav
-  report=$("$bench" "$uri" -i "$work/$input" -o "$out" --repeat "$repeat" "$@") ||
-    die "$label ($setting) failed"
-  cpu=$(awk '/^cpu_seconds_median/ {print $2}' <<<"$report")
-  rtf=$(awk '/^realtime_factor/ {print $2}' <<<"$report")
-  rms=$(sox "$out" -n stat 2>&1 | awk '/^RMS +amplitude/ {print $3}')
-  rm -f "$out"
-  rows+=("$label|$setting|$cpu|$rtf|$rms")
-  echo "peer_compare: $label, $setting: $cpu s" >&2
+  options+=("$([ $# -eq 0 ] || printf '%q ' "$@")")
 }
-
 if [ "${PEERS_ONLY:-0}" != 1 ]; then
-  measure Tarnwick.lv2 "Sound Mode 7, external carrier" "$tarnwick" side.wav \
+  add Tarnwick.lv2 "Sound Mode 7, external carrier" "$tarnwick" side.wav \
     --set "Sound Mode=7" --set "Synth On/Off=0"
-  measure Tarnwick.lv2 "Sound Mode 0, external carrier" "$tarnwick" side.wav \
+  add Tarnwick.lv2 "Sound Mode 0, external carrier" "$tarnwick" side.wav \
     --set "Sound Mode=0" --set "Synth On/Off=0"
-  measure Tarnwick.lv2 "default, synth chord 48,55,60,64" "$tarnwick" speech2.wav \
-    --notes 48,55,60,64
+  add Tarnwick.lv2 "default, synth chord 48,55,60,64" "$tarnwick" speech2.wav --notes 48,55,60,64
 fi
-measure "mda Vocoder" "16 bands (quality=1)" "$mda" mda.wav --set quality=1
-measure "calf Vocoder" "16 bands (bands=2)" "$calf" calf.wav --set bands=2
-measure "calf Vocoder" "32 bands (bands=4)" "$calf" calf.wav --set bands=4
-
+add "mda Vocoder" "16 bands (quality=1)" "$mda" mda.wav --set quality=1
+add "calf Vocoder" "16 bands (bands=2)" "$calf" calf.wav --set bands=2
+add "calf Vocoder" "32 bands (bands=4)" "$calf" calf.wav --set bands=4
 # The floor: the probe plug-in of lv2_run_bench's test copies its input, so its time is mostly
 # the two clock readings around each run().
 if [ -f "$build/bench/lv2/lv2_probe.lv2/manifest.ttl" ]; then
-  LV2_PATH=$(cd "$build/bench/lv2" && pwd):$LV2_PATH \
-    measure "bench probe" "pass-through: the timing floor" urn:tarnwick:lv2-probe mda.wav
+  LV2_PATH=$LV2_PATH:$(cd "$build/bench/lv2" && pwd)
+  add "bench probe" "pass-through: the timing floor" urn:tarnwick:lv2-probe mda.wav
 fi
 
-reference=$(cut -d'|' -f3 <<<"${rows[0]}")
-echo "60 s at 44.1 kHz, run() alone, 512-frame blocks, median of $repeat passes ($(uname -m))"
-ratio_head=$([ "${PEERS_ONLY:-0}" = 1 ] && echo "vs row 1" || echo "vs Mode 7")
-printf '%-14s %-34s %12s %10s %10s %10s\n' plug-in setting "CPU s" realtime "$ratio_head" "out RMS"
-for row in "${rows[@]}"; do
-  IFS='|' read -r label setting cpu rtf rms <<<"$row"
-  ratio=$(awk -v a="$cpu" -v b="$reference" 'BEGIN {printf "%.2f", a / b}')
-  printf '%-14s %-34s %12s %9sx %10s %10s\n' "$label" "$setting" "$cpu" "$rtf" "$ratio" "$rms"
+times=() rms=()
+for ((round = 1; round <= repeat; ++round)); do
+  for i in "${!labels[@]}"; do
+    eval "extra=(${options[i]})"
+    output=()
+    [ "$round" -eq 1 ] && output=(-o "$work/out.wav")
+    report=$("$bench" "${uris[i]}" -i "$work/${inputs[i]}" "${output[@]}" --repeat 1 "${extra[@]}") ||
+      die "${labels[i]} (${descriptions[i]}) failed"
+    cpu=$(awk '/^cpu_seconds_median/ {print $2}' <<<"$report")
+    times[i]="${times[i]:-} $cpu"
+    if [ "$round" -eq 1 ]; then
+      rms[i]=$(sox "$work/out.wav" -n stat 2>&1 | awk '/^RMS +amplitude/ {print $3}')
+      rm -f "$work/out.wav"
+    fi
+  done
+  echo "peer_compare: round $round of $repeat done" >&2
 done
+
+median() { tr ' ' '\n' <<<"$1" | grep . | sort -g | awk '{v[NR] = $1} END {
+  print (NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2)}'; }
+reference=$(median "${times[0]}")
+echo "60 s at 44.1 kHz, run() alone, 512-frame blocks, median of $repeat rounds ($(uname -m))"
+ratio_head=$([ "${PEERS_ONLY:-0}" = 1 ] && echo "vs row 1" || echo "vs Mode 7")
+printf '%-14s %-34s %10s %10s %10s %10s\n' plug-in setting "CPU s" realtime "$ratio_head" "out RMS"
+for i in "${!labels[@]}"; do
+  cpu=$(median "${times[i]}")
+  awk -v l="${labels[i]}" -v s="${descriptions[i]}" -v c="$cpu" -v r="$reference" -v m="${rms[i]}" \
+    'BEGIN {printf "%-14s %-34s %10.4f %9.1fx %10.2f %10s\n", l, s, c, 60 / c, c / r, m}'
+done
+echo "CPU s per round:"
+for i in "${!labels[@]}"; do echo "  ${labels[i]}, ${descriptions[i]}:${times[i]}"; done
