@@ -162,7 +162,10 @@ void Tarnwick::publishLevels() {
   auto* levels = std::get_if<std::vector<float>>(&found->second);
   if (!levels || levels->size() != kEqBandCount) return;
   std::copy(mBandLevels, mBandLevels + kEqBandCount, levels->begin());
-  notify::Center::defaultCenter().post(tarnwick_notify::kSetAnalyzerLevels, nullptr, mLevelInfo);
+  // Never waits: while an observer is being added or removed, this post is skipped and the
+  // next update's levels follow a sixteenth of a second later.
+  notify::Center::defaultCenter().tryPost(tarnwick_notify::kSetAnalyzerLevels, nullptr,
+                                          mLevelInfo);
 }
 
 void Tarnwick::checkChannelLayout(const AudioBufferList& inBuffer, const AudioBufferList& outBuffer,

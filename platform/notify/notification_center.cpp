@@ -26,16 +26,23 @@ const UserInfo& emptyUserInfo() {
   return *empty;
 }
 
-// Scoped holds of a pthread reader-writer lock.
+// Scoped holds of a pthread reader-writer lock. A read hold made with wait false may fail;
+// held() tells.
 class ReadHold {
  public:
-  explicit ReadHold(pthread_rwlock_t* lock) : mLock(lock) { pthread_rwlock_rdlock(mLock); }
-  ~ReadHold() { pthread_rwlock_unlock(mLock); }
+  explicit ReadHold(pthread_rwlock_t* lock, bool wait = true)
+      : mLock(lock),
+        mHeld(wait ? pthread_rwlock_rdlock(mLock) == 0 : pthread_rwlock_tryrdlock(mLock) == 0) {}
+  ~ReadHold() {
+    if (mHeld) pthread_rwlock_unlock(mLock);
+  }
   ReadHold(const ReadHold&) = delete;
   ReadHold& operator=(const ReadHold&) = delete;
+  bool held() const { return mHeld; }
 
  private:
   pthread_rwlock_t* mLock;
+  bool mHeld;
 };
 
 class WriteHold {
@@ -156,19 +163,29 @@ void Center::post(std::string_view name, const void* object) const {
 }
 
 void Center::post(std::string_view name, const void* object, const UserInfo& info) const {
+  deliver(name, object, info, true);
+}
+
+bool Center::tryPost(std::string_view name, const void* object, const UserInfo& info) const {
+  return deliver(name, object, info, false);
+}
+
+bool Center::deliver(std::string_view name, const void* object, const UserInfo& info,
+                     bool wait) const {
   std::shared_ptr<Observer> inlineHeld[kInlineMatches];
   std::vector<std::shared_ptr<Observer>> overflow;
   std::shared_ptr<Observer>* held = inlineHeld;
   size_t count = 0;
   {
-    ReadHold hold(&mLock);
+    ReadHold hold(&mLock, wait);
+    if (!hold.held()) return false;
     auto matches = [&](const Observer& observer) {
       return (observer.name.empty() || observer.name == name) &&
              (!observer.object || observer.object == object);
     };
     size_t matching = 0;
     for (const auto& observer : mObservers) matching += matches(*observer) ? 1 : 0;
-    if (matching == 0) return;
+    if (matching == 0) return true;
     if (matching > kInlineMatches) {
       overflow.resize(matching);
       held = overflow.data();
@@ -186,6 +203,7 @@ void Center::post(std::string_view name, const void* object, const UserInfo& inf
     if (!observer.removed.load()) observer.callback(notification);
     deliveries.releaseNext();
   }
+  return true;
 }
 
 size_t Center::observerCount() const {

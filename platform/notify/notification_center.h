@@ -57,6 +57,9 @@ class Center {
   // [any thread, render thread included]
   void post(std::string_view name, const void* object, const UserInfo& info) const;
   void post(std::string_view name, const void* object = nullptr) const;
+  // Delivers as post does, unless an add or remove holds the lock or waits for it: then
+  // delivers nothing and returns false. Never waits. [render thread]
+  bool tryPost(std::string_view name, const void* object, const UserInfo& info) const;
 
   // Registered observers. [any thread]
   size_t observerCount() const;
@@ -64,6 +67,10 @@ class Center {
  private:
   struct Observer;
   class DeliveryList;
+
+  // post and tryPost; with wait false, gives up (false) when the lock is not free for reading.
+  bool deliver(std::string_view name, const void* object, const UserInfo& info,
+               bool wait) const;
 
   // Reader-writer lock that prefers writers, so that a stream of posts cannot starve add and
   // remove. Never held while a callback runs, so readers never nest.

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/notify/notification_center.h"
+#include "support/lock_counter.h"
 
 namespace {
 
@@ -154,6 +155,47 @@ TEST(NotificationThreads, ConcurrentAddRemoveAndPostStayConsistent) {
     for (auto& poster : posters) poster.join();
     EXPECT_EQ(center.observerCount(), 0u);
     EXPECT_GT(delivered.load(), 0);
+  });
+}
+
+// The render thread's post: never a blocking lock call (counted where no sanitizer interposes
+// the same functions), and a post that reports true has delivered.
+TEST(NotificationThreads, TryPostNeverWaitsWhileObserversComeAndGo) {
+  withinSeconds(60, [] {
+    Center center;
+    std::atomic<long> delivered{0};
+    center.addObserver("Levels", nullptr, [&delivered](const Notification&) {
+      delivered.fetch_add(1);
+    });
+    const notify::UserInfo info;
+    EXPECT_TRUE(center.tryPost("Levels", nullptr, info));
+    EXPECT_EQ(delivered.load(), 1);
+    std::atomic<bool> churning{true};
+    std::thread churner([&] {
+      for (int i = 0; i < 20000; ++i) {
+        center.removeObserver(center.addObserver("Other", nullptr, [](const Notification&) {}));
+      }
+      churning.store(false);
+    });
+    long accepted = 0, skipped = 0, waits = 0;
+    {
+      lock_counter::Scope scope;
+      while (churning.load()) {
+        if (center.tryPost("Levels", nullptr, info)) {
+          ++accepted;
+        } else {
+          ++skipped;
+        }
+      }
+      waits = scope.waits();
+    }
+    churner.join();
+    if (lock_counter::available()) {
+      EXPECT_EQ(waits, 0);
+    }
+    EXPECT_EQ(delivered.load(), 1 + accepted);
+    EXPECT_TRUE(center.tryPost("Levels", nullptr, info));
+    std::printf("tryPost under churn: %ld delivered, %ld skipped\n", accepted, skipped);
   });
 }
 
