@@ -160,7 +160,8 @@ int main(int argc, char** argv) {
                  "side-chain inputs")
       ->required();
   app.add_option("-o,--output", outputPath, "write the last pass's output here (32-bit float WAV)");
-  app.add_option("--set", settings, "control input SYMBOL=VALUE (or NAME=VALUE); repeatable");
+  app.add_option("--set", settings, "control input SYMBOL=VALUE (or NAME=VALUE); repeatable")
+      ->allow_extra_args(false);
   app.add_option("--repeat", repeat, "passes, each on a fresh instance")
       ->check(CLI::Range(1, 1000));
   app.add_option("--block", block, "frames per run() call")->check(CLI::Range(1, 65536));
