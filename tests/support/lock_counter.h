@@ -57,11 +57,11 @@ Function next(const char* name) {
 }  // namespace lock_counter
 
 #if TARNWICK_LOCK_COUNTER
-#define TARNWICK_COUNTED(ret, name, params, args)                                   \
-  extern "C" ret name params {                                                      \
-    static auto real = lock_counter::next<ret(*) params>(#name);                    \
-    if (lock_counter::armed) ++lock_counter::count;                                 \
-    return real args;                                                               \
+#define TARNWICK_COUNTED(ret, name, params, args)                \
+  extern "C" ret name params {                                   \
+    static auto real = lock_counter::next<ret(*) params>(#name); \
+    if (lock_counter::armed) ++lock_counter::count;              \
+    return real args;                                            \
   }
 
 TARNWICK_COUNTED(int, pthread_mutex_lock, (pthread_mutex_t * m), (m))
