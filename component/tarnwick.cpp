@@ -69,6 +69,9 @@ Tarnwick::Tarnwick(ComponentInstanceRecord* inInstance)
 
   mLevelInfo[tarnwick_notify::kAnalyzerLevelsKey] = std::vector<float>(kEqBandCount, 0.0f);
   mLevelInfo[tarnwick_notify::kRefConKey] = mRefCon;
+  mMidiKeyInfo[tarnwick_notify::kKeysListKey] = std::vector<uint8_t>(kHeldKeyCount * sizeof(float));
+  mMidiKeyInfo[tarnwick_notify::kRefConKey] = mRefCon;
+  mRenderKeyInfo = mMidiKeyInfo;
 
   mEngine = new VocoderEngine();  // value-initialised: all zero; set up by the first render
 
@@ -142,14 +145,14 @@ OSStatus Tarnwick::HandleNoteOn(uint8_t inChannel, uint8_t inNoteNumber, uint8_t
                                 UInt32) {
   if (!acceptsChannel(inChannel)) return noErr;
   engineNoteOn(inNoteNumber, inVelocity, *mEngine);
-  postKeysPressed();
+  postMidiKeyList();
   return noErr;
 }
 
 OSStatus Tarnwick::HandleNoteOff(uint8_t inChannel, uint8_t inNoteNumber, uint8_t, UInt32) {
   if (!acceptsChannel(inChannel)) return noErr;
   engineNoteOff(inNoteNumber, *mEngine);
-  postKeysPressed();
+  postMidiKeyList();
   return noErr;
 }
 
@@ -164,13 +167,31 @@ OSStatus Tarnwick::HandlePitchWheel(uint8_t inChannel, uint8_t, uint8_t inPitch2
 }
 
 void Tarnwick::postKeysPressed() {
+  notify::UserInfo info;
+  info[tarnwick_notify::kKeysListKey] = std::vector<uint8_t>(kHeldKeyCount * sizeof(float));
+  info[tarnwick_notify::kRefConKey] = mRefCon;
+  postKeyList(info, /*wait=*/true);
+}
+
+bool Tarnwick::postKeyList(notify::UserInfo& info, bool wait) {
+  auto& bytes = std::get<std::vector<uint8_t>>(info.find(tarnwick_notify::kKeysListKey)->second);
   float keys[kHeldKeyCount];
   engineCopyKeyList(*mEngine, keys);
-  notify::UserInfo info;
-  const auto* bytes = reinterpret_cast<const uint8_t*>(keys);
-  info[tarnwick_notify::kKeysListKey] = std::vector<uint8_t>(bytes, bytes + sizeof keys);
-  info[tarnwick_notify::kRefConKey] = mRefCon;
-  notify::Center::defaultCenter().post(tarnwick_notify::kSetKeysPressed, nullptr, info);
+  std::memcpy(bytes.data(), keys, sizeof keys);
+  notify::Center& center = notify::Center::defaultCenter();
+  if (wait) {
+    center.post(tarnwick_notify::kSetKeysPressed, nullptr, info);
+    return true;
+  }
+  return center.tryPost(tarnwick_notify::kSetKeysPressed, nullptr, info);
+}
+
+void Tarnwick::postMidiKeyList() {
+  // Notes may come on the render thread: never wait; a skipped post is made by the next
+  // render update.
+  if (!postKeyList(mMidiKeyInfo, /*wait=*/false)) {
+    mKeyListPostPending.store(true, std::memory_order_release);
+  }
 }
 
 bool Tarnwick::allocateRenderBuffers(UInt32 inMaxFrames) {

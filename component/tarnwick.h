@@ -3,6 +3,7 @@
 // output equaliser and band analyser, and the notifications to its editor.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 
@@ -63,6 +64,10 @@ class Tarnwick : public AUMIDIEffectBase {
 
   // Posts the whole held-key list to the editor. [any thread but render]
   void postKeysPressed();
+  // The same post with a caller-owned dictionary holding both keys (the list at its full size);
+  // allocates nothing. Without wait, gives up (false) rather than wait for the centre's lock.
+  // [the thread that owns info]
+  bool postKeyList(notify::UserInfo& info, bool wait);
 
   // The engine, for the instance's own services (key messages from the editor). [any thread]
   VocoderEngine* engine() const { return mEngine; }
@@ -74,6 +79,7 @@ class Tarnwick : public AUMIDIEffectBase {
   static constexpr int kScratchChannels = 4;
 
   bool acceptsChannel(uint8_t inChannel) const;
+  void postMidiKeyList();  // [MIDI thread]
   bool updateDue(int32_t interval) const;
   void applyParameterUpdate(Float64 inSampleRate);
   void updateEqualiserFromParameters(Float64 inSampleRate);
@@ -112,4 +118,7 @@ class Tarnwick : public AUMIDIEffectBase {
   float* mCombinedStorage = nullptr;
   UInt32 mCombinedCapacityBuffers = 0;
   notify::UserInfo mLevelInfo;  // reused by every level post
+  notify::UserInfo mMidiKeyInfo;  // reused by the key posts of the MIDI handlers [MIDI thread]
+  notify::UserInfo mRenderKeyInfo;  // reused by the render thread's retries [render thread]
+  std::atomic<bool> mKeyListPostPending{false};  // a MIDI key post was skipped
 };

@@ -289,6 +289,10 @@ OSStatus Tarnwick::ProcessBufferLists(AudioUnitRenderActionFlags&, const AudioBu
   runEqualiser(mEqLeft, mEqRight, mBandLevels, s0, s1, static_cast<int>(nFrames));
   if (due) {
     publishLevels();
+    if (mKeyListPostPending.exchange(false, std::memory_order_acq_rel) &&
+        !postKeyList(mRenderKeyInfo, /*wait=*/false)) {
+      mKeyListPostPending.store(true, std::memory_order_release);
+    }
     checkChannelLayout(inBuffer, outBuffer, nFrames);
     mSamplesSinceUpdate = 0;
     std::fill(mBandLevels, mBandLevels + kEqBandCount, 0.0f);
