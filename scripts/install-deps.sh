@@ -10,6 +10,7 @@ packages=(
   libsndfile1-dev libplist-dev
   clang libclang-rt-14-dev
   libcli11-dev
+  lv2-dev jalv lv2file jackd2 sordi
   liblilv-dev lilv-utils mda-lv2 calf-plugins sox
 )
 

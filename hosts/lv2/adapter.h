@@ -1,0 +1,107 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// One Tarnwick.lv2 instance: an open instance of the Tarnwick component, reached only through
+// the audio-unit calls, fed from the LV2 port buffers through render callbacks.
+#pragma once
+
+#include <lv2/atom/atom.h>
+#include <lv2/urid/urid.h>
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "hosts/lv2/lv2_ports.h"
+#include "platform/au/au_types.h"
+#include "platform/notify/notification_center.h"
+#include "platform/plist/plist_value.h"
+
+namespace tarnwick_lv2 {
+
+// Two bus channels read from two port buffers (null: silence) from offset on. With mix set,
+// channel 0 is the mean of the main pair and channel 1 the mean of the side pair (the
+// component without a side chain takes its carrier from the main bus's second channel).
+struct PortFeed {
+  const float* sources[4] = {};
+  bool mix = false;
+  UInt32 offset = 0;
+
+  // [render thread]
+  static OSStatus render(void* refCon, AudioUnitRenderActionFlags*, const AudioTimeStamp*, UInt32,
+                         UInt32 frames, AudioBufferList* io);
+};
+
+class Adapter {
+ public:
+  struct Settings {
+    double rate = 44100.0;
+    std::string componentPath;   // the Tarnwick.component folder
+    UInt32 maxBlock = 0;         // the host's maximum block length; 0: unknown
+    LV2_URID midiEventUrid = 0;  // 0: no urid:map, the MIDI port is ignored
+  };
+
+  // Opens the component; ok() tells whether that worked, error() why not. [main thread]
+  explicit Adapter(const Settings& settings);
+  ~Adapter();
+  Adapter(const Adapter&) = delete;
+  Adapter& operator=(const Adapter&) = delete;
+
+  bool ok() const { return mUnit != nullptr; }
+  const std::string& error() const { return mError; }
+
+  // [audio-class thread, not concurrently with run]
+  void connect(uint32_t port, void* data);
+  // Initialises the component (allocates). [instantiation thread]
+  bool activate();
+  void deactivate();
+
+  // Sends changed parameters, delivers MIDI at its frames and renders. Allocation-free once
+  // the first block has run. [render thread]
+  void run(uint32_t frames);
+
+  // The component's class-info dictionary as an XML property list; empty on failure.
+  // [main thread, not concurrently with run]
+  plist::Data saveState() const;
+  // Restores a state saved by saveState; false (nothing changed) when the bytes are not a
+  // property list or the component refuses them. [main thread, not concurrently with run]
+  bool restoreState(const uint8_t* bytes, size_t length);
+
+  bool hasSideChain() const { return mSideChain; }
+  UInt32 maxFrames() const { return mMaxFrames; }
+  // Render calls that failed (their output is silence). [any thread]
+  uint64_t failedRenders() const { return mFailedRenders; }
+
+ private:
+  void sendChangedParameters();
+  void deliverMidi(const LV2_Atom_Event*& next, const LV2_Atom_Event* end, uint32_t upTo, bool all);
+  void renderPiece(uint32_t offset, uint32_t frames);
+  void onLevels(const notify::Notification& n);
+
+  AudioUnit mUnit = nullptr;
+  bool mInitialised = false;
+  bool mSideChain = false;
+  UInt32 mMaxFrames = 0;
+  double mRate = 44100.0;
+  LV2_URID mMidiEvent = 0;
+  uint64_t mRefCon = 0;
+  std::string mError;
+
+  const float* mAudioIn[4] = {};
+  float* mAudioOut[2] = {};
+  const LV2_Atom_Sequence* mMidiIn = nullptr;
+  const float* mControls[kParameterCount] = {};
+  float* mLatency = nullptr;
+  float* mLevelPorts[kBandCount] = {};
+
+  float mSent[kParameterCount] = {};
+  bool mSentValid[kParameterCount] = {};
+  PortFeed mMainFeed, mSideFeed;
+  std::vector<float> mStorage;      // two channels of mMaxFrames
+  std::vector<uint8_t> mListBytes;  // a two-buffer AudioBufferList
+  double mSampleTime = 0.0;
+  uint64_t mFailedRenders = 0;
+
+  std::array<float, kBandCount> mLevels{};  // last levels posted by the component
+  notify::Center::Token mLevelObserver = 0;
+};
+
+}  // namespace tarnwick_lv2
