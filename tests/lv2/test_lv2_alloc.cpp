@@ -1,0 +1,90 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// run() of Tarnwick.lv2 neither allocates nor makes a waiting call (locks, condition waits,
+// yields, sleeps) once the first block has run: audio, parameter changes, MIDI notes mid-block,
+// blocks split into pieces, the analyser levels. This is what lv2:hardRTCapable in tarnwick.ttl
+// rests on.
+#include <mutex>
+
+#include "lv2/lv2_test_host.h"
+#include "support/alloc_counter.h"
+#include "support/lock_counter.h"
+
+namespace {
+
+using namespace lv2_test;
+
+float vocoderInput(uint32_t port, size_t n) {
+  return port < 2 ? speechAt(n, 44100.0) : sawAt(n, 44100.0);
+}
+
+struct Counts {
+  long allocations = 0;
+  long waits = 0;
+};
+
+Counts countInSteadyState(Plugin& plugin, bool midi) {
+  size_t position = 0;
+  plugin.render(512, 512, vocoderInput, nullptr, nullptr, &position);  // the first run
+  lock_counter::Scope waits;
+  alloc_counter::Scope scope;
+  const uint32_t blocks[] = {512, 1, 137, 4096, 64, 1024};
+  for (int round = 0; round < 60; ++round) {
+    const uint32_t block = blocks[round % 6];
+    if (midi) {
+      plugin.addMidi(block / 2, 0x90, static_cast<uint8_t>(48 + round % 24), 100);
+      if (round % 3 == 2)
+        plugin.addMidi(block - 1, 0x80, static_cast<uint8_t>(48 + (round - 2) % 24), 0);
+      plugin.addMidi(0, 0xE0, 0, static_cast<uint8_t>(64 + round % 8));
+    }
+    if (round % 5 == 0) plugin.control(kParamSoundMode) = static_cast<float>(round % 8);
+    if (round % 7 == 0)
+      plugin.control(kParamEqBand0Gain + round % 10) = static_cast<float>(round % 12);
+    plugin.render(block, block, vocoderInput, nullptr, nullptr, &position);
+  }
+  // The levels reached the ports through the component's post on this thread.
+  EXPECT_GT(plugin.level(5), 0.0f);
+  return {scope.allocations(), waits.waits()};
+}
+
+void expectRealTime(const Counts& counts) {
+  EXPECT_EQ(counts.allocations, 0);
+  if (lock_counter::available()) {
+    EXPECT_EQ(counts.waits, 0);
+  }
+}
+
+TEST(Lv2Alloc, RunAllocatesNothingAfterTheFirstBlock) {
+  Plugin plugin({});
+  ASSERT_TRUE(plugin.ok());
+  plugin.control(kParamSynthOn) = 0.0f;
+  expectRealTime(countInSteadyState(plugin, false));
+}
+
+TEST(Lv2Alloc, MidiNotesInRunAllocateNothing) {
+  Plugin plugin({});
+  ASSERT_TRUE(plugin.ok());
+  expectRealTime(countInSteadyState(plugin, true));
+}
+
+TEST(Lv2Alloc, BlocksInPiecesAllocateNothing) {
+  Plugin plugin({44100.0, 4096, true, false});  // the component keeps 1156 frames
+  ASSERT_TRUE(plugin.ok());
+  expectRealTime(countInSteadyState(plugin, true));
+}
+
+// The counters must see an allocation and a waiting call made on this thread.
+TEST(Lv2Alloc, TheCountersSeeAllocationsAndWaits) {
+  alloc_counter::Scope scope;
+  lock_counter::Scope waits;
+  auto* p = new std::vector<int>(100);
+  delete p;
+  std::mutex mutex;
+  mutex.lock();
+  mutex.unlock();
+  EXPECT_GE(scope.allocations(), 2);
+  if (lock_counter::available()) {
+    EXPECT_GE(waits.waits(), 1);
+  }
+}
+
+}  // namespace
