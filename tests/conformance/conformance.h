@@ -29,6 +29,22 @@ inline bool fullPass() {
   return value && *value && std::strcmp(value, "0") != 0;
 }
 
+// True in a build with address or thread sanitizer, whose figures (times) are not the
+// plain build's.
+constexpr bool underSanitizer() {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  return true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+  return true;
+#else
+  return false;
+#endif
+#else
+  return false;
+#endif
+}
+
 // Records one figure of the running test: into the XML report (RecordProperty) and on stdout.
 template <class T>
 void figure(const std::string& key, const T& value) {

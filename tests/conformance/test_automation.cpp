@@ -77,7 +77,7 @@ TEST(ConformanceAutomation, RandomChangesEvery32SamplesForTenSecondsStayFiniteAn
     EXPECT_EQ(o.stats.inf, 0);
     EXPECT_EQ(o.stats.subnormal, 0);
     EXPECT_LT(o.stats.peak, kPeakBound);
-    EXPECT_GT(o.noteOns, 100);
+    EXPECT_GT(o.noteOns, long(run.rate * 10.0 / 32 / 64));  // half the expected events
     total.stats.nan += o.stats.nan;
     total.stats.inf += o.stats.inf;
     total.stats.subnormal += o.stats.subnormal;
