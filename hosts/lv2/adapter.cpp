@@ -101,13 +101,10 @@ Adapter::Adapter(const Settings& settings)
     return;
   }
   if (settings.maxBlock > 0) {
+    // Refused when longer than the component takes: its own maximum stays, blocks go in pieces.
     const UInt32 frames = settings.maxBlock;
-    if ((status = AudioUnitSetProperty(unit, kAudioUnitProperty_MaximumFramesPerSlice,
-                                       kAudioUnitScope_Global, 0, &frames, sizeof frames)) !=
-        noErr) {
-      // Longer than the component takes: its own maximum stays and blocks go in pieces.
-      status = noErr;
-    }
+    AudioUnitSetProperty(unit, kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, 0,
+                         &frames, sizeof frames);
   }
   UInt32 size = sizeof mMaxFrames;
   status = AudioUnitGetProperty(unit, kAudioUnitProperty_MaximumFramesPerSlice,

@@ -24,11 +24,19 @@ check_case() {
   "$WAV_TOOL" compare "render-$name.wav" "apply-$name.wav" || fail "$name: lv2apply differs from tarnwick-render"
 }
 
-check_case mode7 "sound_mode 7 synth_on_off 0 eq03_gain_125hz 6" \
+check_case mode7 "sound_mode 7 synth_on_off 0" "Sound Mode=7;Synth On/Off=0"
+check_case eq "sound_mode 7 synth_on_off 0 eq03_gain_125hz 6" \
   "Sound Mode=7;Synth On/Off=0;EQ03 Gain @125Hz=6"
 check_case mode0 "sound_mode 0 synth_on_off 0 room_amount 60 hf_passthrough 1 filterbank_amt 80" \
   "Sound Mode=0;Synth On/Off=0;Room Amount=60;HF Passthrough=1;Filterbank Amt=80"
+# Without a side chain (preference userEnableSidechain 0) both hosts mix the speech to the
+# left and the carrier to the right main channel.
+write_preferences userEnableSidechain 0
+check_case mono "sound_mode 7 synth_on_off 0" "Sound Mode=7;Synth On/Off=0"
+grep -q 'no sidechain support' apply-mono.log || fail "the component still had a side chain"
+! "$WAV_TOOL" compare render-mode7.wav apply-mono.wav 2>/dev/null ||
+  fail "the renders with and without a side chain are the same"
 # The comparison must tell two different sounds apart.
 ! "$WAV_TOOL" compare render-mode7.wav apply-mode0.wav 2>/dev/null ||
   fail "Sound Mode 0 and Sound Mode 7 render the same samples"
-echo "lv2apply: both cases equal tarnwick-render --raw --block 1"
+echo "lv2apply: all four cases equal tarnwick-render --raw --block 1"

@@ -25,19 +25,28 @@ need_tool() {
   command -v "$1" >/dev/null || fail "$1 is not installed (scripts/install-deps.sh installs it)"
 }
 
+# Writes the component's preferences: the update check off, then KEY VALUE pairs (integers).
+write_preferences() {
+  local file="$HOME/Library/Preferences/com.vexaphon.audiounit.Tarnwick.plist"
+  {
+    echo '<?xml version="1.0" encoding="UTF-8"?>'
+    echo '<!DOCTYPE plist PUBLIC "-//Apple//DTD PLIST 1.0//EN" "http://www.apple.com/DTDs/PropertyList-1.0.dtd">'
+    echo '<plist version="1.0">'
+    echo '<dict>'
+    echo '  <key>userEnableUpdateCheckOnStartup</key><integer>0</integer>'
+    while [ $# -ge 2 ]; do
+      echo "  <key>$1</key><integer>$2</integer>"
+      shift 2
+    done
+    echo '</dict>'
+    echo '</plist>'
+  } >"$file"
+}
+
 private_home() {
   export HOME="$WORK/home"
   mkdir -p "$HOME/Library/Preferences"
-  cat >"$HOME/Library/Preferences/com.vexaphon.audiounit.Tarnwick.plist" <<'PLIST'
-<?xml version="1.0" encoding="UTF-8"?>
-<!DOCTYPE plist PUBLIC "-//Apple//DTD PLIST 1.0//EN" "http://www.apple.com/DTDs/PropertyList-1.0.dtd">
-<plist version="1.0">
-<dict>
-	<key>userEnableUpdateCheckOnStartup</key>
-	<integer>0</integer>
-</dict>
-</plist>
-PLIST
+  write_preferences
 }
 
 build_tree_lv2_path() {
