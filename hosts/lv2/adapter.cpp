@@ -10,7 +10,6 @@
 #include "platform/au/audio_unit_calls.h"
 #include "platform/au/component_bundle.h"
 #include "platform/au/component_registry.h"
-#include "services/notification_names.h"
 
 namespace tarnwick_lv2 {
 namespace {
@@ -118,26 +117,19 @@ Adapter::Adapter(const Settings& settings)
 
   mStorage.assign(size_t(kChannels) * mMaxFrames, 0.0f);
   mListBytes.assign(audioBufferListSize(kChannels), 0);
-  const uint64_t refCon = mRefCon;
-  mLevelObserver = notify::Center::defaultCenter().addObserver(
-      tarnwick_notify::kSetAnalyzerLevels, nullptr, [this, refCon](const notify::Notification& n) {
-        const uint64_t* from = n.get<uint64_t>(tarnwick_notify::kRefConKey);
-        if (from && *from == refCon) onLevels(n);
-      });
+  // Beyond kLevelRouterSlots instances the level ports stay at 0.
+  mLevelsRouted = addLevelSink(mRefCon, this);
   mUnit = unit;
 }
 
 Adapter::~Adapter() {
-  if (mLevelObserver) notify::Center::defaultCenter().removeObserver(mLevelObserver);
+  if (mLevelsRouted) removeLevelSink(mRefCon);
   if (mInitialised) AudioUnitUninitialize(mUnit);
   if (mUnit) CloseComponent(mUnit);
 }
 
-void Adapter::onLevels(const notify::Notification& n) {
-  const auto* levels = n.get<std::vector<float>>(tarnwick_notify::kAnalyzerLevelsKey);
-  if (!levels) return;
-  const size_t count = std::min<size_t>(levels->size(), kBandCount);
-  std::copy(levels->begin(), levels->begin() + count, mLevels.begin());
+void Adapter::receiveLevels(const float* levels, size_t count) {
+  std::copy(levels, levels + std::min<size_t>(count, kBandCount), mLevels.begin());
 }
 
 void Adapter::connect(uint32_t port, void* data) {

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "hosts/lv2/level_router.h"
 #include "hosts/lv2/lv2_ports.h"
 #include "platform/au/au_types.h"
-#include "platform/notify/notification_center.h"
 #include "platform/plist/plist_value.h"
 
 namespace tarnwick_lv2 {
@@ -30,7 +30,7 @@ struct PortFeed {
                          UInt32 frames, AudioBufferList* io);
 };
 
-class Adapter {
+class Adapter final : private LevelSink {
  public:
   struct Settings {
     double rate = 44100.0;
@@ -74,7 +74,7 @@ class Adapter {
   void sendChangedParameters();
   void deliverMidi(const LV2_Atom_Event*& next, const LV2_Atom_Event* end, uint32_t upTo, bool all);
   void renderPiece(uint32_t offset, uint32_t frames);
-  void onLevels(const notify::Notification& n);
+  void receiveLevels(const float* levels, size_t count) override;  // [render thread]
 
   AudioUnit mUnit = nullptr;
   bool mInitialised = false;
@@ -101,7 +101,7 @@ class Adapter {
   uint64_t mFailedRenders = 0;
 
   std::array<float, kBandCount> mLevels{};  // last levels posted by the component
-  notify::Center::Token mLevelObserver = 0;
+  bool mLevelsRouted = false;
 };
 
 }  // namespace tarnwick_lv2

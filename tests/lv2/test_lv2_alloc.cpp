@@ -3,6 +3,7 @@
 // yields, sleeps) once the first block has run: audio, parameter changes, MIDI notes mid-block,
 // blocks split into pieces, the analyser levels. This is what lv2:hardRTCapable in tarnwick.ttl
 // rests on.
+#include <memory>
 #include <mutex>
 
 #include "lv2/lv2_test_host.h"
@@ -70,6 +71,28 @@ TEST(Lv2Alloc, BlocksInPiecesAllocateNothing) {
   Plugin plugin({44100.0, 4096, true, false});  // the component keeps 1156 frames
   ASSERT_TRUE(plugin.ok());
   expectRealTime(countInSteadyState(plugin, true));
+}
+
+// Every instance observes the level posts; with more instances than the centre delivers to
+// without allocating (16), a level post must still allocate nothing.
+TEST(Lv2Alloc, ManyInstancesAllocateNothing) {
+  std::vector<std::unique_ptr<Plugin>> plugins;
+  for (int i = 0; i < 24; ++i) {
+    plugins.push_back(std::make_unique<Plugin>(Plugin::Options{}));
+    ASSERT_TRUE(plugins.back()->ok());
+    plugins.back()->control(kParamSynthOn) = 0.0f;
+  }
+  for (auto& plugin : plugins) {
+    size_t position = 0;
+    plugin->render(512, 512, vocoderInput, nullptr, nullptr, &position);
+  }
+  Plugin& last = *plugins.back();
+  size_t position = 512;
+  alloc_counter::Scope scope;
+  last.render(44100, 512, vocoderInput, nullptr, nullptr, &position);  // several level posts
+  EXPECT_EQ(scope.allocations(), 0);
+  EXPECT_GT(last.level(5), 0.0f);
+  EXPECT_EQ(plugins.front()->level(5), 0.0f);  // another instance's levels stay its own
 }
 
 // The counters must see an allocation and a waiting call made on this thread.
