@@ -148,8 +148,10 @@ void Adapter::connect(uint32_t port, void* data) {
     mControls[port - kFirstParameterPort] = static_cast<const float*>(data);
   } else if (port == kLatencyPort) {
     mLatency = static_cast<float*>(data);
-  } else if (port < kPortCount) {
+  } else if (port < kEnabledPort) {
     mLevelPorts[port - kFirstBandLevelPort] = static_cast<float*>(data);
+  } else if (port == kEnabledPort) {
+    mEnabled = static_cast<const float*>(data);
   }
 }
 
@@ -180,6 +182,19 @@ void Adapter::sendChangedParameters() {
     AudioUnitSetParameter(mUnit, id, kAudioUnitScope_Global, 0, value, 0);
     mSent[id] = value;
     mSentValid[id] = true;
+  }
+}
+
+// lv2:enabled at 0 switches the component's bypass on (the main input copied to the output);
+// the property is set only when the port crosses 0.5. A bypass property set is an atomic flag
+// and a notice to the property listeners' snapshot: no allocation, no lock.
+void Adapter::followEnabledPort() {
+  const bool bypass = mEnabled && !(*mEnabled > 0.5f);
+  if (bypass == mBypassed) return;
+  const UInt32 value = bypass ? 1 : 0;
+  if (AudioUnitSetProperty(mUnit, kAudioUnitProperty_BypassEffect, kAudioUnitScope_Global, 0,
+                           &value, sizeof value) == noErr) {
+    mBypassed = bypass;
   }
 }
 
@@ -228,6 +243,7 @@ void Adapter::run(uint32_t frames) {
   if (mLatency) *mLatency = kLatencyFrames;
   if (!mUnit) return;
   sendChangedParameters();
+  followEnabledPort();
 
   const LV2_Atom_Event* next = nullptr;
   const LV2_Atom_Event* end = nullptr;

@@ -72,6 +72,7 @@ class Adapter final : private LevelSink {
 
  private:
   void sendChangedParameters();
+  void followEnabledPort();
   void deliverMidi(const LV2_Atom_Event*& next, const LV2_Atom_Event* end, uint32_t upTo, bool all);
   void renderPiece(uint32_t offset, uint32_t frames);
   void receiveLevels(const float* levels, size_t count) override;  // [render thread]
@@ -91,6 +92,8 @@ class Adapter final : private LevelSink {
   const float* mControls[kParameterCount] = {};
   float* mLatency = nullptr;
   float* mLevelPorts[kBandCount] = {};
+  const float* mEnabled = nullptr;  // null: always enabled
+  bool mBypassed = false;           // the component's bypass property as last set
 
   float mSent[kParameterCount] = {};
   bool mSentValid[kParameterCount] = {};

@@ -33,7 +33,8 @@ enum Port : uint32_t {
   kFirstParameterPort = 7,
   kLatencyPort = kFirstParameterPort + kParameterCount,  // 55
   kFirstBandLevelPort = kLatencyPort + 1,                // 56 … 65
-  kPortCount = kFirstBandLevelPort + kBandCount,         // 66
+  kEnabledPort = kFirstBandLevelPort + kBandCount,       // 66, lv2:enabled
+  kPortCount = kEnabledPort + 1,                         // 67
 };
 
 // The port symbol of a parameter name: lower case letters and digits, every other run of

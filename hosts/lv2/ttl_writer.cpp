@@ -226,6 +226,14 @@ bool writePluginTtl(const std::string& path) {
         << "        lv2:minimum 0.0 ;\n        lv2:maximum " << number(kBandLevelMaximum)
         << " ;\n        lv2:default 0.0\n";
   }
+  out << "    ] , [\n"
+      << "        a lv2:InputPort , lv2:ControlPort ;\n"
+      << "        lv2:index " << kEnabledPort << " ;\n"
+      << "        lv2:symbol \"enabled\" ;\n"
+      << "        lv2:name \"Enabled\" ;\n"
+      << "        lv2:designation lv2:enabled ;\n"
+      << "        lv2:default 1 ;\n        lv2:minimum 0 ;\n        lv2:maximum 1 ;\n"
+      << "        lv2:portProperty lv2:toggled , lv2:integer\n";
   out << "    ] .\n";
   std::ofstream file(path, std::ios::binary | std::ios::trunc);
   file << out.str();

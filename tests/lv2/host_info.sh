@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# lv2info shows all 66 ports with the right properties; the 48 parameter ports agree in name,
+# lv2info shows all 67 ports with the right properties; the 48 parameter ports agree in name,
 # range and default with the component's table as tarnwick-render --list-params prints it.
 source "$(dirname "$0")/host_common.sh"
 need_tool lv2info
@@ -27,7 +27,7 @@ awk '
 ' "$WORK/info.txt" >"$WORK/ports.txt"
 
 ports=$(wc -l <"$WORK/ports.txt")
-[ "$ports" -eq 66 ] || fail "lv2info shows $ports ports, 66 expected"
+[ "$ports" -eq 67 ] || fail "lv2info shows $ports ports, 67 expected"
 # The lines lv2info prints for port $1.
 block() { awk -v p="$1" '/^\tPort [0-9]+:/ { on = ($2 == p ":") } on' "$WORK/info.txt"; }
 port() { awk -F'|' -v p="$1" '$1 == p' "$WORK/ports.txt"; }
@@ -46,6 +46,9 @@ block 55 | grep -q 'Designation: http://lv2plug.in/ns/lv2core#latency' ||
 grep -q 'Has latency: *yes, reported by port 55' "$WORK/info.txt" || fail "lilv sees no latency port"
 has 55 8 reportsLatency || fail "the latency port lacks lv2:reportsLatency"
 for p in $(seq 56 65); do has $p 2 OutputPort && has $p 2 ControlPort || fail "level port $p is not a control output"; done
+block 66 | grep -q 'Designation: http://lv2plug.in/ns/lv2core#enabled' ||
+  fail "port 66 is not designated lv2:enabled"
+has 66 8 lv2core#toggled && [ "$(field 66 3)" = enabled ] || fail "the enabled port is not a toggle"
 grep -q 'hardRTCapable' "$WORK/info.txt" || fail "lv2:hardRTCapable is not offered"
 grep -q 'state#interface' "$WORK/info.txt" || fail "the state interface is not listed"
 
@@ -71,4 +74,4 @@ while IFS=$'\t' read -r id name unit range default; do
   count=$((count + 1))
 done <"$WORK/params.txt"
 [ "$count" -eq 48 ] || fail "tarnwick-render listed $count parameters, 48 expected"
-echo "lv2info: 66 ports, 48 parameters agree with the component's table"
+echo "lv2info: 67 ports, 48 parameters agree with the component's table"

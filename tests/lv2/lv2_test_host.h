@@ -134,6 +134,7 @@ class Plugin {
       d->connect_port(mHandle, kFirstParameterPort + id, &mControls[id]);
     }
     d->connect_port(mHandle, kLatencyPort, &mLatency);
+    d->connect_port(mHandle, kEnabledPort, &mEnabled);
     for (int b = 0; b < kBandCount; ++b)
       d->connect_port(mHandle, kFirstBandLevelPort + b, &mLevels[b]);
     d->activate(mHandle);
@@ -153,6 +154,7 @@ class Plugin {
   float* port(uint32_t p) { return mAudio[p].data(); }
   float& control(AudioUnitParameterID id) { return mControls[id]; }
   float latency() const { return mLatency; }
+  float& enabled() { return mEnabled; }
   float level(int band) const { return mLevels[band]; }
 
   // Empties the MIDI sequence (the host does so before each run).
@@ -222,6 +224,7 @@ class Plugin {
   std::vector<uint64_t> mAtomBuffer;  // 8-byte aligned
   float mControls[kParameterCount] = {};
   float mLatency = -1.0f;
+  float mEnabled = 1.0f;
   float mLevels[kBandCount] = {};
 };
 

@@ -38,6 +38,7 @@ Counts countInSteadyState(Plugin& plugin, bool midi) {
       plugin.addMidi(0, 0xE0, 0, static_cast<uint8_t>(64 + round % 8));
     }
     if (round % 5 == 0) plugin.control(kParamSoundMode) = static_cast<float>(round % 8);
+    plugin.enabled() = round % 11 == 10 ? 0.0f : 1.0f;  // a bypassed block now and then
     if (round % 7 == 0)
       plugin.control(kParamEqBand0Gain + round % 10) = static_cast<float>(round % 12);
     plugin.render(block, block, vocoderInput, nullptr, nullptr, &position);

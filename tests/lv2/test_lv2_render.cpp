@@ -137,6 +137,35 @@ TEST(Lv2Render, AnalyserLevelsFollowTheOutput) {
   EXPECT_GE(active, 3);
 }
 
+// lv2:enabled at 0 is the component's bypass: the main input goes straight to the output.
+TEST(Lv2Render, TheEnabledPortBypassesTheComponent) {
+  Plugin plugin({});
+  ASSERT_TRUE(plugin.ok());
+  plugin.control(kParamSynthOn) = 0.0f;
+  std::vector<float> left, right;
+  size_t position = 0;
+  plugin.render(8192, 512, vocoderInput(44100.0), &left, &right, &position);
+  plugin.enabled() = 0.0f;
+  left.clear();
+  right.clear();
+  const size_t start = position;
+  plugin.render(4096, 512, vocoderInput(44100.0), &left, &right, &position);
+  size_t differing = 0;
+  for (size_t n = 0; n < left.size(); ++n) {
+    if (left[n] != speechAt(start + n, 44100.0) || right[n] != speechAt(start + n, 44100.0)) {
+      ++differing;
+    }
+  }
+  EXPECT_EQ(differing, 0u);
+  plugin.enabled() = 1.0f;
+  left.clear();
+  plugin.render(8192, 512, vocoderInput(44100.0), &left, nullptr, &position);
+  size_t same = 0;
+  for (size_t n = 0; n < left.size(); ++n)
+    same += left[n] == speechAt(position - 8192 + n, 44100.0);
+  EXPECT_LT(same, left.size() / 10);  // vocoded again
+}
+
 TEST(Lv2Render, AMissingComponentBundleFailsInstantiation) {
   const LV2_Descriptor* d = descriptor();
   ASSERT_NE(d, nullptr);
