@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "component/equaliser.h"
+#include "component/equaliser_lanes.h"
 
 namespace {
 
@@ -35,7 +36,11 @@ std::vector<float> noise(int count, uint32_t seed) {
 }
 
 // Each iteration copies a fresh input block (the filter works in place) and runs the chains.
-void runBlocks(benchmark::State& state, float fill) {
+void runBlocks(benchmark::State& state, float fill, EqKernel kernel = eqBestKernel()) {
+  if (!eqKernelSupported(kernel)) {
+    state.SkipWithError("kernel not supported here");
+    return;
+  }
   const int frames = static_cast<int>(state.range(0));
   Bench eq;
   std::vector<float> inL = noise(frames, 1), inR = noise(frames, 2);
@@ -44,7 +49,7 @@ void runBlocks(benchmark::State& state, float fill) {
   for (auto _ : state) {
     std::memcpy(l.data(), inL.data(), frames * sizeof(float));
     std::memcpy(r.data(), inR.data(), frames * sizeof(float));
-    runEqualiser(eq.left, eq.right, eq.levels, l.data(), r.data(), frames);
+    runEqualiserWith(kernel, eq.left, eq.right, eq.levels, l.data(), r.data(), frames);
     benchmark::DoNotOptimize(l.data());
     benchmark::DoNotOptimize(eq.levels);
     benchmark::ClobberMemory();
@@ -56,6 +61,16 @@ void BM_RunEqualiserNoise(benchmark::State& state) {
   runBlocks(state, 0.0f);
 }
 BENCHMARK(BM_RunEqualiserNoise)->Arg(64)->Arg(512)->Arg(4096);
+
+// Each kernel on its own (the default above is the fastest this machine supports).
+void BM_RunEqualiserKernel(benchmark::State& state) {
+  runBlocks(state, 0.0f, static_cast<EqKernel>(state.range(1)));
+}
+BENCHMARK(BM_RunEqualiserKernel)
+    ->ArgNames({"frames", "kernel"})
+    ->Args({512, static_cast<int>(EqKernel::kPortable)})
+    ->Args({512, static_cast<int>(EqKernel::kAvx)})
+    ->Args({512, static_cast<int>(EqKernel::kAvx512)});
 
 // Subnormal input must not fall onto the slow path of the floating-point unit.
 void BM_RunEqualiserSubnormalInput(benchmark::State& state) {

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "component/equaliser.h"
+#include "component/equaliser_lanes.h"
 #include "engine/subnormal_guard.h"
 
 #include <algorithm>
@@ -67,6 +68,11 @@ void store(const SectionState& s, int lane, float& x1, float& x2, float& y1, flo
   x1 = v[0], x2 = v[1], y1 = v[2], y2 = v[3];
 }
 
+// The level of one band from the sums of its two channels over nFrames samples.
+float bandLevel(double sumLeft, double sumRight, int nFrames) {
+  return static_cast<float>((sumLeft / nFrames + sumRight / nFrames) * kEqLevelScale);
+}
+
 void makeUsable(EqBandFilter& f) {
   if (f.valid) return;
   computeBand(f, kEqFallbackSampleRate, kEqFlatFrequency, 0.0, kEqQ);
@@ -102,7 +108,53 @@ float runBand(EqBandFilter& left, EqBandFilter& right, float* __restrict leftSam
   store(s, 1, right.x1, right.x2, right.y1, right.y2);
   store(a, 0, left.ax1, left.ax2, left.ay1, left.ay2);
   store(a, 1, right.ax1, right.ax2, right.ay1, right.ay2);
-  return static_cast<float>((sum[0] / nFrames + sum[1] / nFrames) * kEqLevelScale);
+  return bandLevel(sum[0], sum[1], nFrames);
+}
+
+// Both channels' bands as the lanes of a wavefront kernel; the quotients as runBand forms them.
+void loadLanes(EqLanes& lanes, EqBandFilter left[kEqBandCount],
+               EqBandFilter right[kEqBandCount]) {
+  std::memset(&lanes, 0, sizeof lanes);
+  for (int l = 0; l < kEqLaneCount; ++l) lanes.stage[l] = l / 2;
+  for (int i = 0; i < kEqBandCount; ++i) {
+    makeUsable(left[i]);
+    makeUsable(right[i]);
+    const Quotients eq =
+        quotients({left[i].b0, left[i].b1, left[i].b2, left[i].a0, left[i].a1, left[i].a2},
+                  {right[i].b0, right[i].b1, right[i].b2, right[i].a0, right[i].a1, right[i].a2});
+    const Quotients bp = quotients(
+        {left[i].ab0, left[i].ab1, left[i].ab2, left[i].aa0, left[i].aa1, left[i].aa2},
+        {right[i].ab0, right[i].ab1, right[i].ab2, right[i].aa0, right[i].aa1, right[i].aa2});
+    for (int c = 0; c < 2; ++c) {
+      const EqBandFilter& f = c == 0 ? left[i] : right[i];
+      const int l = 2 * i + c;
+      lanes.b0[l] = eq.b0[c], lanes.b1[l] = eq.b1[c], lanes.b2[l] = eq.b2[c];
+      lanes.a1[l] = eq.a1[c], lanes.a2[l] = eq.a2[c];
+      lanes.ab0[l] = bp.b0[c], lanes.ab1[l] = bp.b1[c], lanes.ab2[l] = bp.b2[c];
+      lanes.aa1[l] = bp.a1[c], lanes.aa2[l] = bp.a2[c];
+      lanes.gain[l] = f.stageGain;
+      lanes.x1[l] = f.x1, lanes.x2[l] = f.x2, lanes.y1[l] = f.y1, lanes.y2[l] = f.y2;
+      lanes.ax1[l] = f.ax1, lanes.ax2[l] = f.ax2, lanes.ay1[l] = f.ay1, lanes.ay2[l] = f.ay2;
+    }
+  }
+}
+
+void storeLanes(const EqLanes& lanes, EqBandFilter left[kEqBandCount],
+                EqBandFilter right[kEqBandCount], float bandLevels[kEqBandCount], int nFrames) {
+  for (int i = 0; i < kEqBandCount; ++i) {
+    for (int c = 0; c < 2; ++c) {
+      EqBandFilter& f = c == 0 ? left[i] : right[i];
+      const int l = 2 * i + c;
+      const SectionState s{Pair{lanes.x1[l]}, Pair{lanes.x2[l]}, Pair{lanes.y1[l]},
+                           Pair{lanes.y2[l]}};
+      const SectionState a{Pair{lanes.ax1[l]}, Pair{lanes.ax2[l]}, Pair{lanes.ay1[l]},
+                           Pair{lanes.ay2[l]}};
+      store(s, 0, f.x1, f.x2, f.y1, f.y2);
+      store(a, 0, f.ax1, f.ax2, f.ay1, f.ay2);
+    }
+    const float level = bandLevel(lanes.sum[2 * i], lanes.sum[2 * i + 1], nFrames);
+    if (std::isfinite(level) && level > bandLevels[i]) bandLevels[i] = level;
+  }
 }
 
 float clampedGain(float gainDb) {
@@ -171,13 +223,30 @@ void updateEqualiser(EqBandFilter left[kEqBandCount], EqBandFilter right[kEqBand
   }
 }
 
-void runEqualiser(EqBandFilter left[kEqBandCount], EqBandFilter right[kEqBandCount],
-                  float bandLevels[kEqBandCount], float* leftSamples, float* rightSamples,
-                  int nFrames) {
+void runEqualiserWith(EqKernel kernel, EqBandFilter left[kEqBandCount],
+                      EqBandFilter right[kEqBandCount], float bandLevels[kEqBandCount],
+                      float* leftSamples, float* rightSamples, int nFrames) {
   if (nFrames <= 0 || leftSamples == nullptr || rightSamples == nullptr) return;
   SubnormalGuard subnormalsOff;
+  if (kernel != EqKernel::kPortable && eqKernelSupported(kernel)) {
+    EqLanes lanes;
+    loadLanes(lanes, left, right);
+    if (kernel == EqKernel::kAvx512) {
+      eqRunLanesAvx512(lanes, leftSamples, rightSamples, nFrames);
+    } else {
+      eqRunLanesAvx(lanes, leftSamples, rightSamples, nFrames);
+    }
+    storeLanes(lanes, left, right, bandLevels, nFrames);
+    return;
+  }
   for (int i = 0; i < kEqBandCount; ++i) {
     const float level = runBand(left[i], right[i], leftSamples, rightSamples, nFrames);
     if (std::isfinite(level) && level > bandLevels[i]) bandLevels[i] = level;
   }
+}
+
+void runEqualiser(EqBandFilter left[kEqBandCount], EqBandFilter right[kEqBandCount],
+                  float bandLevels[kEqBandCount], float* leftSamples, float* rightSamples,
+                  int nFrames) {
+  runEqualiserWith(eqBestKernel(), left, right, bandLevels, leftSamples, rightSamples, nFrames);
 }

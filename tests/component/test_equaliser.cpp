@@ -7,6 +7,7 @@
 #include <cmath>
 #include <complex>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <tuple>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "component/equaliser.h"
+#include "component/equaliser_lanes.h"
 #include "support/alloc_counter.h"
 
 #if defined(__SSE__) || defined(__x86_64__)
@@ -442,6 +444,45 @@ TEST(EqualiserAnalyser, SilenceAndEmptyBlocksChangeNothing) {
   EXPECT_EQ(std::memcmp(&before, &eq, sizeof eq), 0);
   EXPECT_EQ(sentinel[0], 0.75f);
   EXPECT_EQ(sentinel[1], -0.75f);
+}
+
+TEST(EqualiserKernels, EveryKernelGivesThePortableLoopsBits) {
+  // Same samples, state, stage gains and levels, bit for bit, over blocks shorter and longer than
+  // the wavefront's trail, through a NaN, an infinity, an overflow and subnormal input.
+  const float gains[kEqBandCount] = {4, -7, 12, 0, -12, 3, 9, -2, 6, -5};
+  Samples inL = noise(9000, 21), inR = noise(9000, 22);
+  inL[700] = std::numeric_limits<float>::quiet_NaN();
+  inR[2100] = std::numeric_limits<float>::infinity();
+  inL[4000] = 3e38f;
+  for (int n = 6000; n < 6500; ++n) inR[n] = 1e-41f;
+  for (EqKernel kernel : {EqKernel::kAvx, EqKernel::kAvx512}) {
+    if (!eqKernelSupported(kernel)) {
+      std::printf("kernel %d not supported here\n", static_cast<int>(kernel));
+      continue;
+    }
+    for (double fs : {44100.0, 96000.0}) {
+      StereoEq reference(fs, gains, -5.0f), tested(fs, gains, -5.0f);
+      reference.left[6].valid = tested.left[6].valid = 0;  // made flat at first use
+      Samples rl = inL, rr = inR, tl = inL, tr = inR;
+      int start = 0;
+      for (int n : {1, 35, 36, 37, 64, 512, 2, 1000, 4096, 3217}) {
+        reference.clearLevels();
+        tested.clearLevels();
+        runEqualiserWith(EqKernel::kPortable, reference.left, reference.right, reference.levels,
+                         &rl[start], &rr[start], n);
+        runEqualiserWith(kernel, tested.left, tested.right, tested.levels, &tl[start], &tr[start],
+                         n);
+        ASSERT_EQ(std::memcmp(&rl[start], &tl[start], n * sizeof(float)), 0) << start << "+" << n;
+        ASSERT_EQ(std::memcmp(&rr[start], &tr[start], n * sizeof(float)), 0) << start << "+" << n;
+        ASSERT_EQ(std::memcmp(reference.left, tested.left, sizeof tested.left), 0) << start;
+        ASSERT_EQ(std::memcmp(reference.right, tested.right, sizeof tested.right), 0) << start;
+        ASSERT_EQ(std::memcmp(reference.levels, tested.levels, sizeof tested.levels), 0) << start;
+        start += n;
+      }
+      ASSERT_EQ(start, 9000);
+      EXPECT_TRUE(std::isfinite(tl[8999]) && tl[8999] != 0.0f);
+    }
+  }
 }
 
 TEST(EqualiserRealTime, RunAndUpdateNeverAllocate) {

@@ -1,0 +1,74 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The wavefront kernel of equaliser_lanes_kernel.h built for AVX (four lanes per vector) and
+// AVX-512 (eight). Contraction stays off so both round exactly as the portable loop.
+#if defined(__clang__)
+#pragma clang fp contract(off)
+#else
+#pragma GCC optimize("fp-contract=off")
+#endif
+
+#include "component/equaliser_lanes.h"
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
+
+#if defined(__x86_64__) || defined(__i386__)
+#define EQ_HAS_X86_KERNELS 1
+
+#pragma GCC push_options
+#pragma GCC target("avx")
+namespace eq_avx {
+#define EQ_LANE_WIDTH 4
+#include "component/equaliser_lanes_kernel.h"
+#undef EQ_LANE_WIDTH
+}  // namespace eq_avx
+void eqRunLanesAvx(EqLanes& lanes, float* left, float* right, int nFrames) {
+  eq_avx::runLanes(lanes, left, right, nFrames);
+}
+#pragma GCC pop_options
+
+#pragma GCC push_options
+#pragma GCC target("avx512f")
+// GCC 12's _mm512_cvtpd_ps starts from an undefined vector and warns about it.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+namespace eq_avx512 {
+#define EQ_LANE_WIDTH 8
+#include "component/equaliser_lanes_kernel.h"
+#undef EQ_LANE_WIDTH
+}  // namespace eq_avx512
+void eqRunLanesAvx512(EqLanes& lanes, float* left, float* right, int nFrames) {
+  eq_avx512::runLanes(lanes, left, right, nFrames);
+}
+#pragma GCC diagnostic pop
+#pragma GCC pop_options
+
+#else
+void eqRunLanesAvx(EqLanes&, float*, float*, int) {}
+void eqRunLanesAvx512(EqLanes&, float*, float*, int) {}
+#endif
+
+bool eqKernelSupported(EqKernel kernel) {
+  switch (kernel) {
+    case EqKernel::kPortable:
+      return true;
+#ifdef EQ_HAS_X86_KERNELS
+    case EqKernel::kAvx:
+      return __builtin_cpu_supports("avx");
+    case EqKernel::kAvx512:
+      return __builtin_cpu_supports("avx512f");
+#endif
+    default:
+      return false;
+  }
+}
+
+EqKernel eqBestKernel() {
+  static const EqKernel best = [] {
+    if (eqKernelSupported(EqKernel::kAvx512)) return EqKernel::kAvx512;
+    if (eqKernelSupported(EqKernel::kAvx)) return EqKernel::kAvx;
+    return EqKernel::kPortable;
+  }();
+  return best;
+}
