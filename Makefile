@@ -5,7 +5,7 @@ BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build check demo engine-demo bench peer-bench tsan fuzz clean
+.PHONY: all deps configure build check demo engine-demo bench peer-bench tsan fuzz conformance clean
 
 all: build
 
@@ -67,5 +67,23 @@ peer-bench: configure
 	cmake --build $(BUILD) -j $(JOBS) --target lv2_run_bench tarnwick_lv2_bundle
 	bench/peer_compare.sh $(BUILD)
 
+# The host-conformance suite: every tests/conformance program in its full pass (figures in
+# XML reports), the whole test suite under address and undefined-behaviour sanitisers (leaks
+# reported at exit) in $(BUILD)-asan, and the table of checks, figures and results.
+CONFORMANCE_OUT = $(BUILD)/conformance
+conformance: build
+	@rm -rf $(CONFORMANCE_OUT) && mkdir -p $(CONFORMANCE_OUT)
+	@for t in $(BUILD)/tests/conformance_test_*; do case $$t in *.cmake) continue ;; esac; \
+	  n=$$(basename $$t); echo "== $$n (full pass)"; \
+	  TARNWICK_CONFORMANCE_FULL=1 $$t --gtest_output=xml:$(CONFORMANCE_OUT)/$$n.xml \
+	    > $(CONFORMANCE_OUT)/$$n.log 2>&1 || tail -30 $(CONFORMANCE_OUT)/$$n.log; done
+	cmake -S . -B $(BUILD)-asan -G Ninja -DTARNWICK_SANITIZE=address,undefined \
+	  -DTARNWICK_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD)-asan -j $(JOBS)
+	-UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ASAN_OPTIONS=detect_leaks=1 \
+	  ctest --test-dir $(BUILD)-asan --output-on-failure -j $(JOBS) 2>&1 | tee $(CONFORMANCE_OUT)/asan.log
+	scripts/conformance-table.sh -p full -c "Sanitizer build (address, undefined, leaks)=$(CONFORMANCE_OUT)/asan.log" \
+	  -o docs/conformance.md $(CONFORMANCE_OUT)/*.xml
+
 clean:
-	rm -rf $(BUILD) $(BUILD)-tsan $(BUILD)-fuzz
+	rm -rf $(BUILD) $(BUILD)-tsan $(BUILD)-fuzz $(BUILD)-asan
