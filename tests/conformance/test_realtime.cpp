@@ -102,3 +102,42 @@ TEST(ConformanceRealtime, NoAllocationAndNoWaitOnTheRenderThreadAfterTheFirstBlo
   figure("waiting_calls", lock_counter::available() ? std::to_string(total.waits)
                                                     : std::string("not counted (sanitizer)"));
 }
+
+// Hosts deliver MIDI on the render thread, just before the block it belongs to: the key-list
+// post that follows each note allocates nothing and never waits there either.
+TEST(ConformanceRealtime, MidiDeliveredOnTheRenderThreadNeitherAllocatesNorWaits) {
+  clearPreferences();
+  HostedRig rig(44100, engine_fixture::speechLike(44100), engine_fixture::sawtooth(44100));
+  long allocations = -1, waits = -1, events = 0;
+  testing::internal::CaptureStdout();
+  ASSERT_EQ(rig.init(), noErr);
+  const notify::Center::Token observer = notify::Center::defaultCenter().addObserver(
+      "Vexaphon_Tarnwick_SetKeysPressed", nullptr, [](const notify::Notification&) {});
+  std::thread render([&] {
+    OutputBuffers out(2, 64);
+    rig.fx.midi(0x90, 60, 100);  // the first block, with its first note, is not counted
+    EXPECT_EQ(renderBlock(rig.fx.unit(), out, 0), noErr);
+    alloc_counter::Scope allocated;
+    lock_counter::Scope waited;
+    for (int b = 1; b < 600; ++b) {
+      const UInt32 note = 48 + UInt32(b % 24);
+      rig.fx.midi(b % 3 ? 0x90 : 0x80, note, b % 3 == 2 ? 0 : 90);  // on, off, velocity-0 off
+      rig.fx.midi(0xE0, 0, UInt32(b % 128));                        // and the bend
+      events += 2;
+      EXPECT_EQ(renderBlock(rig.fx.unit(), out, b * 64.0), noErr);
+    }
+    allocations = allocated.allocations();
+    waits = waited.waits();
+  });
+  render.join();
+  notify::Center::defaultCenter().removeObserver(observer);
+  testing::internal::GetCapturedStdout();
+  EXPECT_EQ(allocations, 0);
+  if (lock_counter::available()) {
+    EXPECT_EQ(waits, 0);
+  }
+  figure("midi_events_on_render_thread", events);
+  figure("allocations", allocations);
+  figure("waiting_calls", lock_counter::available() ? std::to_string(waits)
+                                                    : std::string("not counted (sanitizer)"));
+}
