@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// One roomProcess call (one stereo sample) on a ringing room; one step of the slow modulation.
+// One roomProcess call (one stereo sample) on a ringing room; one 512-sample block; one step of
+// the slow modulation.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <memory>
+#include <vector>
 
 #include "engine/room.h"
 #include "engine/slow_oscillator.h"
@@ -30,6 +33,28 @@ void BM_RoomProcessSample(benchmark::State& state) {
 }
 
 BENCHMARK(BM_RoomProcessSample)->Arg(20)->Arg(100);
+
+// One 512-sample roomProcessBlock call; items are samples. Size 65 is the default.
+void BM_RoomProcessBlock(benchmark::State& state) {
+  auto room = std::make_unique<RoomState>();
+  roomConfigure(*room, 0.6f, static_cast<float>(state.range(0)) / 100.0f);
+  constexpr int kBlock = 512;
+  std::vector<float> inA(kBlock), inB(kBlock), outA(kBlock), outB(kBlock);
+  float in = 0.5f;
+  for (int i = 0; i < kBlock; ++i, in *= -0.999f) inA[i] = in, inB[i] = -in;
+  for (int b = 0; b < 100; ++b) roomProcessBlock(inA.data(), inB.data(), outA.data(), outB.data(), kBlock, *room);
+  std::fill(inA.begin(), inA.end(), 0.25f);
+  std::fill(inB.begin(), inB.end(), -0.25f);
+  for (auto _ : state) {
+    roomProcessBlock(inA.data(), inB.data(), outA.data(), outB.data(), kBlock, *room);
+    benchmark::DoNotOptimize(outA.data());
+    benchmark::DoNotOptimize(outB.data());
+  }
+  state.SetItemsProcessed(state.iterations() * kBlock);
+  roomRelease(*room);
+}
+
+BENCHMARK(BM_RoomProcessBlock)->Arg(0)->Arg(65)->Arg(100);
 
 void BM_SlowOscillatorStep(benchmark::State& state) {
   SlowOscillator osc{};

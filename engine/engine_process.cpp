@@ -39,9 +39,16 @@ void engineProcess(const float* speechIn, const float* carrierIn, float* outA, f
   // Segments end at each frame step (framePos stays in kHopSize … kFrameSize − 1), so the synth,
   // whose modulation the frame step updates, renders each segment before its samples are used.
   float* const synthCarrier = e.synth.blockCarrier;
+  // The room runs once per segment on the dry-plus-vocoded samples; outputs are written after it,
+  // when every input of the segment has been read.
+  float roomInA[kHopSize];
+  float roomInB[kHopSize];
+  float wetA[kHopSize];
+  float wetB[kHopSize];
   int n = 0;
   while (n < frames) {
     const int segment = std::min(frames - n, kFrameSize - framePos);
+    const int segmentStart = n;
     if (synthOn) synthRenderCarrier(e.synth, synthCarrier, segment);
     for (int i = 0; i < segment; ++i, ++n) {
       // Both inputs are read before either output is written: they may share arrays.
@@ -62,18 +69,25 @@ void engineProcess(const float* speechIn, const float* carrierIn, float* outA, f
       if (fatOn) fatModeStep(e, a, b);
 
       const float dry = dryCarrier * carrierGain + drySpeech * speechGain;
-      float sA = filterbankAmt * a + dry;
-      float sB = filterbankAmt * b + dry;
-      float wetA = 0.0f;
-      float wetB = 0.0f;
+      const float sA = filterbankAmt * a + dry;
+      const float sB = filterbankAmt * b + dry;
       if (roomOn) {
-        roomProcess(sA, sB, wetA, wetB, e.room);
-        sA = flushToZero(sA);
-        sB = flushToZero(sB);
+        roomInA[i] = sA;
+        roomInB[i] = sB;
+      } else {
+        outA[n] = 0.0f + sA;
+        outB[n] = 0.0f + sB;
       }
-      outA[n] = wetA + sA;
-      outB[n] = wetB + sB;
       ++framePos;
+    }
+    if (roomOn) {
+      std::fill(wetA, wetA + segment, 0.0f);
+      std::fill(wetB, wetB + segment, 0.0f);
+      roomProcessBlock(roomInA, roomInB, wetA, wetB, segment, e.room);
+      for (int i = 0; i < segment; ++i) {
+        outA[segmentStart + i] = wetA[i] + flushToZero(roomInA[i]);
+        outB[segmentStart + i] = wetB[i] + flushToZero(roomInB[i]);
+      }
     }
     if (framePos == kFrameSize) {
       engineFrameStep(e);

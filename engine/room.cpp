@@ -1,4 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The block path computes each sample in its own vector lane with the scalar path's operations
+// in the same order; contraction stays off so both round alike.
+#if defined(__clang__)
+#pragma clang fp contract(off)
+#else
+#pragma GCC optimize("fp-contract=off")
+#endif
 #include "engine/room.h"
 
 #include <cmath>
@@ -40,6 +47,23 @@ inline float clampUnit(float v) {
   return v > 1.0f ? 1.0f : v;
 }
 
+int32_t slotSpacing(const RoomState& room) {
+  const int32_t slots = room.length + 1;
+  int32_t positions[kRoomTapCount + 1];
+  positions[0] = room.writePos;
+  for (int k = 0; k < kRoomTapCount; ++k) positions[k + 1] = room.taps[k];
+  int32_t spacing = slots;
+  for (int a = 0; a <= kRoomTapCount; ++a) {
+    for (int b = a + 1; b <= kRoomTapCount; ++b) {
+      int32_t d = positions[a] - positions[b];
+      d = d < 0 ? -d : d;
+      d = d < slots - d ? d : slots - d;
+      if (d != 0 && d < spacing) spacing = d;
+    }
+  }
+  return spacing;
+}
+
 void layOut(RoomState& room, float s) {
   room.size = s;
   room.sizeCopy = s;
@@ -51,6 +75,7 @@ void layOut(RoomState& room, float s) {
   }
   std::memset(room.bufferA, 0, sizeof(float) * kClearedSlots);
   std::memset(room.bufferB, 0, sizeof(float) * kClearedSlots);
+  room.slotSpacing = slotSpacing(room);
   room.modCounter = 0.0;
   room.modOscillator.synced = 0;
   // Fresh modulation delays: re-initialised in place, so only the first layout allocates.
@@ -59,55 +84,67 @@ void layOut(RoomState& room, float s) {
   room.ready = 1;
 }
 
-}  // namespace
-
-void roomConfigure(RoomState& room, float amount, float size) {
-  room.wet = clampUnit(amount);
-  const float s = clampUnit(size);
-  if (room.ready == 1 &&
-      static_cast<int>(s * kLayoutSteps) == static_cast<int>(room.size * kLayoutSteps)) {
-    return;
-  }
-  layOut(room, s);
-}
-
-void roomProcess(float inA, float inB, float& outA, float& outB, RoomState& room) {
-  const float g = room.wet >= 0.5f ? 1.0f : 2.0f * room.wet;
-  const float s = room.sizeCopy;
+// Feedback and coupling constants of the current size; the gain of the wet sum.
+struct RoomConstants {
+  float gain;
   float f;
   float c;
-  if (s > kLargeRoomSize) {
-    f = kLargeRoomFeedback;
-    c = kLargeRoomCoupling;
-  } else {
-    f = static_cast<float>(0.9 * s);
-    c = static_cast<float>((f * 0.45 + (1.0 - s) * 0.2) * 1.125);
-  }
-  if (room.ready == 0) return;
+};
 
+RoomConstants roomConstants(const RoomState& room) {
+  const float g = room.wet >= 0.5f ? 1.0f : 2.0f * room.wet;
+  const float s = room.sizeCopy;
+  if (s > kLargeRoomSize) return {0.75f * g, kLargeRoomFeedback, kLargeRoomCoupling};
+  const float f = static_cast<float>(0.9 * s);
+  return {0.75f * g, f, static_cast<float>((f * 0.45 + (1.0 - s) * 0.2) * 1.125)};
+}
+
+// The wet sums of one sample (or of kRoomLanes consecutive samples as lanes of V) from the taps'
+// current slots; at(line, k) reads tap k of line A (0) or B (1).
+template <typename V, typename At>
+inline void wetSums(At at, V& sumA, V& sumB) {
+  V tailA{};
+  V tailB{};
+  for (int k = 16; k < kRoomTapCount; ++k) {
+    tailA += at(0, k);
+    tailB += at(1, k);
+  }
+  sumA = 0.1f * at(0, 3) + 0.025f * at(0, 1) + 0.2f * at(0, 5) + 0.3f * at(0, 7) +
+         0.325f * at(0, 8) + 0.375f * at(0, 10) + 0.4f * at(0, 11) + 0.15f * at(0, 12) +
+         0.2f * at(0, 13) + 0.25f * at(0, 14) + 0.3f * at(0, 15) - 0.35f * at(0, 9) + 0.1f * tailA;
+  sumB = 0.05f * at(1, 2) + 0.0125f * at(1, 0) + 0.15f * at(1, 4) + 0.25f * at(1, 6) -
+         0.325f * at(1, 8) + 0.35f * at(1, 9) + 0.4f * at(1, 11) + 0.15f * at(1, 12) +
+         0.2f * at(1, 13) + 0.25f * at(1, 14) + 0.3f * at(1, 15) - 0.375f * at(1, 10) +
+         0.1f * tailB;
+}
+
+// The sixteen lattice couplings in order; couple(xInA, tapX, tapY) couples tap X of its line
+// with tap Y of the other line.
+template <typename Couple>
+inline void couplings(Couple couple) {
+  couple(true, 3, 0);
+  couple(false, 2, 1);
+  couple(true, 7, 4);
+  couple(false, 6, 5);
+  couple(true, 11, 8);
+  couple(false, 10, 9);
+  couple(true, 15, 12);
+  couple(false, 14, 13);
+  couple(true, 19, 16);
+  couple(false, 18, 17);
+  couple(true, 21, 20);
+  couple(false, 23, 22);
+  couple(true, 25, 24);
+  couple(false, 27, 26);
+  couple(false, 29, 28);
+  couple(false, 31, 30);
+}
+
+// Feeds one sample into the lines through the modulated delays, at the write position.
+inline void feedLines(float inA, float inB, float f, RoomState& room) {
   float* const A = room.bufferA;
   float* const B = room.bufferB;
-  const int32_t* const T = room.taps;
   const int32_t j = room.writePos;
-
-  float tailA = 0.0f;
-  float tailB = 0.0f;
-  for (int k = 16; k < kRoomTapCount; ++k) {
-    tailA += A[T[k]];
-    tailB += B[T[k]];
-  }
-  const float sumA = 0.1f * A[T[3]] + 0.025f * A[T[1]] + 0.2f * A[T[5]] + 0.3f * A[T[7]] +
-                     0.325f * A[T[8]] + 0.375f * A[T[10]] + 0.4f * A[T[11]] + 0.15f * A[T[12]] +
-                     0.2f * A[T[13]] + 0.25f * A[T[14]] + 0.3f * A[T[15]] - 0.35f * A[T[9]] +
-                     0.1f * tailA;
-  const float sumB = 0.05f * B[T[2]] + 0.0125f * B[T[0]] + 0.15f * B[T[4]] + 0.25f * B[T[6]] -
-                     0.325f * B[T[8]] + 0.35f * B[T[9]] + 0.4f * B[T[11]] + 0.15f * B[T[12]] +
-                     0.2f * B[T[13]] + 0.25f * B[T[14]] + 0.3f * B[T[15]] - 0.375f * B[T[10]] +
-                     0.1f * tailB;
-  const float gain = 0.75f * g;
-  outA += gain * sumA;
-  outB += gain * sumB;
-
   float xA = -(f * A[j] + (std::isnan(inA) ? 0.0f : inA));
   float xB = -(f * B[j] + (std::isnan(inB) ? 0.0f : inB));
 
@@ -128,31 +165,131 @@ void roomProcess(float inA, float inB, float& outA, float& outB, RoomState& room
 
   A[j] = flushToZero(xA);
   B[j] = flushToZero(xB);
+}
+
+// Moves the write position and every tap on by `by` slots, wrapping past length to 0; none may
+// pass length + 1.
+inline void advance(RoomState& room, int32_t by) {
+  const int32_t length = room.length;
+  const int32_t j = room.writePos + by;
+  room.writePos = j > length ? 0 : j;
+  for (int k = 0; k < kRoomTapCount; ++k) {
+    const int32_t t = room.taps[k] + by;
+    room.taps[k] = t > length ? 0 : t;
+  }
+}
+
+void processSample(float inA, float inB, float& outA, float& outB, RoomState& room,
+                   const RoomConstants& k) {
+  float* const A = room.bufferA;
+  float* const B = room.bufferB;
+  const int32_t* const T = room.taps;
+  float sumA;
+  float sumB;
+  wetSums<float>([&](int line, int tap) { return (line == 0 ? A : B)[T[tap]]; }, sumA, sumB);
+  outA += k.gain * sumA;
+  outB += k.gain * sumB;
+  feedLines(inA, inB, k.f, room);
   outA = flushToZero(outA);
   outB = flushToZero(outB);
+  couplings(
+      [&](bool xInA, int x, int y) { couple((xInA ? A : B)[T[x]], (xInA ? B : A)[T[y]], k.c); });
+  advance(room, 1);
+}
 
-  couple(A[T[3]], B[T[0]], c);
-  couple(B[T[2]], A[T[1]], c);
-  couple(A[T[7]], B[T[4]], c);
-  couple(B[T[6]], A[T[5]], c);
-  couple(A[T[11]], B[T[8]], c);
-  couple(B[T[10]], A[T[9]], c);
-  couple(A[T[15]], B[T[12]], c);
-  couple(B[T[14]], A[T[13]], c);
-  couple(A[T[19]], B[T[16]], c);
-  couple(B[T[18]], A[T[17]], c);
-  couple(A[T[21]], B[T[20]], c);
-  couple(B[T[23]], A[T[22]], c);
-  couple(A[T[25]], B[T[24]], c);
-  couple(B[T[27]], A[T[26]], c);
-  couple(B[T[29]], A[T[28]], c);
-  couple(B[T[31]], A[T[30]], c);
+using Lanes = float __attribute__((vector_size(kRoomLanes * sizeof(float))));
 
-  const int32_t length = room.length;
-  room.writePos = j + 1 > length ? 0 : j + 1;
-  for (int k = 0; k < kRoomTapCount; ++k) {
-    const int32_t t = room.taps[k] + 1;
-    room.taps[k] = t > length ? 0 : t;
+inline Lanes loadLanes(const float* p) {
+  Lanes v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
+inline void storeLanes(float* p, Lanes v) {
+  std::memcpy(p, &v, sizeof v);
+}
+
+// kRoomLanes samples at once; every slot in use stays below length + 1 over them, and no two
+// different slots in use are closer than kRoomLanes, so no lane reads what another writes.
+void processLanes(const float* inA, const float* inB, float* outA, float* outB, RoomState& room,
+                  const RoomConstants& k) {
+  float* const A = room.bufferA;
+  float* const B = room.bufferB;
+  const int32_t* const T = room.taps;
+  Lanes sumA;
+  Lanes sumB;
+  wetSums<Lanes>([&](int line, int tap) { return loadLanes((line == 0 ? A : B) + T[tap]); }, sumA,
+                 sumB);
+  float wetA[kRoomLanes];
+  float wetB[kRoomLanes];
+  storeLanes(wetA, loadLanes(outA) + k.gain * sumA);
+  storeLanes(wetB, loadLanes(outB) + k.gain * sumB);
+  const int32_t j = room.writePos;
+  for (int i = 0; i < kRoomLanes; ++i) {
+    room.writePos = j + i;  // feedLines writes at the write position
+    feedLines(inA[i], inB[i], k.f, room);
+    outA[i] = flushToZero(wetA[i]);
+    outB[i] = flushToZero(wetB[i]);
+  }
+  room.writePos = j;
+  couplings([&](bool xInA, int x, int y) {
+    float* const px = (xInA ? A : B) + T[x];
+    float* const py = (xInA ? B : A) + T[y];
+    Lanes vx = loadLanes(px);
+    Lanes vy = loadLanes(py);
+    vx -= k.c * vy;  // x and y lie in different lines
+    storeLanes(px, vx);
+    vy += k.c * vx;
+    storeLanes(py, vy);
+  });
+  advance(room, kRoomLanes);
+}
+
+// Samples before the first slot in use passes length (it wraps on the sample after).
+int32_t samplesBeforeWrap(const RoomState& room) {
+  int32_t highest = room.writePos;
+  for (int k = 0; k < kRoomTapCount; ++k) highest = room.taps[k] > highest ? room.taps[k] : highest;
+  return room.length - highest + 1;
+}
+
+}  // namespace
+
+void roomConfigure(RoomState& room, float amount, float size) {
+  room.wet = clampUnit(amount);
+  const float s = clampUnit(size);
+  if (room.ready == 1 &&
+      static_cast<int>(s * kLayoutSteps) == static_cast<int>(room.size * kLayoutSteps)) {
+    return;
+  }
+  layOut(room, s);
+}
+
+void roomProcess(float inA, float inB, float& outA, float& outB, RoomState& room) {
+  const RoomConstants k = roomConstants(room);
+  if (room.ready == 0) return;
+  processSample(inA, inB, outA, outB, room, k);
+}
+
+void roomProcessBlock(const float* inA, const float* inB, float* outA, float* outB, int count,
+                      RoomState& room) {
+  if (room.ready == 0 || count <= 0) return;
+  const RoomConstants k = roomConstants(room);
+  const bool lanesApart = room.slotSpacing >= kRoomLanes;
+  int32_t beforeWrap = 0;
+  int i = 0;
+  while (i < count) {
+    if (lanesApart && count - i >= kRoomLanes) {
+      if (beforeWrap < kRoomLanes) beforeWrap = samplesBeforeWrap(room);
+      if (beforeWrap >= kRoomLanes) {
+        processLanes(inA + i, inB + i, outA + i, outB + i, room, k);
+        i += kRoomLanes;
+        beforeWrap -= kRoomLanes;
+        continue;
+      }
+    }
+    processSample(inA[i], inB[i], outA[i], outB[i], room, k);
+    ++i;
+    beforeWrap = 0;
   }
 }
 

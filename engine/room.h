@@ -25,6 +25,9 @@ struct RoomState {
   double modCounter;  // roomProcess calls since the last layout
   int32_t taps[kRoomTapCount];
   SlowOscillator modOscillator;  // phasors of the modulation at modCounter
+  // Smallest circular distance between two different slots among the write position and the
+  // taps, fixed at each layout (they all advance together). 0 before the first layout.
+  int32_t slotSpacing;
 };
 
 // Stores the wet amount every time; lays the room out anew on the first call and whenever the
@@ -35,6 +38,15 @@ void roomConfigure(RoomState& room, float amount, float size);
 // Adds one wet sample to outA and outB and advances the room by one sample.
 // [render thread; no allocation]
 void roomProcess(float inA, float inB, float& outA, float& outB, RoomState& room);
+
+// count (>= 0) roomProcess calls in one: adds wet samples to outA[0 … count) and outB and
+// advances the room by count samples, with the same results bit for bit. Where no two slots in
+// use lie within kRoomLanes of each other and no slot wraps, kRoomLanes samples share each
+// tap read and lattice coupling as the lanes of one vector. inA/inB must not overlap
+// outA/outB. [render thread; no allocation]
+inline constexpr int kRoomLanes = 4;
+void roomProcessBlock(const float* inA, const float* inB, float* outA, float* outB, int count,
+                      RoomState& room);
 
 // Releases the two modulation rings. [not the render thread]
 void roomRelease(RoomState& room);

@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <random>
@@ -374,6 +377,94 @@ TEST_F(RoomTest, OutputStaysCloseToARoomRecomputingItsModulationEverySample) {
   EXPECT_GT(energy, 1.0);
   EXPECT_LT(std::sqrt(diff / energy), 1e-4);
   roomRelease(*exact);
+}
+
+// Everything a room holds, compared bit for bit (the modulation rings by content).
+void expectSameRoom(const RoomState& a, const RoomState& b, const char* where) {
+  EXPECT_EQ(0, std::memcmp(a.bufferA, b.bufferA, sizeof a.bufferA)) << where;
+  EXPECT_EQ(0, std::memcmp(a.bufferB, b.bufferB, sizeof a.bufferB)) << where;
+  EXPECT_EQ(0, std::memcmp(a.taps, b.taps, sizeof a.taps)) << where;
+  EXPECT_EQ(a.writePos, b.writePos) << where;
+  EXPECT_EQ(a.modCounter, b.modCounter) << where;
+  for (auto [da, db] : {std::pair{&a.delayA, &b.delayA}, std::pair{&a.delayB, &b.delayB}}) {
+    EXPECT_EQ(da->writePos, db->writePos) << where;
+    EXPECT_EQ(da->smoothedDelay, db->smoothedDelay) << where;
+    EXPECT_EQ(da->targetDelay, db->targetDelay) << where;
+    EXPECT_EQ(0, std::memcmp(da->buffer, db->buffer, sizeof(float) * (da->length + 1))) << where;
+  }
+}
+
+TEST_F(RoomTest, SlotSpacingIsTheClosestPairOfSlotsInUse) {
+  roomConfigure(*room, 1.0f, 0.0f);  // 421 slots: taps 2 (T16) and 3 (T0) are neighbours
+  EXPECT_EQ(1, room->slotSpacing);
+  roomConfigure(*room, 1.0f, 1.0f);  // T11 − T15: 32 reference slots × 1.6732, truncated
+  EXPECT_EQ(53, room->slotSpacing);
+  run(30000);  // advancing together keeps every distance
+  std::vector<int32_t> slots(room->taps, room->taps + kRoomTapCount);
+  slots.push_back(room->writePos);
+  int32_t closest = room->length + 1;
+  for (int32_t a : slots) {
+    for (int32_t b : slots) {
+      const int32_t d = std::abs(a - b);
+      if (d != 0) closest = std::min({closest, d, room->length + 1 - d});
+    }
+  }
+  EXPECT_EQ(closest, room->slotSpacing);
+}
+
+TEST_F(RoomTest, BlocksGiveTheBitsOfOneCallPerSample) {
+  // Sizes with lanes (0.65, 1) and without (0 and 0.02: slots closer than the lanes), blocks
+  // of odd lengths across every wrap of the write position and the taps, bad input included.
+  std::mt19937 rng(11);
+  std::uniform_real_distribution<float> noise(-0.5f, 0.5f);
+  for (float size : {0.65f, 1.0f, 0.0f, 0.02f, 0.3f}) {
+    auto blocked = std::make_unique<RoomState>();
+    roomConfigure(*room, 0.7f, size);
+    roomConfigure(*blocked, 0.7f, size);
+    if (size >= 0.3f) {
+      EXPECT_GE(room->slotSpacing, kRoomLanes) << size;
+    } else {
+      EXPECT_LT(room->slotSpacing, kRoomLanes) << size;
+    }
+    const int total = 2 * (room->length + 1) + 3000;
+    std::vector<float> inA(total), inB(total);
+    for (int n = 0; n < total; ++n) inA[n] = noise(rng), inB[n] = noise(rng);
+    inA[900] = kNaN;
+    inB[1400] = kInf;
+    inA[2000] = 1e-42f;
+    std::vector<float> outA(total, 0.25f), outB(total, -0.25f);
+    std::vector<float> blockA = outA, blockB = outB;
+    for (int n = 0; n < total; ++n) roomProcess(inA[n], inB[n], outA[n], outB[n], *room);
+    const int lengths[] = {1, 3, 4, 7, 512, 64, 129, 2};
+    int start = 0;
+    for (int b = 0; start < total; ++b) {
+      const int n = std::min(lengths[b % 8], total - start);
+      roomProcessBlock(&inA[start], &inB[start], &blockA[start], &blockB[start], n, *blocked);
+      start += n;
+    }
+    ASSERT_EQ(0, std::memcmp(outA.data(), blockA.data(), total * sizeof(float))) << size;
+    ASSERT_EQ(0, std::memcmp(outB.data(), blockB.data(), total * sizeof(float))) << size;
+    expectSameRoom(*room, *blocked, "after the blocks");
+    roomRelease(*blocked);
+  }
+}
+
+TEST_F(RoomTest, BlocksDoNothingWhenNotReadyOrEmptyAndNeverAllocate) {
+  float in[8] = {1, 1, 1, 1, 1, 1, 1, 1};
+  float out[8] = {7, 7, 7, 7, 7, 7, 7, 7};
+  roomProcessBlock(in, in, out, out, 8, *room);
+  EXPECT_EQ(7.0f, out[0]);
+  EXPECT_EQ(0, room->writePos);
+  roomConfigure(*room, 0.5f, 0.5f);
+  roomProcessBlock(in, in, out, out, 0, *room);
+  roomProcessBlock(in, in, out, out, -3, *room);
+  EXPECT_EQ(1, room->writePos);
+  std::vector<float> ins(4096, 0.1f), outs(4096, 0.0f);
+  alloc_counter::Scope scope;
+  for (int b = 0; b < 8; ++b) {
+    roomProcessBlock(ins.data(), ins.data(), outs.data() + 512 * 0, outs.data() + 512, 512, *room);
+  }
+  EXPECT_EQ(0, scope.allocations());
 }
 
 }  // namespace
