@@ -140,7 +140,65 @@ inline void couplings(Couple couple) {
   couple(false, 31, 30);
 }
 
+// distanceDelaySetDistance(line, factor, false) and distanceDelayProcess(line, &x, &x, 1) in
+// one inline step with the same arithmetic; the block path uses it, roomProcess calls the two
+// functions, and the room tests hold the two paths to the same bits.
+inline float modulatedDelayStep(DistanceDelay& line, float factor, float x) {
+  constexpr float kMinDistance = 1.0f;
+  constexpr float kGlideFrames = 3000.0f;
+  constexpr double kGlideScale = 0.0003332222592469177;
+  const float metres = factor * line.maxDistance;
+  const float d = metres >= kMinDistance ? (metres < line.maxDistance ? metres : line.maxDistance)
+                                         : kMinDistance;
+  float delay = d * line.sampleRate / line.speedOfSound;
+  if (delay >= 1.0f) {
+    if (static_cast<float>(line.length) <= delay) delay = static_cast<float>(line.length - 1);
+  } else {
+    delay = 1.0f;
+  }
+  line.targetDelay = delay;
+  if (!line.active || line.buffer == nullptr || line.length < 2) return x;
+
+  const int32_t length = line.length;
+  const int32_t slots = length + 1;
+  const float l = static_cast<float>(length);
+  uint32_t bits;
+  std::memcpy(&bits, &l, sizeof bits);
+  bits -= 1;
+  float limit;
+  std::memcpy(&limit, &bits, sizeof limit);
+  float target = delay;
+  if (!std::isfinite(target) || target < 1.0f) {
+    target = 1.0f;
+  } else if (target > limit) {
+    target = limit;
+  }
+  float smoothed = static_cast<float>(
+      static_cast<double>(kGlideFrames * line.smoothedDelay + target) * kGlideScale);
+  if (!(smoothed >= 1.0f)) {
+    smoothed = 1.0f;
+  } else if (smoothed > limit) {
+    smoothed = limit;
+  }
+  int32_t w = line.writePos;
+  if (w < 0 || w > length) w = 0;
+  const int32_t whole = static_cast<int32_t>(smoothed);
+  const float fraction = smoothed - static_cast<float>(whole);
+  int32_t ia = w + whole;
+  if (ia >= slots) ia -= slots;
+  int32_t ib = ia + 1;
+  if (ib >= slots) ib -= slots;
+  const float a = line.buffer[ia];
+  const float b = line.buffer[ib];
+  line.buffer[w] = x;
+  line.writePos = w == 0 ? length : w - 1;
+  line.targetDelay = target;
+  line.smoothedDelay = smoothed;
+  return a + (b - a) * fraction;
+}
+
 // Feeds one sample into the lines through the modulated delays, at the write position.
+template <bool kInlineDelays>
 inline void feedLines(float inA, float inB, float f, RoomState& room) {
   float* const A = room.bufferA;
   float* const B = room.bufferB;
@@ -158,10 +216,15 @@ inline void feedLines(float inA, float inB, float f, RoomState& room) {
   const float c3 = static_cast<float>(m.c3);
   const float distanceA = ((-c1 - ch + s3 - c2) * -0.125f + 0.5f) * kModulationDepth;
   const float distanceB = ((ch + c1 + c3 + c2) * -0.125f + 0.5f) * kModulationDepth;
-  distanceDelaySetDistance(room.delayA, distanceA, false);
-  distanceDelayProcess(room.delayA, &xA, &xA, 1);
-  distanceDelaySetDistance(room.delayB, distanceB, false);
-  distanceDelayProcess(room.delayB, &xB, &xB, 1);
+  if constexpr (kInlineDelays) {
+    xA = modulatedDelayStep(room.delayA, distanceA, xA);
+    xB = modulatedDelayStep(room.delayB, distanceB, xB);
+  } else {
+    distanceDelaySetDistance(room.delayA, distanceA, false);
+    distanceDelayProcess(room.delayA, &xA, &xA, 1);
+    distanceDelaySetDistance(room.delayB, distanceB, false);
+    distanceDelayProcess(room.delayB, &xB, &xB, 1);
+  }
 
   A[j] = flushToZero(xA);
   B[j] = flushToZero(xB);
@@ -179,6 +242,7 @@ inline void advance(RoomState& room, int32_t by) {
   }
 }
 
+template <bool kInlineDelays>
 void processSample(float inA, float inB, float& outA, float& outB, RoomState& room,
                    const RoomConstants& k) {
   float* const A = room.bufferA;
@@ -189,7 +253,7 @@ void processSample(float inA, float inB, float& outA, float& outB, RoomState& ro
   wetSums<float>([&](int line, int tap) { return (line == 0 ? A : B)[T[tap]]; }, sumA, sumB);
   outA += k.gain * sumA;
   outB += k.gain * sumB;
-  feedLines(inA, inB, k.f, room);
+  feedLines<kInlineDelays>(inA, inB, k.f, room);
   outA = flushToZero(outA);
   outB = flushToZero(outB);
   couplings(
@@ -227,7 +291,7 @@ void processLanes(const float* inA, const float* inB, float* outA, float* outB, 
   const int32_t j = room.writePos;
   for (int i = 0; i < kRoomLanes; ++i) {
     room.writePos = j + i;  // feedLines writes at the write position
-    feedLines(inA[i], inB[i], k.f, room);
+    feedLines<true>(inA[i], inB[i], k.f, room);
     outA[i] = flushToZero(wetA[i]);
     outB[i] = flushToZero(wetB[i]);
   }
@@ -267,7 +331,7 @@ void roomConfigure(RoomState& room, float amount, float size) {
 void roomProcess(float inA, float inB, float& outA, float& outB, RoomState& room) {
   const RoomConstants k = roomConstants(room);
   if (room.ready == 0) return;
-  processSample(inA, inB, outA, outB, room, k);
+  processSample<false>(inA, inB, outA, outB, room, k);
 }
 
 void roomProcessBlock(const float* inA, const float* inB, float* outA, float* outB, int count,
@@ -287,7 +351,7 @@ void roomProcessBlock(const float* inA, const float* inB, float* outA, float* ou
         continue;
       }
     }
-    processSample(inA[i], inB[i], outA[i], outB[i], room, k);
+    processSample<true>(inA[i], inB[i], outA[i], outB[i], room, k);
     ++i;
     beforeWrap = 0;
   }
