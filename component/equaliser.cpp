@@ -248,5 +248,8 @@ void runEqualiserWith(EqKernel kernel, EqBandFilter left[kEqBandCount],
 void runEqualiser(EqBandFilter left[kEqBandCount], EqBandFilter right[kEqBandCount],
                   float bandLevels[kEqBandCount], float* leftSamples, float* rightSamples,
                   int nFrames) {
-  runEqualiserWith(eqBestKernel(), left, right, bandLevels, leftSamples, rightSamples, nFrames);
+  // The wavefront spends kEqWavefrontTrail partly idle steps on every block: short blocks are
+  // cheaper band by band.
+  const EqKernel kernel = nFrames >= kEqWavefrontMinFrames ? eqBestKernel() : EqKernel::kPortable;
+  runEqualiserWith(kernel, left, right, bandLevels, leftSamples, rightSamples, nFrames);
 }

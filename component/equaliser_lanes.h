@@ -25,6 +25,11 @@ struct alignas(64) EqLanes {
   double sum[kEqLaneCount];  // Σ |analyser output| over the block, in sample order
 };
 
+// Steps of a block in which some bands are idle (band 9 trails band 0 by 36 samples), and the
+// block length from which runEqualiser uses a wavefront kernel.
+inline constexpr int kEqWavefrontTrail = 36;
+inline constexpr int kEqWavefrontMinFrames = 64;
+
 enum class EqKernel { kPortable, kAvx, kAvx512 };
 
 // True when this machine can run the kernel. [any thread]

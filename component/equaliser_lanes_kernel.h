@@ -17,6 +17,7 @@ constexpr int kRingRows = 8;  // power of two above kSkew
 constexpr int kRowFloats = 32;
 constexpr int kTrail = kSkew * (kEqBandCount - 1);
 static_assert(kRingRows > kSkew && 2 + kVectors * kWidth <= kRowFloats);
+static_assert(kTrail == kEqWavefrontTrail);
 
 #if EQ_LANE_WIDTH == 8
 inline Vd toDouble(Vf v) {
