@@ -140,66 +140,120 @@ inline void couplings(Couple couple) {
   couple(false, 31, 30);
 }
 
-// distanceDelaySetDistance(line, factor, false) and distanceDelayProcess(line, &x, &x, 1) in
-// one inline step with the same arithmetic; the block path uses it, roomProcess calls the two
-// functions, and the room tests hold the two paths to the same bits.
-inline float modulatedDelayStep(DistanceDelay& line, float factor, float x) {
-  constexpr float kMinDistance = 1.0f;
-  constexpr float kGlideFrames = 3000.0f;
-  constexpr double kGlideScale = 0.0003332222592469177;
-  const float metres = factor * line.maxDistance;
-  const float d = metres >= kMinDistance ? (metres < line.maxDistance ? metres : line.maxDistance)
-                                         : kMinDistance;
-  float delay = d * line.sampleRate / line.speedOfSound;
-  if (delay >= 1.0f) {
-    if (static_cast<float>(line.length) <= delay) delay = static_cast<float>(line.length - 1);
-  } else {
-    delay = 1.0f;
+// One modulated delay held in locals for a block: each step does what
+// distanceDelaySetDistance(line, factor, false) and then distanceDelayProcess(line, &x, &x, 1)
+// do, with the same arithmetic, and close() stores the state back. The block path uses it;
+// roomProcess calls the two functions, and the room tests hold both paths to the same bits.
+class DelayCursor {
+ public:
+  explicit DelayCursor(DistanceDelay& line)
+      : mLine(line),
+        mRing(line.buffer),
+        mLength(line.length),
+        mMaxDistance(line.maxDistance),
+        mSampleRate(line.sampleRate),
+        mSpeedOfSound(line.speedOfSound),
+        mTarget(line.targetDelay),
+        mSmoothed(line.smoothedDelay),
+        mWrite(line.writePos),
+        mLive(line.active && line.buffer != nullptr && line.length >= 2) {
+    const float l = static_cast<float>(mLength);
+    uint32_t bits;
+    std::memcpy(&bits, &l, sizeof bits);
+    bits -= 1;
+    std::memcpy(&mLimit, &bits, sizeof mLimit);
+    if (mWrite < 0 || mWrite > mLength) mWrite = 0;
   }
-  line.targetDelay = delay;
-  if (!line.active || line.buffer == nullptr || line.length < 2) return x;
 
-  const int32_t length = line.length;
-  const int32_t slots = length + 1;
-  const float l = static_cast<float>(length);
-  uint32_t bits;
-  std::memcpy(&bits, &l, sizeof bits);
-  bits -= 1;
-  float limit;
-  std::memcpy(&limit, &bits, sizeof limit);
-  float target = delay;
-  if (!std::isfinite(target) || target < 1.0f) {
-    target = 1.0f;
-  } else if (target > limit) {
-    target = limit;
+  float step(float factor, float x) {
+    constexpr float kMinDistance = 1.0f;
+    constexpr float kGlideFrames = 3000.0f;
+    constexpr double kGlideScale = 0.0003332222592469177;
+    const float metres = factor * mMaxDistance;
+    const float d =
+        metres >= kMinDistance ? (metres < mMaxDistance ? metres : mMaxDistance) : kMinDistance;
+    float delay = d * mSampleRate / mSpeedOfSound;
+    if (delay >= 1.0f) {
+      if (static_cast<float>(mLength) <= delay) delay = static_cast<float>(mLength - 1);
+    } else {
+      delay = 1.0f;
+    }
+    if (!mLive) {
+      mTarget = delay;
+      return x;
+    }
+    if (!std::isfinite(delay) || delay < 1.0f) {
+      delay = 1.0f;
+    } else if (delay > mLimit) {
+      delay = mLimit;
+    }
+    mTarget = delay;
+    float smoothed =
+        static_cast<float>(static_cast<double>(kGlideFrames * mSmoothed + delay) * kGlideScale);
+    if (!(smoothed >= 1.0f)) {
+      smoothed = 1.0f;
+    } else if (smoothed > mLimit) {
+      smoothed = mLimit;
+    }
+    mSmoothed = smoothed;
+    const int32_t slots = mLength + 1;
+    const int32_t whole = static_cast<int32_t>(smoothed);
+    const float fraction = smoothed - static_cast<float>(whole);
+    int32_t ia = mWrite + whole;
+    if (ia >= slots) ia -= slots;
+    int32_t ib = ia + 1;
+    if (ib >= slots) ib -= slots;
+    const float a = mRing[ia];
+    const float b = mRing[ib];
+    mRing[mWrite] = x;
+    mWrite = mWrite == 0 ? mLength : mWrite - 1;
+    return a + (b - a) * fraction;
   }
-  float smoothed = static_cast<float>(
-      static_cast<double>(kGlideFrames * line.smoothedDelay + target) * kGlideScale);
-  if (!(smoothed >= 1.0f)) {
-    smoothed = 1.0f;
-  } else if (smoothed > limit) {
-    smoothed = limit;
+
+  void close() {
+    mLine.targetDelay = mTarget;
+    if (!mLive) return;
+    mLine.smoothedDelay = mSmoothed;
+    mLine.writePos = mWrite;
   }
-  int32_t w = line.writePos;
-  if (w < 0 || w > length) w = 0;
-  const int32_t whole = static_cast<int32_t>(smoothed);
-  const float fraction = smoothed - static_cast<float>(whole);
-  int32_t ia = w + whole;
-  if (ia >= slots) ia -= slots;
-  int32_t ib = ia + 1;
-  if (ib >= slots) ib -= slots;
-  const float a = line.buffer[ia];
-  const float b = line.buffer[ib];
-  line.buffer[w] = x;
-  line.writePos = w == 0 ? length : w - 1;
-  line.targetDelay = target;
-  line.smoothedDelay = smoothed;
-  return a + (b - a) * fraction;
-}
+
+ private:
+  DistanceDelay& mLine;
+  float* mRing;
+  int32_t mLength;
+  float mMaxDistance;
+  float mSampleRate;
+  float mSpeedOfSound;
+  float mLimit;
+  float mTarget;
+  float mSmoothed;
+  int32_t mWrite;
+  bool mLive;
+};
+
+// Both lines' modulated delays for one sample: delays(distanceA, distanceB, xA, xB).
+struct CalledDelays {
+  RoomState& room;
+  void operator()(float distanceA, float distanceB, float& xA, float& xB) const {
+    distanceDelaySetDistance(room.delayA, distanceA, false);
+    distanceDelayProcess(room.delayA, &xA, &xA, 1);
+    distanceDelaySetDistance(room.delayB, distanceB, false);
+    distanceDelayProcess(room.delayB, &xB, &xB, 1);
+  }
+};
+
+struct InlineDelays {
+  DelayCursor& a;
+  DelayCursor& b;
+  void operator()(float distanceA, float distanceB, float& xA, float& xB) const {
+    xA = a.step(distanceA, xA);
+    xB = b.step(distanceB, xB);
+  }
+};
 
 // Feeds one sample into the lines through the modulated delays, at the write position.
-template <bool kInlineDelays>
-inline void feedLines(float inA, float inB, float f, RoomState& room) {
+template <typename Delays>
+inline void feedLines(float inA, float inB, float f, RoomState& room, const Delays& delays) {
   float* const A = room.bufferA;
   float* const B = room.bufferB;
   const int32_t j = room.writePos;
@@ -216,15 +270,7 @@ inline void feedLines(float inA, float inB, float f, RoomState& room) {
   const float c3 = static_cast<float>(m.c3);
   const float distanceA = ((-c1 - ch + s3 - c2) * -0.125f + 0.5f) * kModulationDepth;
   const float distanceB = ((ch + c1 + c3 + c2) * -0.125f + 0.5f) * kModulationDepth;
-  if constexpr (kInlineDelays) {
-    xA = modulatedDelayStep(room.delayA, distanceA, xA);
-    xB = modulatedDelayStep(room.delayB, distanceB, xB);
-  } else {
-    distanceDelaySetDistance(room.delayA, distanceA, false);
-    distanceDelayProcess(room.delayA, &xA, &xA, 1);
-    distanceDelaySetDistance(room.delayB, distanceB, false);
-    distanceDelayProcess(room.delayB, &xB, &xB, 1);
-  }
+  delays(distanceA, distanceB, xA, xB);
 
   A[j] = flushToZero(xA);
   B[j] = flushToZero(xB);
@@ -242,9 +288,9 @@ inline void advance(RoomState& room, int32_t by) {
   }
 }
 
-template <bool kInlineDelays>
+template <typename Delays>
 void processSample(float inA, float inB, float& outA, float& outB, RoomState& room,
-                   const RoomConstants& k) {
+                   const RoomConstants& k, const Delays& delays) {
   float* const A = room.bufferA;
   float* const B = room.bufferB;
   const int32_t* const T = room.taps;
@@ -253,7 +299,7 @@ void processSample(float inA, float inB, float& outA, float& outB, RoomState& ro
   wetSums<float>([&](int line, int tap) { return (line == 0 ? A : B)[T[tap]]; }, sumA, sumB);
   outA += k.gain * sumA;
   outB += k.gain * sumB;
-  feedLines<kInlineDelays>(inA, inB, k.f, room);
+  feedLines(inA, inB, k.f, room, delays);
   outA = flushToZero(outA);
   outB = flushToZero(outB);
   couplings(
@@ -276,7 +322,7 @@ inline void storeLanes(float* p, Lanes v) {
 // kRoomLanes samples at once; every slot in use stays below length + 1 over them, and no two
 // different slots in use are closer than kRoomLanes, so no lane reads what another writes.
 void processLanes(const float* inA, const float* inB, float* outA, float* outB, RoomState& room,
-                  const RoomConstants& k) {
+                  const RoomConstants& k, const InlineDelays& delays) {
   float* const A = room.bufferA;
   float* const B = room.bufferB;
   const int32_t* const T = room.taps;
@@ -291,7 +337,7 @@ void processLanes(const float* inA, const float* inB, float* outA, float* outB, 
   const int32_t j = room.writePos;
   for (int i = 0; i < kRoomLanes; ++i) {
     room.writePos = j + i;  // feedLines writes at the write position
-    feedLines<true>(inA[i], inB[i], k.f, room);
+    feedLines(inA[i], inB[i], k.f, room, delays);
     outA[i] = flushToZero(wetA[i]);
     outB[i] = flushToZero(wetB[i]);
   }
@@ -331,7 +377,7 @@ void roomConfigure(RoomState& room, float amount, float size) {
 void roomProcess(float inA, float inB, float& outA, float& outB, RoomState& room) {
   const RoomConstants k = roomConstants(room);
   if (room.ready == 0) return;
-  processSample<false>(inA, inB, outA, outB, room, k);
+  processSample(inA, inB, outA, outB, room, k, CalledDelays{room});
 }
 
 void roomProcessBlock(const float* inA, const float* inB, float* outA, float* outB, int count,
@@ -339,22 +385,27 @@ void roomProcessBlock(const float* inA, const float* inB, float* outA, float* ou
   if (room.ready == 0 || count <= 0) return;
   const RoomConstants k = roomConstants(room);
   const bool lanesApart = room.slotSpacing >= kRoomLanes;
+  DelayCursor delayA(room.delayA);
+  DelayCursor delayB(room.delayB);
+  const InlineDelays delays{delayA, delayB};
   int32_t beforeWrap = 0;
   int i = 0;
   while (i < count) {
     if (lanesApart && count - i >= kRoomLanes) {
       if (beforeWrap < kRoomLanes) beforeWrap = samplesBeforeWrap(room);
       if (beforeWrap >= kRoomLanes) {
-        processLanes(inA + i, inB + i, outA + i, outB + i, room, k);
+        processLanes(inA + i, inB + i, outA + i, outB + i, room, k, delays);
         i += kRoomLanes;
         beforeWrap -= kRoomLanes;
         continue;
       }
     }
-    processSample<true>(inA[i], inB[i], outA[i], outB[i], room, k);
+    processSample(inA[i], inB[i], outA[i], outB[i], room, k, delays);
     ++i;
     beforeWrap = 0;
   }
+  delayA.close();
+  delayB.close();
 }
 
 void roomRelease(RoomState& room) {
