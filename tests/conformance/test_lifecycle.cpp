@@ -72,6 +72,7 @@ TEST(ConformanceLifecycle, HundredOpenInitialiseCloseInARow) {
 
 TEST(ConformanceLifecycle, EightAliveAtOnceEachRendering) {
   clearPreferences();
+  ASSERT_NE(tarnwickComponent(), nullptr);  // the bundle is loaded once, before the timing
   const size_t observersBefore = notify::Center::defaultCenter().observerCount();
   OpenTimes times;
   std::vector<std::unique_ptr<Instance>> alive;
