@@ -137,11 +137,17 @@ TEST(NotificationThreads, ConcurrentAddRemoveAndPostStayConsistent) {
         for (int i = 0; i < 200; ++i) {
           auto alive = std::make_shared<std::atomic<bool>>(true);
           auto violations = std::make_shared<std::atomic<int>>(0);
+          auto hits = std::make_shared<std::atomic<int>>(0);
           const Center::Token token = center.addObserver(
-              t ? "Even" : "Odd", nullptr, [&delivered, alive, violations](const Notification&) {
+              t ? "Even" : "Odd", nullptr,
+              [&delivered, alive, violations, hits](const Notification&) {
                 if (!alive->load()) violations->fetch_add(1);
                 delivered.fetch_add(1);
+                hits->fetch_add(1);
               });
+          // The first observer of each thread stays until a post has reached it, so that the
+          // run proves delivery however the threads are scheduled.
+          while (i == 0 && hits->load() == 0) std::this_thread::yield();
           std::this_thread::yield();
           EXPECT_TRUE(center.removeObserver(token));
           alive->store(false);
