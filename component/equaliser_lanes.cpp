@@ -16,8 +16,13 @@
 #if defined(__x86_64__) || defined(__i386__)
 #define EQ_HAS_X86_KERNELS 1
 
+// GCC takes a target region; clang applies the target attribute to each function in it.
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx"))), apply_to = function)
+#else
 #pragma GCC push_options
 #pragma GCC target("avx")
+#endif
 namespace eq_avx {
 #define EQ_LANE_WIDTH 4
 #include "component/equaliser_lanes_kernel.h"
@@ -26,13 +31,20 @@ namespace eq_avx {
 void eqRunLanesAvx(EqLanes& lanes, float* left, float* right, int nFrames) {
   eq_avx::runLanes(lanes, left, right, nFrames);
 }
+#if defined(__clang__)
+#pragma clang attribute pop
+#pragma clang attribute push(__attribute__((target("avx512f"))), apply_to = function)
+#else
 #pragma GCC pop_options
 
 #pragma GCC push_options
 #pragma GCC target("avx512f")
+#endif
 // GCC 12's _mm512_cvtpd_ps starts from an undefined vector and warns about it.
 #pragma GCC diagnostic push
+#if !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 namespace eq_avx512 {
 #define EQ_LANE_WIDTH 8
 #include "component/equaliser_lanes_kernel.h"
@@ -42,7 +54,11 @@ void eqRunLanesAvx512(EqLanes& lanes, float* left, float* right, int nFrames) {
   eq_avx512::runLanes(lanes, left, right, nFrames);
 }
 #pragma GCC diagnostic pop
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
 #pragma GCC pop_options
+#endif
 
 #else
 void eqRunLanesAvx(EqLanes&, float*, float*, int) {}
