@@ -44,9 +44,17 @@ fuzz: deps
 	  corpus=$(BUILD)-fuzz/corpus/$${t#fuzz_}; mkdir -p $$corpus; \
 	  cp tests/fuzz/corpus/$${t#fuzz_}/* $$corpus/; \
 	  echo "== $$t for $(FUZZ_SECONDS) s"; \
+	  log=$(BUILD)-fuzz/$$t.log; \
 	  UBSAN_OPTIONS=halt_on_error=1 $(BUILD)-fuzz/tests/fuzz/$$t -max_total_time=$(FUZZ_SECONDS) \
-	    -print_final_stats=1 $$corpus 2>&1 | grep -E 'stat::number_of_executed_units|ERROR|Done' ; \
-	  test $${PIPESTATUS[0]} -eq 0 || exit 1; \
+	    -print_final_stats=1 $$corpus > $$log 2>&1; status=$$?; \
+	  grep -E 'stat::number_of_executed_units|ERROR|Done' $$log; \
+	  if [ -n "$(FUZZ_SUMMARY)" ]; then \
+	    units=$$(sed -n 's/^stat::number_of_executed_units: *//p' $$log); \
+	    printf '%s\tseconds = %s; inputs = %s; corpus_seeds = %s\t%s\t%s\n' "Fuzz $$t" \
+	      $(FUZZ_SECONDS) "$${units:-0}" $$(ls tests/fuzz/corpus/$${t#fuzz_} | wc -l) \
+	      $$([ $$status -eq 0 ] && echo pass || echo FAIL) $(FUZZ_SECONDS) >> $(FUZZ_SUMMARY); \
+	  fi; \
+	  test $$status -eq 0 || { tail -40 $$log; exit 1; }; \
 	done
 
 # The main job: the bundled speech clip vocoded by a chord on the synth, through the component.
@@ -71,18 +79,29 @@ peer-bench: configure
 # XML reports), the whole test suite under address and undefined-behaviour sanitisers (leaks
 # reported at exit) in $(BUILD)-asan, and the table of checks, figures and results.
 CONFORMANCE_OUT = $(BUILD)/conformance
+CONFORMANCE_FUZZ_SECONDS ?= 60
 conformance: build
 	@rm -rf $(CONFORMANCE_OUT) && mkdir -p $(CONFORMANCE_OUT)
 	@for t in $(BUILD)/tests/conformance_test_*; do case $$t in *.cmake) continue ;; esac; \
 	  n=$$(basename $$t); echo "== $$n (full pass)"; \
 	  TARNWICK_CONFORMANCE_FULL=1 $$t --gtest_output=xml:$(CONFORMANCE_OUT)/$$n.xml \
 	    > $(CONFORMANCE_OUT)/$$n.log 2>&1 || tail -30 $(CONFORMANCE_OUT)/$$n.log; done
+	@for t in $(BUILD)/tests/lv2_test_*; do case $$t in *.cmake) continue ;; esac; \
+	  n=$$(basename $$t); echo "== $$n (Tarnwick.lv2)"; \
+	  $$t --gtest_output=xml:$(CONFORMANCE_OUT)/$$n.xml \
+	    > $(CONFORMANCE_OUT)/$$n.log 2>&1 || tail -30 $(CONFORMANCE_OUT)/$$n.log; done
+	-ctest --test-dir $(BUILD) --output-on-failure -L lv2 -R '^lv2_host_' 2>&1 \
+	  | tee $(CONFORMANCE_OUT)/lv2-hosts.log
+	$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=$(CONFORMANCE_FUZZ_SECONDS) \
+	  FUZZ_SUMMARY=$(abspath $(CONFORMANCE_OUT))/fuzz.tsv
 	cmake -S . -B $(BUILD)-asan -G Ninja -DTARNWICK_SANITIZE=address,undefined \
 	  -DTARNWICK_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(BUILD)-asan -j $(JOBS)
 	-UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ASAN_OPTIONS=detect_leaks=1 \
 	  ctest --test-dir $(BUILD)-asan --output-on-failure -j $(JOBS) 2>&1 | tee $(CONFORMANCE_OUT)/asan.log
-	scripts/conformance-table.sh -p full -c "Sanitizer build (address, undefined, leaks)=$(CONFORMANCE_OUT)/asan.log" \
+	scripts/conformance-table.sh -p full -x $(CONFORMANCE_OUT)/fuzz.tsv \
+	  -c "Tarnwick.lv2 in hosts we did not write (lv2_validate, lv2ls, lv2info, lv2apply, lv2file, jalv, install)=$(CONFORMANCE_OUT)/lv2-hosts.log" \
+	  -c "Sanitizer build (address, undefined, leaks)=$(CONFORMANCE_OUT)/asan.log" \
 	  -o docs/conformance.md $(CONFORMANCE_OUT)/*.xml
 
 clean:
