@@ -140,10 +140,11 @@ inline void couplings(Couple couple) {
   couple(false, 31, 30);
 }
 
-// One modulated delay held in locals for a block: each step does what
-// distanceDelaySetDistance(line, factor, false) and then distanceDelayProcess(line, &x, &x, 1)
-// do, with the same arithmetic, and close() stores the state back. The block path uses it;
-// roomProcess calls the two functions, and the room tests hold both paths to the same bits.
+// One modulated delay held in locals for a block: glide(factor) and then pass(smoothed, x) do
+// what distanceDelaySetDistance(line, factor, false) and then distanceDelayProcess(line, &x, &x,
+// 1) do, with the same arithmetic, and close() stores the state back. The glide reads no audio,
+// so the block path runs the glides of many samples before their passes. roomProcess calls the
+// two functions, and the room tests hold both paths to the same bits.
 class DelayCursor {
  public:
   explicit DelayCursor(DistanceDelay& line)
@@ -165,7 +166,9 @@ class DelayCursor {
     if (mWrite < 0 || mWrite > mLength) mWrite = 0;
   }
 
-  float step(float factor, float x) {
+  // The glide of one sample for distance factor `factor`: the smoothed delay the ring is read at.
+  // Depends on no audio, so a block can run it ahead of the feed.
+  float glide(float factor) {
     constexpr float kMinDistance = 1.0f;
     constexpr float kGlideFrames = 3000.0f;
     constexpr double kGlideScale = 0.0003332222592469177;
@@ -180,7 +183,7 @@ class DelayCursor {
     }
     if (!mLive) {
       mTarget = delay;
-      return x;
+      return 1.0f;
     }
     if (!std::isfinite(delay) || delay < 1.0f) {
       delay = 1.0f;
@@ -196,6 +199,12 @@ class DelayCursor {
       smoothed = mLimit;
     }
     mSmoothed = smoothed;
+    return smoothed;
+  }
+
+  // Writes x and returns the ring read at `smoothed` (from glide) of the same sample.
+  float pass(float smoothed, float x) {
+    if (!mLive) return x;
     const int32_t slots = mLength + 1;
     const int32_t whole = static_cast<int32_t>(smoothed);
     const float fraction = smoothed - static_cast<float>(whole);
@@ -208,6 +217,12 @@ class DelayCursor {
     mRing[mWrite] = x;
     mWrite = mWrite == 0 ? mLength : mWrite - 1;
     return a + (b - a) * fraction;
+  }
+
+  // The glide state (target and smoothed delay) of `other`, a copy of this cursor.
+  void takeGlide(const DelayCursor& other) {
+    mTarget = other.mTarget;
+    mSmoothed = other.mSmoothed;
   }
 
   void close() {
@@ -242,38 +257,86 @@ struct CalledDelays {
   }
 };
 
-struct InlineDelays {
-  DelayCursor& a;
-  DelayCursor& b;
-  void operator()(float distanceA, float distanceB, float& xA, float& xB) const {
-    xA = a.step(distanceA, xA);
-    xB = b.step(distanceB, xB);
-  }
-};
-
-// Feeds one sample into the lines through the modulated delays, at the write position.
-template <typename Delays>
-inline void feedLines(float inA, float inB, float f, RoomState& room, const Delays& delays) {
-  float* const A = room.bufferA;
-  float* const B = room.bufferB;
-  const int32_t j = room.writePos;
-  float xA = -(f * A[j] + (std::isnan(inA) ? 0.0f : inA));
-  float xB = -(f * B[j] + (std::isnan(inB) ? 0.0f : inB));
-
-  const double n = room.modCounter;
-  room.modCounter = n + 1.0;
-  const SlowModulation m = slowOscillatorStep(room.modOscillator, n, kModulationRate);
+// The modulated delays' distance factors of lines A and B for modulation values m.
+inline void modulationDistances(const SlowModulation& m, float& distanceA, float& distanceB) {
   const float c1 = static_cast<float>(m.c1);
   const float ch = static_cast<float>(m.ch);
   const float c2 = static_cast<float>(m.c2);
   const float s3 = static_cast<float>(m.s3);
   const float c3 = static_cast<float>(m.c3);
-  const float distanceA = ((-c1 - ch + s3 - c2) * -0.125f + 0.5f) * kModulationDepth;
-  const float distanceB = ((ch + c1 + c3 + c2) * -0.125f + 0.5f) * kModulationDepth;
-  delays(distanceA, distanceB, xA, xB);
+  distanceA = ((-c1 - ch + s3 - c2) * -0.125f + 0.5f) * kModulationDepth;
+  distanceB = ((ch + c1 + c3 + c2) * -0.125f + 0.5f) * kModulationDepth;
+}
 
-  A[j] = flushToZero(xA);
-  B[j] = flushToZero(xB);
+// The line inputs of one sample at slot j, before the modulated delays.
+inline void lineInputs(float inA, float inB, float f, const RoomState& room, int32_t j, float& xA,
+                       float& xB) {
+  xA = -(f * room.bufferA[j] + (std::isnan(inA) ? 0.0f : inA));
+  xB = -(f * room.bufferB[j] + (std::isnan(inB) ? 0.0f : inB));
+}
+
+// Feeds one sample into the lines through the modulated delays, at the write position.
+template <typename Delays>
+inline void feedLines(float inA, float inB, float f, RoomState& room, const Delays& delays) {
+  const int32_t j = room.writePos;
+  float xA;
+  float xB;
+  lineInputs(inA, inB, f, room, j, xA, xB);
+  const double n = room.modCounter;
+  room.modCounter = n + 1.0;
+  float distanceA;
+  float distanceB;
+  modulationDistances(slowOscillatorStep(room.modOscillator, n, kModulationRate), distanceA,
+                      distanceB);
+  delays(distanceA, distanceB, xA, xB);
+  room.bufferA[j] = flushToZero(xA);
+  room.bufferB[j] = flushToZero(xB);
+}
+
+// Samples whose modulation and glides a block path works out ahead of the feed.
+constexpr int kPlannedSamples = 64;
+
+// The smoothed delays of both lines for the next `count` (<= kPlannedSamples) samples: advances
+// the modulation counter, the oscillator and both cursors' glides as count feeds would.
+struct GlidePlan {
+  float a[kPlannedSamples];
+  float b[kPlannedSamples];
+};
+
+void planGlides(RoomState& room, DelayCursor& cursorA, DelayCursor& cursorB, int count,
+                GlidePlan& plan) {
+  // Local copies, so the glide state stays in registers over the loop.
+  DelayCursor delayA(cursorA);
+  DelayCursor delayB(cursorB);
+  double counter = room.modCounter;
+  SlowOscillator osc = room.modOscillator;
+  for (int i = 0; i < count; ++i) {
+    const SlowModulation m = slowOscillatorStep(osc, counter, kModulationRate);
+    counter = counter + 1.0;
+    float distanceA;
+    float distanceB;
+    modulationDistances(m, distanceA, distanceB);
+    plan.a[i] = delayA.glide(distanceA);
+    plan.b[i] = delayB.glide(distanceB);
+  }
+  room.modCounter = counter;
+  room.modOscillator = osc;
+  cursorA.takeGlide(delayA);
+  cursorB.takeGlide(delayB);
+}
+
+// One sample's feed at slot j with glides worked out by planGlides.
+__attribute__((always_inline)) inline void feedPlanned(float inA, float inB, float f,
+                                                       RoomState& room, int32_t j, float glideA,
+                                                       float glideB, DelayCursor& delayA,
+                                                       DelayCursor& delayB) {
+  float xA;
+  float xB;
+  lineInputs(inA, inB, f, room, j, xA, xB);
+  xA = delayA.pass(glideA, xA);
+  xB = delayB.pass(glideB, xB);
+  room.bufferA[j] = flushToZero(xA);
+  room.bufferB[j] = flushToZero(xB);
 }
 
 // Moves the write position and every tap on by `by` slots, wrapping past length to 0; none may
@@ -288,9 +351,10 @@ inline void advance(RoomState& room, int32_t by) {
   }
 }
 
-template <typename Delays>
-void processSample(float inA, float inB, float& outA, float& outB, RoomState& room,
-                   const RoomConstants& k, const Delays& delays) {
+// feed(inA, inB) feeds the sample at the write position.
+template <typename Feed>
+inline void processSample(float inA, float inB, float& outA, float& outB, RoomState& room,
+                          const RoomConstants& k, const Feed& feed) {
   float* const A = room.bufferA;
   float* const B = room.bufferB;
   const int32_t* const T = room.taps;
@@ -299,7 +363,7 @@ void processSample(float inA, float inB, float& outA, float& outB, RoomState& ro
   wetSums<float>([&](int line, int tap) { return (line == 0 ? A : B)[T[tap]]; }, sumA, sumB);
   outA += k.gain * sumA;
   outB += k.gain * sumB;
-  feedLines(inA, inB, k.f, room, delays);
+  feed(inA, inB);
   outA = flushToZero(outA);
   outB = flushToZero(outB);
   couplings(
@@ -321,8 +385,10 @@ inline void storeLanes(float* p, Lanes v) {
 
 // kRoomLanes samples at once; every slot in use stays below length + 1 over them, and no two
 // different slots in use are closer than kRoomLanes, so no lane reads what another writes.
+// glideA/glideB: the planned glides of these samples.
 void processLanes(const float* inA, const float* inB, float* outA, float* outB, RoomState& room,
-                  const RoomConstants& k, const InlineDelays& delays) {
+                  const RoomConstants& k, const float* glideA, const float* glideB,
+                  DelayCursor& delayA, DelayCursor& delayB) {
   float* const A = room.bufferA;
   float* const B = room.bufferB;
   const int32_t* const T = room.taps;
@@ -336,12 +402,10 @@ void processLanes(const float* inA, const float* inB, float* outA, float* outB, 
   storeLanes(wetB, loadLanes(outB) + k.gain * sumB);
   const int32_t j = room.writePos;
   for (int i = 0; i < kRoomLanes; ++i) {
-    room.writePos = j + i;  // feedLines writes at the write position
-    feedLines(inA[i], inB[i], k.f, room, delays);
+    feedPlanned(inA[i], inB[i], k.f, room, j + i, glideA[i], glideB[i], delayA, delayB);
     outA[i] = flushToZero(wetA[i]);
     outB[i] = flushToZero(wetB[i]);
   }
-  room.writePos = j;
   couplings([&](bool xInA, int x, int y) {
     float* const px = (xInA ? A : B) + T[x];
     float* const py = (xInA ? B : A) + T[y];
@@ -377,7 +441,8 @@ void roomConfigure(RoomState& room, float amount, float size) {
 void roomProcess(float inA, float inB, float& outA, float& outB, RoomState& room) {
   const RoomConstants k = roomConstants(room);
   if (room.ready == 0) return;
-  processSample(inA, inB, outA, outB, room, k, CalledDelays{room});
+  processSample(inA, inB, outA, outB, room, k,
+                [&](float a, float b) { feedLines(a, b, k.f, room, CalledDelays{room}); });
 }
 
 void roomProcessBlock(const float* inA, const float* inB, float* outA, float* outB, int count,
@@ -387,22 +452,30 @@ void roomProcessBlock(const float* inA, const float* inB, float* outA, float* ou
   const bool lanesApart = room.slotSpacing >= kRoomLanes;
   DelayCursor delayA(room.delayA);
   DelayCursor delayB(room.delayB);
-  const InlineDelays delays{delayA, delayB};
+  GlidePlan plan;
   int32_t beforeWrap = 0;
-  int i = 0;
-  while (i < count) {
-    if (lanesApart && count - i >= kRoomLanes) {
-      if (beforeWrap < kRoomLanes) beforeWrap = samplesBeforeWrap(room);
-      if (beforeWrap >= kRoomLanes) {
-        processLanes(inA + i, inB + i, outA + i, outB + i, room, k, delays);
-        i += kRoomLanes;
-        beforeWrap -= kRoomLanes;
-        continue;
+  for (int start = 0; start < count; start += kPlannedSamples) {
+    const int end = count - start < kPlannedSamples ? count : start + kPlannedSamples;
+    planGlides(room, delayA, delayB, end - start, plan);
+    int i = start;
+    while (i < end) {
+      const int p = i - start;
+      if (lanesApart && end - i >= kRoomLanes) {
+        if (beforeWrap < kRoomLanes) beforeWrap = samplesBeforeWrap(room);
+        if (beforeWrap >= kRoomLanes) {
+          processLanes(inA + i, inB + i, outA + i, outB + i, room, k, plan.a + p, plan.b + p,
+                       delayA, delayB);
+          i += kRoomLanes;
+          beforeWrap -= kRoomLanes;
+          continue;
+        }
       }
+      processSample(inA[i], inB[i], outA[i], outB[i], room, k, [&](float a, float b) {
+        feedPlanned(a, b, k.f, room, room.writePos, plan.a[p], plan.b[p], delayA, delayB);
+      });
+      ++i;
+      beforeWrap = 0;
     }
-    processSample(inA[i], inB[i], outA[i], outB[i], room, k, delays);
-    ++i;
-    beforeWrap = 0;
   }
   delayA.close();
   delayB.close();
