@@ -52,7 +52,7 @@ fuzz: deps
 	    units=$$(sed -n 's/^stat::number_of_executed_units: *//p' $$log); \
 	    printf '%s\tseconds = %s; inputs = %s; corpus_seeds = %s\t%s\t%s\n' "Fuzz $$t" \
 	      $(FUZZ_SECONDS) "$${units:-0}" $$(ls tests/fuzz/corpus/$${t#fuzz_} | wc -l) \
-	      $$([ $$status -eq 0 ] && echo pass || echo FAIL) $(FUZZ_SECONDS) >> $(FUZZ_SUMMARY); \
+	      $$([ $$status -eq 0 ] && echo pass || echo FAIL) $(FUZZ_SECONDS) >> "$(FUZZ_SUMMARY)"; \
 	  fi; \
 	  test $$status -eq 0 || { tail -40 $$log; exit 1; }; \
 	done
