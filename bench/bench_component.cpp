@@ -74,15 +74,7 @@ Component loadTarnwick() {
 }
 
 OSStatus setFormat(AudioUnit unit, AudioUnitScope scope, AudioUnitElement element) {
-  AudioStreamBasicDescription f{};
-  f.mSampleRate = kRate;
-  f.mFormatID = kAudioFormatLinearPCM;
-  f.mFormatFlags =
-      kAudioFormatFlagIsFloat | kAudioFormatFlagIsPacked | kAudioFormatFlagIsNonInterleaved;
-  f.mBytesPerPacket = f.mBytesPerFrame = 4;
-  f.mFramesPerPacket = 1;
-  f.mChannelsPerFrame = 2;
-  f.mBitsPerChannel = 32;
+  const AudioStreamBasicDescription f = canonicalStreamFormat(kRate, 2);
   return AudioUnitSetProperty(unit, kAudioUnitProperty_StreamFormat, scope, element, &f, sizeof f);
 }
 

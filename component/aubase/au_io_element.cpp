@@ -22,16 +22,7 @@ AUIOElement::AUIOElement(AUBase& inAudioUnit)
 AUIOElement::~AUIOElement() = default;
 
 AudioStreamBasicDescription AUIOElement::CanonicalFormat(Float64 inSampleRate, UInt32 inChannels) {
-  AudioStreamBasicDescription format{};
-  format.mSampleRate = inSampleRate;
-  format.mFormatID = kAudioFormatLinearPCM;
-  format.mFormatFlags = kCanonicalFlags;
-  format.mBytesPerPacket = kBytesPerSample;
-  format.mFramesPerPacket = 1;
-  format.mBytesPerFrame = kBytesPerSample;
-  format.mChannelsPerFrame = inChannels;
-  format.mBitsPerChannel = 8 * kBytesPerSample;
-  return format;
+  return canonicalStreamFormat(inSampleRate, inChannels);
 }
 
 bool AUIOElement::IsCanonicalFormat(const AudioStreamBasicDescription& inFormat) {

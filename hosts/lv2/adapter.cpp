@@ -18,15 +18,7 @@ constexpr UInt32 kChannels = 2;
 constexpr AudioUnitPropertyID kRefConProperty = 65536;  // the component's instance reference
 
 OSStatus setFormat(AudioUnit unit, AudioUnitScope scope, AudioUnitElement element, double rate) {
-  AudioStreamBasicDescription f{};
-  f.mSampleRate = rate;
-  f.mFormatID = kAudioFormatLinearPCM;
-  f.mFormatFlags =
-      kAudioFormatFlagIsFloat | kAudioFormatFlagIsPacked | kAudioFormatFlagIsNonInterleaved;
-  f.mBytesPerPacket = f.mBytesPerFrame = 4;
-  f.mFramesPerPacket = 1;
-  f.mChannelsPerFrame = kChannels;
-  f.mBitsPerChannel = 32;
+  const AudioStreamBasicDescription f = canonicalStreamFormat(rate, kChannels);
   return AudioUnitSetProperty(unit, kAudioUnitProperty_StreamFormat, scope, element, &f, sizeof f);
 }
 

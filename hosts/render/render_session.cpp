@@ -59,15 +59,7 @@ std::vector<float> monoMix(const Audio& audio) {
 }
 
 OSStatus setFormat(AudioUnit unit, AudioUnitScope scope, AudioUnitElement element, double rate) {
-  AudioStreamBasicDescription f{};
-  f.mSampleRate = rate;
-  f.mFormatID = kAudioFormatLinearPCM;
-  f.mFormatFlags =
-      kAudioFormatFlagIsFloat | kAudioFormatFlagIsPacked | kAudioFormatFlagIsNonInterleaved;
-  f.mBytesPerPacket = f.mBytesPerFrame = 4;
-  f.mFramesPerPacket = 1;
-  f.mChannelsPerFrame = kChannels;
-  f.mBitsPerChannel = 32;
+  const AudioStreamBasicDescription f = canonicalStreamFormat(rate, kChannels);
   return AudioUnitSetProperty(unit, kAudioUnitProperty_StreamFormat, scope, element, &f, sizeof f);
 }
 

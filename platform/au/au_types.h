@@ -130,6 +130,21 @@ struct AudioStreamBasicDescription {
   UInt32 mReserved;
 };
 
+// The one format the effect works in: 32-bit float, packed, one channel per buffer.
+inline AudioStreamBasicDescription canonicalStreamFormat(Float64 sampleRate, UInt32 channels) {
+  AudioStreamBasicDescription format{};
+  format.mSampleRate = sampleRate;
+  format.mFormatID = kAudioFormatLinearPCM;
+  format.mFormatFlags =
+      kAudioFormatFlagIsFloat | kAudioFormatFlagIsPacked | kAudioFormatFlagIsNonInterleaved;
+  format.mBytesPerPacket = sizeof(Float32);
+  format.mFramesPerPacket = 1;
+  format.mBytesPerFrame = sizeof(Float32);
+  format.mChannelsPerFrame = channels;
+  format.mBitsPerChannel = 8 * sizeof(Float32);
+  return format;
+}
+
 struct AudioBuffer {
   UInt32 mNumberChannels;
   UInt32 mDataByteSize;  // bytes

@@ -192,15 +192,5 @@ class HostedUnit {
 
 // Linear PCM, 32-bit float, packed, one channel per buffer.
 inline AudioStreamBasicDescription FloatFormat(UInt32 inChannels, double inRate = 44100.0) {
-  AudioStreamBasicDescription format{};
-  format.mSampleRate = inRate;
-  format.mFormatID = kAudioFormatLinearPCM;
-  format.mFormatFlags =
-      kAudioFormatFlagIsFloat | kAudioFormatFlagIsPacked | kAudioFormatFlagIsNonInterleaved;
-  format.mBytesPerPacket = 4;
-  format.mFramesPerPacket = 1;
-  format.mBytesPerFrame = 4;
-  format.mChannelsPerFrame = inChannels;
-  format.mBitsPerChannel = 32;
-  return format;
+  return canonicalStreamFormat(inRate, inChannels);
 }

@@ -83,15 +83,7 @@ class Instance {
     return AudioUnitSetParameter(mUnit, id, kAudioUnitScope_Global, 0, value, 0);
   }
   OSStatus setFormat(AudioUnitScope scope, AudioUnitElement element, double rate, UInt32 channels) {
-    AudioStreamBasicDescription f{};
-    f.mSampleRate = rate;
-    f.mFormatID = kAudioFormatLinearPCM;
-    f.mFormatFlags =
-        kAudioFormatFlagIsFloat | kAudioFormatFlagIsPacked | kAudioFormatFlagIsNonInterleaved;
-    f.mBytesPerPacket = f.mBytesPerFrame = 4;
-    f.mFramesPerPacket = 1;
-    f.mChannelsPerFrame = channels;
-    f.mBitsPerChannel = 32;
+    const AudioStreamBasicDescription f = canonicalStreamFormat(rate, channels);
     return AudioUnitSetProperty(mUnit, kAudioUnitProperty_StreamFormat, scope, element, &f,
                                 sizeof f);
   }
