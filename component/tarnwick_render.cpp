@@ -115,11 +115,11 @@ OSStatus Tarnwick::Render(AudioUnitRenderActionFlags& ioActionFlags,
             target.mNumberChannels = 1;
             target.mDataByteSize = inNumberFrames * kSampleBytes;
             target.mData = samples;
-            std::memset(samples, 0, target.mDataByteSize);
-            if (source.mData) {
-              const UInt32 bytes = std::min(source.mDataByteSize, target.mDataByteSize);
-              std::memcpy(samples, source.mData, bytes);
-            }
+            const UInt32 bytes =
+                source.mData ? std::min(source.mDataByteSize, target.mDataByteSize) : 0;
+            if (bytes) std::memcpy(samples, source.mData, bytes);
+            std::memset(reinterpret_cast<uint8_t*>(samples) + bytes, 0,
+                        target.mDataByteSize - bytes);
           }
           combined = mCombinedList;
         }
@@ -250,7 +250,6 @@ OSStatus Tarnwick::ProcessBufferLists(AudioUnitRenderActionFlags&, const AudioBu
   if (due) applyParameterUpdate(rate);
 
   mScratchFrames = static_cast<int32_t>(nFrames);
-  for (float* s : mScratch) std::memset(s, 0, needed);
   float* s0 = mScratch[0];
   float* s1 = mScratch[1];
   float* s2 = mScratch[2];
@@ -274,9 +273,11 @@ OSStatus Tarnwick::ProcessBufferLists(AudioUnitRenderActionFlags&, const AudioBu
       copySamples(s2, channel(inBuffer, 1), nFrames);
       copySamples(s3, channel(inBuffer, 1), nFrames);
       break;
-    default:
+    default:  // one buffer: nothing for the carrier channels
       copySamples(s0, channel(inBuffer, 0), nFrames);
       copySamples(s1, channel(inBuffer, 0), nFrames);
+      std::memset(s2, 0, needed);
+      std::memset(s3, 0, needed);
       break;
   }
 
