@@ -12,6 +12,9 @@ packages=(
   libcli11-dev
   lv2-dev jalv lv2file jackd2 sordi
   liblilv-dev lilv-utils mda-lv2 calf-plugins sox
+  libcairo2-dev libpango1.0-dev libx11-dev libxext-dev libxtst-dev
+  xvfb xauth xdotool x11-utils fonts-dejavu-core
+  libjack-jackd2-dev liblo-dev libsoxr-dev
 )
 
 missing=()
