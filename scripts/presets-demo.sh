@@ -1,15 +1,15 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# presets-demo.sh BUILD [PRESETS.plist]: renders every preset of the factory list (or the given
-# file) through tarnwick-render onto the demo speech, as it is restored from a saved state,
-# into BUILD/presets-demo/<name>.wav (32-bit float), and prints each one's peak, RMS and
+# presets-demo.sh BUILD [PRESETS.plist [OUT]]: renders every preset of the factory list (or the
+# given file) through tarnwick-render onto the demo speech, as it is restored from a saved state,
+# into OUT/<name>.wav (32-bit float; OUT is BUILD/presets-demo by default), and prints each one's peak, RMS and
 # spectral centroid, the nearest other preset by spectrum and how closely its level follows the
 # speech. Fails when a preset renders silence, clips or is not finite.
 set -euo pipefail
-build=${1:?usage: presets-demo.sh BUILD [PRESETS.plist]}
+build=${1:?usage: presets-demo.sh BUILD [PRESETS.plist [OUT]]}
 list=${2:-$build/Tarnwick.component/Contents/Resources/TarnwickPresets.plist}
+out=${3:-$build/presets-demo}
 root=$(cd "$(dirname "$0")/.." && pwd)
-out=$build/presets-demo
 rm -rf "$out" && mkdir -p "$out"
 # A private home with the update check off, so that no render reaches the network.
 export HOME=$out/home

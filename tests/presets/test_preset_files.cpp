@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "presets/preset_list.h"
+#include "presets/preset_locations.h"
 #include "presets/preset_settings.h"
 
 namespace {
@@ -209,6 +210,54 @@ TEST_F(PresetFileTest, SavingUnderACaseOnlyRenameReplacesInPlace) {
   EXPECT_EQ(PresetList::readFile(path, nullptr)->name(3), "Delta");
 }
 
+TEST_F(PresetFileTest, FirstSaveMovesTheComponentCopyIntoTheUsersFileAndAReinstallHidesNothing) {
+  const PresetLocations where{(mFolder / "component.plist").string(),
+                              (mFolder / "TarnwickPresets.plist").string()};
+  std::array<float, kParameterCount> parameters{};
+  PresetList factory;
+  ASSERT_TRUE(factory.store(presetFromSettings("Factory One", parameters, {}), nullptr));
+  ASSERT_TRUE(factory.store(presetFromSettings("Factory Two", parameters, {}), nullptr));
+  ASSERT_TRUE(factory.writeFile(where.componentCopy, nullptr));
+  std::vector<std::string> lines;
+  const PresetLog log = [&lines](const std::string& line) { lines.push_back(line); };
+
+  auto list = readMenuPresets(where, log);
+  ASSERT_TRUE(list);
+  EXPECT_EQ(list->size(), 2u);
+  EXPECT_EQ(lines.back(), "OK: Loaded presets from component at '" + where.componentCopy + "'");
+
+  ASSERT_EQ(saveMenuPreset(where, presetFromSettings("Mine", parameters, {}), log), 2u);
+  EXPECT_EQ(lines.back(), "yipiie");
+  EXPECT_FALSE(fs::exists(where.componentCopy));
+  list = readMenuPresets(where, log);
+  ASSERT_TRUE(list);
+  EXPECT_EQ(list->size(), 3u);
+  EXPECT_EQ(list->name(0), "Factory One");
+  EXPECT_EQ(list->name(2), "Mine");
+  EXPECT_EQ(lines.back(), "OK: Loaded presets from default location at '" + where.userFile + "'");
+
+  // A reinstall brings the component copy back: the saved preset stays in the menu.
+  ASSERT_TRUE(factory.writeFile(where.componentCopy, nullptr));
+  list = readMenuPresets(where, log);
+  ASSERT_TRUE(list);
+  EXPECT_TRUE(list->find("mine"));
+
+  // A user's file that cannot be read is neither replaced nor hidden behind a silent success.
+  const std::string broken = "<plist><array><dict>";
+  writeBytes(where.userFile, broken);
+  lines.clear();
+  EXPECT_FALSE(saveMenuPreset(where, presetFromSettings("Other", parameters, {}), log));
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.front(), "could not write file");
+  EXPECT_EQ(readBytes(where.userFile), broken);
+  EXPECT_TRUE(fs::exists(where.componentCopy));
+  lines.clear();
+  list = readMenuPresets(where, log);  // falls back to the component copy, saying why
+  ASSERT_TRUE(list);
+  EXPECT_EQ(lines.front(), "ERROR: Can't load presets from default location at '" + where.userFile + "'");
+  EXPECT_EQ(lines.back(), "OK: Loaded presets from component at '" + where.componentCopy + "'");
+}
+
 TEST_F(PresetFileTest, HostileFilesAreRefusedWithAMessageAndLeftUntouched) {
   const std::string header =
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n";
@@ -275,6 +324,37 @@ TEST_F(PresetFileTest, HostileFilesAreRefusedWithAMessageAndLeftUntouched) {
   bool missing = false;
   EXPECT_FALSE(PresetList::readFile(mFolder / "absent.plist", &error, &missing));
   EXPECT_TRUE(missing);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(FactoryPresets, EveryPresetStoresEveryControlAndHoldsAChordWhereTheSynthIsOn) {
+  const std::string path =
+      std::string(TARNWICK_BUILD_DIR) + "/Tarnwick.component/Contents/Resources/TarnwickPresets.plist";
+  std::string error;
+  const auto list = PresetList::readFile(path, &error);
+  ASSERT_TRUE(list) << path << ": " << error;
+  EXPECT_GE(list->size(), 16u);
+  for (size_t i = 0; i < list->size(); ++i) {
+    const std::string name = list->name(i);
+    SCOPED_TRACE(name);
+    EXPECT_FALSE(name.empty());
+    EXPECT_EQ(list->find(name), i) << "two presets share a name";
+    for (const PresetControl& control : presetControls()) {
+      EXPECT_TRUE(list->preset(i).find(control.key)) << control.key << " is missing";
+    }
+    const PresetSettings settings = settingsFromPreset(&list->preset(i));
+    EXPECT_GE(settings.parameters[45], 430.0f);  // the tuning is stored, not read as 0
+    if (settings.parameters[23] != 0.0f) {
+      ASSERT_FALSE(settings.keyOns.empty());
+      for (int key : settings.keyOns) {
+        EXPECT_GE(key, 48);  // on the editor's keyboard, C3 … B4
+        EXPECT_LE(key, 71);
+      }
+    }
+  }
 }
 
 }  // namespace
