@@ -3,6 +3,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <sstream>
 #include <vector>
 
@@ -20,6 +21,12 @@ std::string trimmed(const std::string& text) {
   if (first == std::string::npos) return {};
   const size_t last = text.find_last_not_of(" \t\r");
   return text.substr(first, last - first + 1);
+}
+
+std::string decimal(float value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", value);
+  return text;
 }
 
 struct Draft {
@@ -114,8 +121,8 @@ std::optional<PresetList> buildFromSource(const std::string& text, std::string* 
     const auto result = std::from_chars(value.data(), value.data() + value.size(), parsed);
     if (result.ec != std::errc() || result.ptr != value.data() + value.size() ||
         !(parsed >= range.minValue && parsed <= range.maxValue)) {
-      return fail("'" + value + "' is not a value of '" + key + "' (" +
-                  std::to_string(range.minValue) + " … " + std::to_string(range.maxValue) + ")");
+      return fail("'" + value + "' is not a value of '" + key + "' (" + decimal(range.minValue) +
+                  " … " + decimal(range.maxValue) + ")");
     }
     draft->parameters[*id] = parsed;
   }

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "presets/factory_source.h"
 #include "presets/preset_list.h"
 #include "presets/preset_locations.h"
 #include "presets/preset_settings.h"
@@ -182,6 +183,39 @@ TEST(PresetSettings, SavedDictionaryAppliesBackToTheSameParametersAndKeys) {
   EXPECT_EQ(settings.name, "Round Trip");
   for (int id = 0; id < kParameterCount; ++id) EXPECT_EQ(settings.parameters[id], parameters[id]);
   EXPECT_EQ(settings.keyOns, (std::vector<int>{48, 55}));
+}
+
+TEST(FactorySource, BuildsEveryControlFromDefaultsAndRefusesBadLinesByNumber) {
+  std::string error;
+  const auto list = buildFromSource(
+      "# comment\n[Lead]\nSound Mode = 6\nOscB Pitch Cent = -9\nKeys = C3 F#3 Bb3 72\n", &error);
+  ASSERT_TRUE(list) << error;
+  ASSERT_EQ(list->size(), 1u);
+  const PresetSettings settings = settingsFromPreset(&list->preset(0));
+  EXPECT_EQ(settings.name, "Lead");
+  EXPECT_EQ(settings.parameters[7], 6.0f);
+  EXPECT_EQ(settings.parameters[28], -9.0f);
+  EXPECT_EQ(settings.parameters[0], 50.0f);   // defaults for what the source leaves out
+  EXPECT_EQ(settings.parameters[45], 440.0f);
+  EXPECT_EQ(settings.parameters[38], 100.0f);
+  EXPECT_EQ(settings.keyOns, (std::vector<int>{48, 54, 58, 72}));
+
+  const struct {
+    const char* source;
+    const char* message;
+  } bad[] = {
+      {"Sound Mode = 1\n", "line 1: a setting before"},
+      {"[A]\nSound Mode = 8\n", "line 2: '8' is not a value of 'Sound Mode' (0 … 7)"},
+      {"[A]\nLoudness = 3\n", "line 2: no parameter is named"},
+      {"[A]\n\nKeys = C3 X9\n", "line 3: 'X9' is not a key"},
+      {"[A]\n[a]\n", "line 2: a second preset named"},
+      {"[A\n", "line 1: a preset name"},
+  };
+  for (const auto& c : bad) {
+    error.clear();
+    EXPECT_FALSE(buildFromSource(c.source, &error)) << c.source;
+    EXPECT_EQ(error.rfind(c.message, 0), 0u) << error;
+  }
 }
 
 TEST_F(PresetFileTest, SavingUnderACaseOnlyRenameReplacesInPlace) {
