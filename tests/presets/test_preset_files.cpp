@@ -382,7 +382,7 @@ TEST(FactoryPresets, EveryPresetStoresEveryControlAndHoldsAChordWhereTheSynthIsO
     const PresetSettings settings = settingsFromPreset(&list->preset(i));
     EXPECT_GE(settings.parameters[45], 430.0f);  // the tuning is stored, not read as 0
     if (settings.parameters[23] != 0.0f) {
-      ASSERT_FALSE(settings.keyOns.empty());
+      ASSERT_GE(settings.keyOns.size(), 2u) << "no chord held";
       for (int key : settings.keyOns) {
         EXPECT_GE(key, 48);  // on the editor's keyboard, C3 … B4
         EXPECT_LE(key, 71);
