@@ -14,8 +14,8 @@ namespace {
 constexpr double kPad = 4;
 }
 
-MenuView::MenuView(PopUpButtonCell* cell, View* control, Size windowSize)
-    : mCell(cell), mControl(control) {
+MenuView::MenuView(PopUpButtonCell* cell, View* control, Size windowSize, Point pressedAt)
+    : mCell(cell), mControl(control), mOpenedAt(pressedAt) {
   const Rect c = control->convertRectToWindow(control->bounds());
   const int n = cell->numberOfItems();
   const double h = n * theme::kMenuItemHeight + 2 * kPad;
@@ -88,7 +88,6 @@ void MenuView::mouseDown(const Event& e) {
 }
 
 void MenuView::mouseDragged(const Event& e) {
-  if (mOpenedAt.x < 0) mOpenedAt = e.locationInWindow;
   if (std::hypot(e.locationInWindow.x - mOpenedAt.x, e.locationInWindow.y - mOpenedAt.y) > 3) {
     mDragged = true;
   }
