@@ -73,6 +73,8 @@ class Window : public Object {
   Color backgroundColor() const { return mBackground; }
   void setBackgroundColor(const Color& c);
 
+  // Whether the window may take the keyboard (borderless windows may too; subclasses decide).
+  virtual bool canBecomeKeyWindow() const { return true; }
   void makeKeyAndOrderFront();
   void orderFront() { makeKeyAndOrderFront(); }
   void orderOut();

@@ -88,6 +88,11 @@ double xftDpi(void* display) {
   return dpi > 0 ? dpi : 0;
 }
 
+void bell(void* display) {
+  XBell(static_cast<Display*>(display), 0);
+  XFlush(static_cast<Display*>(display));
+}
+
 uint32_t queryModifiers(void* display) {
   auto* d = static_cast<Display*>(display);
   ::Window root, child;

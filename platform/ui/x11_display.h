@@ -21,6 +21,8 @@ void flush(void* display);
 size_t dispatchPending(void* display);
 // Xft.dpi from the resource database, 0 when absent.
 double xftDpi(void* display);
+// Rings the bell.
+void bell(void* display);
 // Modifier keys held now, as ModifierFlags.
 uint32_t queryModifiers(void* display);
 

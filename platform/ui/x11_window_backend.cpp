@@ -344,7 +344,8 @@ void dispatchEvent(Display* display, XEvent* xe) {
       }
       return;
     case ClientMessage:
-      if (static_cast<Atom>(xe->xclient.data.l[0]) == XInternAtom(display, "WM_DELETE_WINDOW", False)) {
+      if (static_cast<Atom>(xe->xclient.data.l[0]) == XInternAtom(display, "WM_DELETE_WINDOW", False) &&
+          (window->styleMask() & kClosableWindowMask)) {
         window->close();
       }
       return;
