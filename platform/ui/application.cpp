@@ -80,6 +80,13 @@ uint32_t Application::currentKeyModifiers() const {
   return mOffscreenModifiers;
 }
 
+Size Application::screenPixels() const {
+  if (mBackend == BackendKind::X11 && checkDisplayThread("screenPixels")) {
+    return x11::screenPixels(mDisplay);
+  }
+  return Size{1920, 1080};
+}
+
 void Application::beep() {
   if (mBackend == BackendKind::X11 && checkDisplayThread("beep")) x11::bell(mDisplay);
 }

@@ -16,6 +16,8 @@
 #include <thread>
 #include <vector>
 
+#include "platform/ui/geometry.h"
+
 namespace ui {
 
 class Window;
@@ -46,6 +48,9 @@ class Application {
   // Xft.dpi / 96, else 1; limited to 0.5..4. [main thread]
   void setHostScaleFactor(double scale);
   double scaleFactor() const;
+
+  // The screen's size in pixels (offscreen: 1920 x 1080). [main thread]
+  Size screenPixels() const;
 
   // The system beep (X11 bell; nothing offscreen). [main thread]
   void beep();

@@ -106,8 +106,10 @@ void Window::setFrameTopLeftPoint(Point p) {
 }
 
 void Window::center() {
-  setFrameTopLeftPoint({std::max(0.0, (1920 - mContentRect.width()) / 2),
-                        std::max(0.0, (1080 - mContentRect.height()) / 2)});
+  const Size screen = Application::shared().screenPixels();
+  const double s = scaleFactor();
+  setFrameTopLeftPoint({std::max(0.0, (screen.width / s - mContentRect.width()) / 2),
+                        std::max(0.0, (screen.height / s - mContentRect.height()) / 2)});
 }
 
 void Window::setMinSize(Size s) {

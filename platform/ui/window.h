@@ -62,7 +62,7 @@ class Window : public Object {
   void setContentSize(Size size);  // the content view follows (autoresizing)
   Point frameTopLeft() const { return mContentRect.origin; }
   void setFrameTopLeftPoint(Point p);
-  void center();  // on the screen (offscreen: on a 1920 x 1080 screen)
+  void center();  // on the screen (offscreen: on a 1920 x 1080 pixel screen)
   // Size hints for the window manager: the content size may vary between these.
   void setMinSize(Size s);
   void setMaxSize(Size s);
