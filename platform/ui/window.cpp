@@ -332,6 +332,12 @@ void Window::updateHover(const Event& e) {
 
 void Window::sendEvent(const Event& e) {
   if (mClosed) return;
+  const std::weak_ptr<int> alive = mLife;
+  dispatch(e);
+  if (!alive.expired()) updateKeyboardFocus();
+}
+
+void Window::dispatch(const Event& e) {
   const Point p = e.locationInWindow;
   switch (e.type) {
     case EventType::MouseDown: {
@@ -362,12 +368,13 @@ void Window::sendEvent(const Event& e) {
       mPointer = p;
       View* target = mMouseView;
       mMouseView = nullptr;
+      const std::weak_ptr<int> alive = mLife;
       if (mOverlay) {
         mOverlay->mouseUp(e);
       } else if (target) {
         target->mouseUp(e);
       }
-      updateHover(e);
+      if (!alive.expired() && !mClosed) updateHover(e);
       break;
     }
     case EventType::MouseMoved:
@@ -405,7 +412,6 @@ void Window::sendEvent(const Event& e) {
       break;
     }
   }
-  updateKeyboardFocus();
 }
 
 void Window::showOverlay(std::unique_ptr<View> overlay) {

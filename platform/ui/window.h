@@ -109,7 +109,7 @@ class Window : public Object {
 
   // Events: the back ends deliver them here; tests may call it directly. Mouse events go to
   // the view hit at mouse-down until the mouse-up (or to the overlay while one is shown), key
-  // events to the first responder.
+  // events to the first responder. A handler may close the window, and may even destroy it.
   void sendEvent(const Event& event);
   // The view the pointer rests over and the text it shows there, if any.
   View* hoveredView() const { return mHovered; }
@@ -130,6 +130,7 @@ class Window : public Object {
   void viewWillLeave(View* view);
 
  private:
+  void dispatch(const Event& event);
   void render();
   void renderView(View* view, void* cr, bool parentFlipped);
   void updateKeyboardFocus();
@@ -157,6 +158,7 @@ class Window : public Object {
   View* mMouseView = nullptr;  // receives drags and the up after a mouse-down
   View* mHovered = nullptr;
   Point mPointer{-1, -1};
+  std::shared_ptr<int> mLife = std::make_shared<int>(0);  // expires when the window is destroyed
 };
 
 }  // namespace ui
