@@ -54,7 +54,7 @@ void installAlertPresenter() { alert::setPresenter(present, nullptr); }
 void uninstallAlertPresenter() { alert::setPresenter(nullptr, nullptr); }
 Window* currentAlertWindow() { return gCurrent; }
 
-int runAlertDialog(const alert::Alert& a) {
+int runAlertDialog(const alert::Alert& a, std::chrono::milliseconds timeout) {
   Application& app = Application::shared();
   if (!app.hasDisplay() && app.backend() != BackendKind::Offscreen) return answerOnStandardError(a);
   if (app.isMainThread()) {
@@ -102,7 +102,7 @@ int runAlertDialog(const alert::Alert& a) {
     }
   };
   Application::performOnMainThread(
-      [shared, a, finish] {
+      [shared, a, finish, timeout] {
         {
           std::lock_guard<std::mutex> lock(shared->mutex);
           if (shared->timedOut || shared->answered) return;
@@ -111,7 +111,7 @@ int runAlertDialog(const alert::Alert& a) {
         gCurrent = shared->window.get();
         shared->window->makeKeyAndOrderFront();
         // Unanswered, the dialog goes away after the time-out, as the default.
-        runloop::RunLoop::main().schedule(kAlertTimeout, [shared, finish] {
+        runloop::RunLoop::main().schedule(timeout, [shared, finish] {
           finish(shared, alert::kDefaultButton);
         });
       },
@@ -119,7 +119,7 @@ int runAlertDialog(const alert::Alert& a) {
   // With only one button there is nothing to wait for: the dialog is shown, the caller goes on.
   if (a.alternateButton.empty() && a.otherButton.empty()) return alert::kDefaultButton;
   std::unique_lock<std::mutex> lock(shared->mutex);
-  if (!shared->done.wait_for(lock, kAlertTimeout + std::chrono::seconds(1),
+  if (!shared->done.wait_for(lock, timeout + std::chrono::seconds(1),
                              [&] { return shared->answered; })) {
     // The main loop is not turning: give up without it.
     shared->timedOut = true;

@@ -24,9 +24,10 @@ void uninstallAlertPresenter();
 
 // Shows a as a dialog and returns the button chosen (alert::kDefaultButton, kAlternateButton,
 // kOtherButton); Return chooses the default, Escape the alternate (or the default when there is
-// none). On the main thread it blocks in a modal loop; elsewhere it waits as described above.
-// [any thread, not the render thread]
-int runAlertDialog(const alert::Alert& a);
+// none). On the main thread it blocks in a modal loop; elsewhere it waits as described above,
+// timeout standing for kAlertTimeout. [any thread]
+int runAlertDialog(const alert::Alert& a,
+                   std::chrono::milliseconds timeout = std::chrono::milliseconds(kAlertTimeout));
 
 // The dialog window currently shown, if any (tests drive it). [main thread]
 class Window;

@@ -421,6 +421,18 @@ TEST_F(X11Test, AlertsAreDialogsModalOnTheMainThreadAndAwaitedElsewhere) {
   clickDialogButton(*mClient, alert::kDefaultButton);
   pump(100);
   EXPECT_EQ(currentAlertWindow(), nullptr);
+  // Unanswered, a dialog goes away after its time-out and the caller gets the default.
+  std::atomic<int> late{99};
+  std::thread asker([&] {
+    late = runAlertDialog({"Update available", "Later?", "Download now", "Download later", ""},
+                          std::chrono::milliseconds(300));
+  });
+  ASSERT_TRUE(Application::shared().runUntil([&] { return late.load() != 99; },
+                                             std::chrono::seconds(5)));
+  asker.join();
+  EXPECT_EQ(late.load(), alert::kDefaultButton);
+  pump();
+  EXPECT_EQ(currentAlertWindow(), nullptr);
   uninstallAlertPresenter();
 #endif
 }
