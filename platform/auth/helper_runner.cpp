@@ -17,8 +17,6 @@ extern char** environ;
 namespace auth {
 namespace {
 
-constexpr const char* kPkexec = "/usr/bin/pkexec";
-constexpr const char* kSudo = "/usr/bin/sudo";
 constexpr const char* kPrompt = "Password for %u, to reset the Vexaphon plug-ins:";
 constexpr int kPkexecDismissed = 126;
 
@@ -82,8 +80,11 @@ std::string findSiblingProgram(const std::string& name) {
   return {};
 }
 
-HelperRunner::HelperRunner(std::string helperPath, std::string askpassPath)
-    : mHelperPath(std::move(helperPath)), mAskpassPath(std::move(askpassPath)) {}
+HelperRunner::HelperRunner(std::string helperPath, std::string askpassPath,
+                           HelperFrontEnds frontEnds)
+    : mHelperPath(std::move(helperPath)),
+      mAskpassPath(std::move(askpassPath)),
+      mFrontEnds(std::move(frontEnds)) {}
 
 HelperRunner::~HelperRunner() {
   stopHelper();
@@ -103,17 +104,17 @@ Status HelperRunner::authorize() {
   if (!isExecutable(mHelperPath)) return kToolExecuteFailure;
   std::string diagnostics;
   int exitStatus = 0;
-  if (isExecutable(kPkexec)) {
-    const Status status = startHelper({kPkexec, "--disable-internal-agent", mHelperPath}, false,
-                                      &diagnostics, &exitStatus);
+  if (isExecutable(mFrontEnds.pkexec)) {
+    const Status status = startHelper({mFrontEnds.pkexec, "--disable-internal-agent", mHelperPath},
+                                      false, &diagnostics, &exitStatus);
     if (status == kSuccess) return kSuccess;
     if (exitStatus == kPkexecDismissed) return kCanceled;
     if (diagnostics.find("authentication agent") == std::string::npos) return kDenied;
   }
-  if (!isExecutable(kSudo) || !isExecutable(mAskpassPath) || !hasDisplay()) {
+  if (!isExecutable(mFrontEnds.sudo) || !isExecutable(mAskpassPath) || !hasDisplay()) {
     return kInteractionNotAllowed;
   }
-  return startHelper({kSudo, "-A", "-p", kPrompt, "--", mHelperPath}, true, &diagnostics,
+  return startHelper({mFrontEnds.sudo, "-A", "-p", kPrompt, "--", mHelperPath}, true, &diagnostics,
                      &exitStatus) == kSuccess
              ? kSuccess
              : kDenied;

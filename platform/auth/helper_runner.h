@@ -13,10 +13,17 @@
 
 namespace auth {
 
+// The programs that start the helper as root.
+struct HelperFrontEnds {
+  std::string pkexec = "/usr/bin/pkexec";
+  std::string sudo = "/usr/bin/sudo";
+};
+
 class HelperRunner : public PrivilegedRunner {
  public:
   // helperPath and askpassPath: absolute paths of the helper and of the password prompt.
-  HelperRunner(std::string helperPath, std::string askpassPath);
+  HelperRunner(std::string helperPath, std::string askpassPath,
+               HelperFrontEnds frontEnds = HelperFrontEnds());
   ~HelperRunner() override;
   HelperRunner(const HelperRunner&) = delete;
   HelperRunner& operator=(const HelperRunner&) = delete;
@@ -36,6 +43,7 @@ class HelperRunner : public PrivilegedRunner {
 
   const std::string mHelperPath;
   const std::string mAskpassPath;
+  const HelperFrontEnds mFrontEnds;
   pid_t mPid = -1;
   int mToHelper = -1;
   int mFromHelper = -1;

@@ -6,10 +6,12 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "platform/auth/helper_protocol.h"
+#include "platform/auth/helper_runner.h"
 #include "reset/fake_runner.h"
 #include "reset/kr_authentication.h"
 
@@ -181,4 +183,104 @@ TEST(HelperProtocol, TheHelperStartsToolsAndRelaysTheirOutput) {
   ASSERT_EQ(waitpid(pid, &exitStatus, 0), pid);
   EXPECT_TRUE(WIFEXITED(exitStatus) && WEXITSTATUS(exitStatus) == 0);
   close(out[0]);
+}
+
+// The system runner with stand-ins for pkexec and sudo (scripts that start the real helper
+// directly, as root): which front end is tried, what the prompt gets, rights held for the run.
+TEST(HelperRunner, PkexecFirstSudoWithOurPromptWhenNoAgentAnswers) {
+  if (geteuid() != 0) GTEST_SKIP() << "the helper runs only as root";
+  const std::string helper = std::string(TARNWICK_BUILD_DIR) + "/reset/pluginreset-helper";
+  char pattern[] = "/tmp/tarnwick-runner-XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  const std::string dir = pattern;
+  auto script = [&](const std::string& name, const std::string& body) {
+    const std::string path = dir + "/" + name;
+    FILE* f = fopen(path.c_str(), "w");
+    fprintf(f, "#!/bin/sh\necho \"$0 $*\" >> %s/calls\n%s\n", dir.c_str(), body.c_str());
+    fclose(f);
+    chmod(path.c_str(), 0755);
+    return path;
+  };
+  const std::string pkexecOk =
+      script("pkexec-ok", "[ \"$1\" = --disable-internal-agent ] && exec \"$2\"");
+  const std::string pkexecNoAgent = script("pkexec-no-agent",
+                                           "echo 'Error executing command as another user: No "
+                                           "authentication agent found.' >&2; exit 127");
+  const std::string pkexecDismissed = script("pkexec-dismissed", "exit 126");
+  const std::string sudo =
+      script("sudo", "echo \"askpass $SUDO_ASKPASS\" >> " + dir +
+                         "/calls; [ \"$1\" = -A ] && [ \"$4\" = -- ] && exec \"$5\"");
+  const std::string askpass = script("askpass", "exit 1");
+  const std::string missing = dir + "/missing";
+  auto calls = [&] {
+    std::string text;
+    if (FILE* f = fopen((dir + "/calls").c_str(), "r")) {
+      char buffer[4096];
+      size_t n;
+      while ((n = fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
+      fclose(f);
+    }
+    unlink((dir + "/calls").c_str());
+    return text;
+  };
+  setenv("DISPLAY", ":97", 1);
+
+  struct Case {
+    const char* name;
+    std::string pkexec;
+    bool display;
+    auth::Status expected;
+    std::string expectedCalls;
+  };
+  const std::vector<Case> cases = {
+      {"pkexec answers", pkexecOk, true, auth::kSuccess,
+       pkexecOk + " --disable-internal-agent " + helper + "\n"},
+      {"no agent: sudo with our prompt", pkexecNoAgent, true, auth::kSuccess,
+       pkexecNoAgent + " --disable-internal-agent " + helper + "\n" + sudo +
+           " -A -p Password for %u, to reset the Vexaphon plug-ins: -- " + helper + "\naskpass " +
+           askpass + "\n"},
+      {"prompt dismissed", pkexecDismissed, true, auth::kCanceled,
+       pkexecDismissed + " --disable-internal-agent " + helper + "\n"},
+      {"no pkexec and no display", missing, false, auth::kInteractionNotAllowed, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.display) {
+      setenv("DISPLAY", ":97", 1);
+    } else {
+      unsetenv("DISPLAY");
+      unsetenv("WAYLAND_DISPLAY");
+    }
+    auto runner = std::make_unique<auth::HelperRunner>(helper, askpass,
+                                                       auth::HelperFrontEnds{c.pkexec, sudo});
+    auth::HelperRunner* raw = runner.get();
+    KRAuthentication authentication(std::move(runner));
+    const bool started = authentication.authenticate("/bin/echo");
+    EXPECT_EQ(started, c.expected == auth::kSuccess);
+    EXPECT_EQ(calls(), c.expectedCalls);
+    if (!started) {
+      EXPECT_EQ(raw->authorize(), c.expected);
+      calls();
+      continue;
+    }
+    // Two commands on the rights obtained once; the second reads the tool's output.
+    const std::vector<std::string> words = {"two words", "x"};
+    EXPECT_TRUE(authentication.executeCommand("/bin/true", nullptr));
+    testing::internal::CaptureStderr();
+    EXPECT_TRUE(authentication.executeCommandSynced("/bin/echo", &words));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Reading pipe\ntwo words x\n\n");
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(authentication.executeCommand("/nonexistent/tool", nullptr));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "Error -60031 in AuthorizationExecuteWithPrivileges\n");
+    EXPECT_EQ(calls(), "") << "nothing asked again";
+    authentication.deauthenticate();
+    EXPECT_FALSE(raw->isAuthorized());
+    EXPECT_EQ(raw->run("/bin/true", {}, nullptr), auth::kInvalidRef);
+  }
+  unsetenv("DISPLAY");
+  for (const char* name : {"pkexec-ok", "pkexec-no-agent", "pkexec-dismissed", "sudo", "askpass"}) {
+    unlink((dir + "/" + name).c_str());
+  }
+  rmdir(dir.c_str());
 }
