@@ -7,6 +7,7 @@
 
 #include <deque>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "platform/ui/alert_view.h"
 #include "platform/ui/vxui.h"
 #include "reset/app_controller.h"
+#include "reset/askpass_window.h"
 #include "reset/fake_runner.h"
 #include "reset/kr_authentication.h"
 #include "reset/reset_window.h"
@@ -210,6 +212,63 @@ TEST_P(ResetWindowTest, ClosingTheWindowEndsTheProgramsLoop) {
   runloop::RunLoop::main().cancel(guard);
   EXPECT_FALSE(timedOut);
   EXPECT_TRUE(reset.window().isClosed());
+}
+
+// sudo's password prompt: dots for what is typed, the password only on OK or Return, nothing on
+// Escape or on closing the window, and one answer whatever follows.
+TEST_P(ResetWindowTest, PasswordPromptAnswersOnceWithWhatWasTyped) {
+  struct Case {
+    const char* typed;
+    char32_t finalKey;  // 0: close the window instead
+    std::optional<std::string> expected;
+  };
+  for (const Case& c : {Case{"s\xC3\xA9"
+                             "cret!x",
+                             ui::kReturnKey,
+                             std::string("s\xC3\xA9"
+                                         "cret!")},
+                        Case{"abc", ui::kEscapeKey, std::nullopt}, Case{"abc", 0, std::nullopt}}) {
+    SCOPED_TRACE(c.typed);
+    int answers = 0;
+    std::optional<std::string> answer;
+    AskpassWindow prompt("Password for tester, to reset the Vexaphon plug-ins:",
+                         [&](std::optional<std::string> password) {
+                           ++answers;
+                           answer = password;
+                         });
+    ui::Window& window = prompt.window();
+    window.makeKeyAndOrderFront();
+    const std::string typed = c.typed;
+    for (size_t i = 0; i < typed.size();) {
+      const size_t length = (typed[i] & 0x80) ? 2 : 1;  // the test's text: ASCII and 2-byte
+      ui::Event key;
+      key.type = ui::EventType::KeyDown;
+      key.characters = typed.substr(i, length);
+      key.key = static_cast<unsigned char>(typed[i]);
+      window.sendEvent(key);
+      i += length;
+    }
+    if (c.finalKey == ui::kReturnKey) {
+      ui::Event backspace;
+      backspace.type = ui::EventType::KeyDown;
+      backspace.key = ui::kBackspaceKey;
+      window.sendEvent(backspace);
+      window.display();
+      EXPECT_TRUE(window.writePNG(kShots + "reset-password-prompt" + suffix()));
+    }
+    if (c.finalKey != 0) {
+      ui::Event last;
+      last.type = ui::EventType::KeyDown;
+      last.key = c.finalKey;
+      window.sendEvent(last);
+      window.sendEvent(last);
+    } else {
+      window.close();
+    }
+    clickView(window, *prompt.okButton());
+    EXPECT_EQ(answers, 1);
+    EXPECT_EQ(answer, c.expected);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Scales, ResetWindowTest, ::testing::Values(1.0, 2.0),
