@@ -45,8 +45,8 @@ using AUEventListenerProc = void (*)(void* inUserData, void* inObject,
                                      AudioUnitParameterValue inParameterValue);
 
 // Creates a parameter listener delivering on inRunLoop (null: the main loop) at most once per
-// inNotificationInterval seconds (0 or more). paramErr for a null proc or out pointer or a
-// negative or non-finite interval. [not the render thread]
+// inNotificationInterval seconds (0 to 3600). paramErr for a null proc or out pointer or an
+// interval outside that range. [not the render thread]
 OSStatus AUListenerCreate(AUParameterListenerProc inProc, void* inUserData,
                           std::shared_ptr<runloop::RunLoop> inRunLoop,
                           Float32 inNotificationInterval, AUParameterListenerRef* outListener);
