@@ -202,8 +202,9 @@ void rowC(Builder& b) {
              12, 0};
   eq.cells = 10;
   b.panel().analyzer = matrix;
-  b.panel().controls.push_back({Kind::AnalyzerView, "uiTarnwickAnalyzerView", nullptr, -1, matrix});
   b.panel().controls.push_back(eq);
+  // Over the matrix: the analyser lets every click through to the cells.
+  b.panel().controls.push_back({Kind::AnalyzerView, "uiTarnwickAnalyzerView", nullptr, -1, matrix});
   for (int i = 0; i < 10; ++i) {
     b.panel().slots.push_back({{matrix.x + i * 26 + 2, matrix.y, 22, matrix.h}, -12, 12, true});
   }
