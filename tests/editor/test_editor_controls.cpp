@@ -113,33 +113,18 @@ TEST(EditorControls, ResetClicksAndTypedValuesBeyondTheRange) {
     EXPECT_FLOAT_EQ(fx.parameter(3), 0.1f);
   }
 
-  // 150 typed into the Filterbank Amt field: slider at 100, parameter 100.
-  ui::Point field = Editor::centreOf("uiFBAmtTextField");
-  editor.click(field.x, field.y);
-  ASSERT_TRUE(view->uiFBAmtTextField->isEditing());
-  editor.type("150");
-  editor.pressKey(ui::kReturnKey);
+  // 150 typed into the Filterbank Amt field: slider at 100, parameter 100; -30: both 0.
+  editor.enter("uiFBAmtTextField", "150");
   EXPECT_EQ(view->uiFBAmtSlider->floatValue(), 100);
   EXPECT_EQ(fx.parameter(0), 100);
-  // -30 typed: limited to 0.
-  editor.click(field.x, field.y);
-  editor.type("\b\b\b\b-30");
-  editor.pressKey(ui::kReturnKey);
+  editor.enter("uiFBAmtTextField", "-30");
   EXPECT_EQ(view->uiFBAmtSlider->floatValue(), 0);
   EXPECT_EQ(fx.parameter(0), 0);
 
-  // The tuning field is sent as typed.
-  field = Editor::centreOf("uiMasterTuneTextField");
-  editor.click(field.x, field.y);
-  ASSERT_TRUE(view->uiMasterTuneTextField->isEditing());
-  for (int i = 0; i < 4; ++i) editor.pressKey(ui::kBackspaceKey);
-  editor.type("150");
-  editor.pressKey(ui::kReturnKey);
+  // The tuning field is sent as typed; Escape sends nothing.
+  editor.enter("uiMasterTuneTextField", "150");
   EXPECT_EQ(fx.parameter(45), 150);
-  // Escape sends nothing.
-  editor.click(field.x, field.y);
-  editor.type("9");
-  editor.pressKey(ui::kEscapeKey);
+  editor.enter("uiMasterTuneTextField", "441", true);
   EXPECT_EQ(fx.parameter(45), 150);
   EXPECT_FALSE(editor.window()->hasKeyboardFocus());
 }
@@ -282,7 +267,9 @@ TEST(EditorControls, AboutBoxOpensTheChangeLogAsOneArgumentAndFailuresAreReporte
   Tarnwick_CocoaView* view = editor.view();
   ASSERT_NE(view, nullptr);
   // A recording opener in place of xdg-open: writes its arguments, one per line.
-  const std::string dir = std::string(TARNWICK_BUILD_DIR) + "/tests/editor";
+  char pattern[] = "/tmp/tarnwick-editor-about-XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  const std::string dir = pattern;
   const std::string record = dir + "/opened.txt", opener = dir + "/record-open.sh";
   std::remove(record.c_str());
   {
