@@ -9,6 +9,7 @@
 #include "editor/assertion_handler.h"
 #include "editor/editor_clock.h"
 #include "editor/editor_notifications.h"
+#include "editor/image_cache.h"
 #include "editor/views/vx_analyzer_view.h"
 #include "editor/views/vx_keyboard_view.h"
 #include "platform/au/audio_unit_calls.h"
@@ -63,8 +64,8 @@ void Tarnwick_CocoaView::awakeFromNib() {
     uiProgressPanel->makeKeyAndOrderFront();
   }
   if (auto bundle = bundle::Bundle::withIdentifier(kTarnwickIdentifier)) {
-    mBackground = ui::Image::loadPNG(bundle->resourcePath("tkwx-128", "png"));
-    mBackgroundNight = ui::Image::loadPNG(bundle->resourcePath("tkwx-129", "png"));
+    mBackground = image_cache::load(bundle->resourcePath("tkwx-128", "png"));
+    mBackgroundNight = image_cache::load(bundle->resourcePath("tkwx-129", "png"));
   }
   if (!mBackground) std::printf("bg image not loaded!! tkwx-128\n");
   if (!mBackgroundNight) std::printf("bg image 2 not loaded!! tkwx-129\n");
