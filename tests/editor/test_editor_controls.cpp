@@ -313,3 +313,27 @@ TEST(EditorControls, AboutBoxOpensTheChangeLogAsOneArgumentAndFailuresAreReporte
   drive(view->uiCarrMixSlider, 40);
   EXPECT_EQ(fx.parameter(1), 40);
 }
+
+TEST(EditorFactory, DescribesItselfAndRefusesAMissingOrBrokenLayout) {
+  useOffscreen();
+  Instance fx;
+  Tarnwick_CocoaViewFactory good(kLayoutPath);
+  EXPECT_EQ(good.interfaceVersion(), 0u);
+  EXPECT_EQ(good.description(), "Tarnwick Cocoa View");
+  char pattern[] = "/tmp/tarnwick-editor-layout-XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  const std::string broken = std::string(pattern) + "/broken.plist";
+  {
+    std::ofstream out(broken);
+    out << "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>LayoutVersion</key>"
+           "<integer>1</integer><key>Objects</key><array><dict><key>id</key><string>view</string>"
+           "<key>class</key><string>NoSuchClass</string></dict></array></dict></plist>";
+  }
+  for (const std::string& path : {std::string(pattern) + "/missing.plist", broken}) {
+    testing::internal::CaptureStdout();
+    Tarnwick_CocoaViewFactory factory(path);
+    EXPECT_EQ(factory.uiViewForAudioUnit(fx.unit(), ui::Size{0, 0}), nullptr);
+    EXPECT_NE(testing::internal::GetCapturedStdout().find("Unable to load nib for view."),
+              std::string::npos);
+  }
+}
