@@ -367,3 +367,15 @@ TEST(EditorFactory, TheLayoutWiresEveryOutletAndTheAuthoringKeysRevealPresetSavi
     EXPECT_EQ(v->presetAuthoring(), held != 0);
   }
 }
+
+TEST(EditorFactory, OnlyTheFirstEditorOfAFreshInstanceAppliesTheSelectedPreset) {
+  Instance fx;
+  useOffscreen();
+  const std::string hook = "presets: applying a preset";
+  testing::internal::CaptureStdout();
+  { Editor first(fx.unit()); }
+  EXPECT_NE(testing::internal::GetCapturedStdout().find(hook), std::string::npos);
+  testing::internal::CaptureStdout();
+  { Editor second(fx.unit()); }
+  EXPECT_EQ(testing::internal::GetCapturedStdout().find(hook), std::string::npos);
+}
