@@ -28,6 +28,7 @@ Tarnwick::Tarnwick(ComponentInstanceRecord* inInstance)
   eqResetBank(mEqLeft);
   eqResetBank(mEqRight);
   mRefCon = reinterpret_cast<uintptr_t>(this);
+  vxlog::startWriter();  // writes the lines and alerts the render thread queues
 
   // The host process needs no application environment here; the notification queue is the
   // instance's link to the default centre.
@@ -57,8 +58,9 @@ Tarnwick::Tarnwick(ComponentInstanceRecord* inInstance)
               : "Plug-in has no multi-channel support");
   logLine("MIDI supported");
   mMidiChannel = preference("userMidiChannel");
-  std::printf("Listening on MIDI channel %d (-1 = omni)\n", mMidiChannel);
-  std::fflush(stdout);
+  char midiLine[64];
+  std::snprintf(midiLine, sizeof midiLine, "Listening on MIDI channel %d (-1 = omni)", mMidiChannel);
+  logLine(midiLine);
   if (preference("userEnableChannelAlert") != 0) {
     mChannelAlertEnabled = 1;
     logLine("Channel warnings enabled");

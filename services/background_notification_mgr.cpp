@@ -23,6 +23,7 @@
 #include "platform/alert/alert.h"
 #include "platform/au/host_policy.h"
 #include "platform/bundle/bundle.h"
+#include "platform/log/log.h"
 #include "platform/plist/plist_value.h"
 #include "platform/prefs/preferences.h"
 #include "services/notification_names.h"
@@ -47,9 +48,7 @@ namespace {
 using CheckState = Tarnwick_BackgroundNotificationMgr::CheckState;
 
 void logLine(const char* text) {
-  std::fputs(text, stdout);
-  std::fputc('\n', stdout);
-  std::fflush(stdout);
+  vxlog::line(text);
 }
 
 void beep() {
