@@ -34,8 +34,16 @@ std::filesystem::path executableDir() {
   return ec ? std::filesystem::current_path() : self.parent_path();
 }
 
+// Beside the executable (the build tree), else inside the installed Tarnwick.lv2.
 std::string defaultComponentPath() {
-  return (executableDir() / "Tarnwick.component").string();
+  const auto beside = executableDir() / "Tarnwick.component";
+#ifdef TARNWICK_INSTALLED_BUNDLE
+  const auto installed = executableDir() / TARNWICK_INSTALLED_BUNDLE / "Tarnwick.component";
+  if (!std::filesystem::exists(beside) && std::filesystem::exists(installed)) {
+    return installed.lexically_normal().string();
+  }
+#endif
+  return beside.string();
 }
 
 std::string demoSpeechPath() {

@@ -226,11 +226,17 @@ TEST(RenderScripting, ARenderStartsNoProcess) {
   }
 }
 
-TEST(RenderScripting, TheManualPageIsInstalledAndSaysWhatHelpSays) {
+TEST(RenderScripting, InstalledWithAManualPageThatSaysWhatHelpSays) {
   const std::string prefix = file("prefix");
   const Outcome install = shell("cmake --install '" + std::string(TARNWICK_BUILD_DIR) +
                                 "' --prefix '" + prefix + "'");
   ASSERT_EQ(install.code, 0) << install.out << install.err;
+  // The installed program finds the installed component.
+  const Outcome installed =
+      shell(prefix + "/bin/tarnwick-render -n C4 --tail 0.2 -o " + file("installed.wav"));
+  EXPECT_EQ(installed.code, 0) << installed.err;
+  EXPECT_GT(energy(readStereo(file("installed.wav")).left), 0.0);
+
   std::string page = slurp(prefix + "/share/man/man1/tarnwick-render.1");
   ASSERT_NE(page.find(".TH TARNWICK\\-RENDER 1"), std::string::npos) << page;
   for (size_t at = page.find("\\-"); at != std::string::npos; at = page.find("\\-", at)) {
