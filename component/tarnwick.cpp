@@ -13,6 +13,9 @@
 #include "platform/prefs/preferences.h"
 #include "services/notification_names.h"
 
+// The equaliser's own parameter ids name the same parameters as the table.
+static_assert(kEqBand0GainParameter == kParamEqBand0Gain && kEqOutGainParameter == kParamEqOutGain);
+
 namespace {
 
 constexpr int kInputBusesWithSidechain = 2;

@@ -10,6 +10,7 @@
 #include "component/aubase/aubase.h"
 #include "component/equaliser.h"
 #include "component/parameter_table.h"
+#include "component/tarnwick_identity.h"
 #include "engine/vocoder_engine.h"
 #include "platform/notify/notification.h"
 #include "platform/notify/notification_queue.h"
@@ -21,7 +22,7 @@ class Tarnwick : public AUMIDIEffectBase {
   explicit Tarnwick(ComponentInstanceRecord* inInstance);
   ~Tarnwick() override;
 
-  OSStatus Version() override { return kVersion; }
+  OSStatus Version() override { return kTarnwickVersion; }
   OSStatus Initialize() override;  // [main thread]
 
   OSStatus GetPropertyInfo(AudioUnitPropertyID inID, AudioUnitScope inScope,
@@ -47,7 +48,7 @@ class Tarnwick : public AUMIDIEffectBase {
   }
   int GetNumCustomUIComponents() override { return 1; }
   void GetUIComponentDescs(ComponentDescription* outDescs) override;
-  Float64 GetLatency() override { return 1024.0 / 44100.0; }
+  Float64 GetLatency() override { return kTarnwickLatencyFrames / kTarnwickLatencyRate; }
   Float64 GetTailTime() override { return 1000.0; }
   bool SupportsTail() override { return true; }
   UInt32 SupportedNumChannels(const AUChannelInfo** outInfo) override;
@@ -73,7 +74,6 @@ class Tarnwick : public AUMIDIEffectBase {
   VocoderEngine* engine() const { return mEngine; }
   uint64_t refCon() const { return mRefCon; }
 
-  static constexpr OSStatus kVersion = 0x00030308;
 
  private:
   static constexpr int kScratchChannels = 4;

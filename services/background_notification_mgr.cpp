@@ -291,7 +291,7 @@ bool Tarnwick_BackgroundNotificationMgr::init() {
       request.catalogueKey = mOptions.catalogueKey;
       request.installedVersion = mOptions.installedVersion;
       if (request.installedVersion.empty()) {
-        request.installedVersion = "3.3.8";
+        request.installedVersion = kTarnwickVersionString;
         if (auto bundle = bundle::Bundle::withIdentifier(mOptions.domain)) {
           const plist::Value* version = bundle->infoDictionary().find("CFBundleVersion");
           if (version && version->isString()) request.installedVersion = version->asString();

@@ -13,6 +13,7 @@
 #include <string>
 #include <thread>
 
+#include "component/tarnwick_identity.h"
 #include "engine/vocoder_engine.h"
 #include "platform/notify/notification.h"
 #include "platform/notify/notification_center.h"
@@ -21,12 +22,12 @@
 namespace tarnwick_services {
 
 inline constexpr size_t kUpdateTextBytes = 2048;  // updateUrl, versionOnServer: NUL included
-inline constexpr const char* kPreferenceDomain = "com.vexaphon.audiounit.Tarnwick";
+inline constexpr const char* kPreferenceDomain = kTarnwickPreferenceDomain;
 inline constexpr const char* kEnableUpdateCheckKey = "userEnableUpdateCheckOnStartup";
 inline constexpr const char* kSessionDayKey = "userUiSessionId";
 // A string preference that replaces the catalogue address (tests: a file:// URL).
 inline constexpr const char* kCatalogueUrlKey = "userUpdateCatalogueUrl";
-inline constexpr const char* kProductTitle = "Vexaphon Tarnwick XE40 AudioUnit Plug-In";
+inline constexpr const char* kProductTitle = kTarnwickDisplayName;
 
 // -1 when a < b, 0 when equal, 1 when a > b, comparing runs of digits by value and the other
 // characters by code. [any thread]
@@ -47,7 +48,8 @@ struct UpdateCheckOptions {
   // The catalogue's version entry; "<key> URL" holds the download address.
   std::string catalogueKey = "Tarnwick XE40";
   std::string downloadPage = "https://vexaphon.invalid/tarnwick/download";
-  // The installed version; empty: the registered component bundle's version, else "3.3.8".
+  // The installed version; empty: the registered component bundle's version, else
+  // kTarnwickVersionString.
   std::string installedVersion;
   std::chrono::milliseconds alertDelay{15000};
   // Opens the download address; returns false on failure (then the user hears a beep).

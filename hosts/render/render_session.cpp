@@ -104,7 +104,7 @@ bool runRender(const RenderJob& job, RenderResult* out, std::string* error) {
     events.emplace_back(static_cast<size_t>(std::llround(e.seconds * job.rate)), e);
   }
   if (!events.empty()) inputFrames = std::max(inputFrames, events.back().first + 1);
-  const size_t skip = job.raw ? 0 : kLatencyFrames;
+  const size_t skip = job.raw ? 0 : size_t(kTarnwickLatencyFrames);
   const size_t kept =
       job.raw ? inputFrames
               : inputFrames + static_cast<size_t>(std::llround(job.tailSeconds * job.rate));

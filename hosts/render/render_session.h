@@ -11,12 +11,11 @@
 
 #include "hosts/render/audio_file.h"
 #include "hosts/render/midi_file.h"
+#include "component/tarnwick_identity.h"
 #include "platform/au/au_types.h"
 
 namespace render {
 
-// The delay the component adds between input and output, in frames.
-inline constexpr size_t kLatencyFrames = 1024;
 
 struct RenderJob {
   std::string componentPath;
