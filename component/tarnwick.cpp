@@ -95,6 +95,7 @@ Tarnwick::Tarnwick(ComponentInstanceRecord* inInstance)
 }
 
 Tarnwick::~Tarnwick() {
+  vxlog::flush();  // what this instance's render thread queued is out before it goes
   // First, so that no key message reaches the engine while it is freed.
   if (mNotificationMgr) {
     mNotificationMgr->tearDown();
