@@ -30,8 +30,11 @@ Tarnwick_BackgroundNotificationMgr::~Tarnwick_BackgroundNotificationMgr() {
 
 bool Tarnwick_BackgroundNotificationMgr::init() {
   try {
+    // A build without a catalogue address, like a host that turned the check off, starts
+    // nothing; the check then reports no update.
     if (host_policy::updateChecksAllowed() &&
-        readIntPreference(mOptions.domain, kEnableUpdateCheckKey) != 0) {
+        readIntPreference(mOptions.domain, kEnableUpdateCheckKey) != 0 &&
+        !UpdateChecker::catalogueAddress(mOptions).empty()) {
       logLine("Automatic update checking is supported");
       mCheck.start(mOptions);
       mLoop = runloop::RunLoop::currentShared();

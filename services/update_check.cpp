@@ -276,11 +276,20 @@ UpdateChecker::~UpdateChecker() {
   cancel();
 }
 
+std::string UpdateChecker::catalogueAddress(const UpdateCheckOptions& options) {
+  return readStringPreference(options.domain, kCatalogueUrlKey).value_or(options.catalogueUrl);
+}
+
 void UpdateChecker::start(const UpdateCheckOptions& options) {
   CheckRequest request;
   request.domain = options.domain;
-  request.catalogueUrl =
-      readStringPreference(options.domain, kCatalogueUrlKey).value_or(options.catalogueUrl);
+  request.catalogueUrl = catalogueAddress(options);
+  if (request.catalogueUrl.empty()) {
+    std::lock_guard<std::mutex> lock(mState->mutex);
+    mState->finished = true;
+    mState->finishedChanged.notify_all();
+    return;
+  }
   request.catalogueKey = options.catalogueKey;
   request.installedVersion = options.installedVersion;
   if (request.installedVersion.empty()) {

@@ -38,8 +38,9 @@ void beep();
 
 struct UpdateCheckOptions {
   std::string domain = kPreferenceDomain;
-  // Catalogue address when the kCatalogueUrlKey preference is absent.
-  std::string catalogueUrl = "https://updates.vexaphon.invalid/tarnwick/ProductCatalog.plist";
+  // Catalogue address when the kCatalogueUrlKey preference is absent: the build's
+  // (TARNWICK_UPDATE_CATALOGUE_URL). Empty: there is no catalogue, and no check runs.
+  std::string catalogueUrl = TARNWICK_UPDATE_CATALOGUE_URL;
   // The catalogue's version entry; "<key> URL" holds the download address.
   std::string catalogueKey = "Tarnwick XE40";
   std::string downloadPage = "https://vexaphon.invalid/tarnwick/download";
@@ -62,8 +63,12 @@ class UpdateChecker {
   UpdateChecker(const UpdateChecker&) = delete;
   UpdateChecker& operator=(const UpdateChecker&) = delete;
 
-  // Starts the check thread for options (the catalogue address preference, the installed
-  // version from the registered bundle). Throws what thread creation throws. [main thread]
+  // The catalogue address for options: the kCatalogueUrlKey preference, else the options';
+  // empty when there is none. [any thread]
+  static std::string catalogueAddress(const UpdateCheckOptions& options);
+  // Starts the check thread for options (the catalogue address, the installed version from the
+  // registered bundle). Without a catalogue address nothing starts and the check is finished
+  // at once, with no update. Throws what thread creation throws. [main thread]
   void start(const UpdateCheckOptions& options);
   // Stops a running download; the thread finishes on its own. Idempotent. [any thread]
   void cancel();
