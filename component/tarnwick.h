@@ -10,6 +10,7 @@
 #include "component/aubase/aubase.h"
 #include "component/equaliser.h"
 #include "component/parameter_table.h"
+#include "component/tarnwick_identity.h"
 #include "engine/vocoder_engine.h"
 #include "platform/notify/notification.h"
 #include "platform/notify/notification_queue.h"
@@ -17,11 +18,11 @@
 
 class Tarnwick : public AUMIDIEffectBase {
  public:
-  // [main thread: the thread that opens the instance]
+  // [main thread; the thread that opens the instance]
   explicit Tarnwick(ComponentInstanceRecord* inInstance);
   ~Tarnwick() override;
 
-  OSStatus Version() override { return kVersion; }
+  OSStatus Version() override { return kTarnwickVersion; }
   OSStatus Initialize() override;  // [main thread]
 
   OSStatus GetPropertyInfo(AudioUnitPropertyID inID, AudioUnitScope inScope,
@@ -47,12 +48,12 @@ class Tarnwick : public AUMIDIEffectBase {
   }
   int GetNumCustomUIComponents() override { return 1; }
   void GetUIComponentDescs(ComponentDescription* outDescs) override;
-  Float64 GetLatency() override { return 1024.0 / 44100.0; }
+  Float64 GetLatency() override { return kTarnwickLatencyFrames / kTarnwickLatencyRate; }
   Float64 GetTailTime() override { return 1000.0; }
   bool SupportsTail() override { return true; }
   UInt32 SupportedNumChannels(const AUChannelInfo** outInfo) override;
 
-  // MIDI, on the thread that delivers it. [MIDI thread]
+  // MIDI, on the thread that delivers it. [any thread; the MIDI delivery thread]
   OSStatus HandleNoteOn(uint8_t inChannel, uint8_t inNoteNumber, uint8_t inVelocity,
                         UInt32 inStartFrame) override;
   OSStatus HandleNoteOff(uint8_t inChannel, uint8_t inNoteNumber, uint8_t inVelocity,
@@ -62,24 +63,23 @@ class Tarnwick : public AUMIDIEffectBase {
   OSStatus HandlePitchWheel(uint8_t inChannel, uint8_t inPitch1, uint8_t inPitch2,
                             UInt32 inStartFrame) override;
 
-  // Posts the whole held-key list to the editor. [any thread but render]
+  // Posts the whole held-key list to the editor. [not the render thread]
   void postKeysPressed();
   // The same post with a caller-owned dictionary holding both keys (the list at its full size);
   // allocates nothing. Without wait, gives up (false) rather than wait for the centre's lock.
-  // [the thread that owns info]
+  // [any thread; the thread that owns info]
   bool postKeyList(notify::UserInfo& info, bool wait);
 
   // The engine, for the instance's own services (key messages from the editor). [any thread]
-  VocoderEngine* engine() const { return mEngine; }
+  VocoderEngine* engine() const { return mEngine.get(); }
   uint64_t refCon() const { return mRefCon; }
 
-  static constexpr OSStatus kVersion = 0x00030308;
 
  private:
   static constexpr int kScratchChannels = 4;
 
   bool acceptsChannel(uint8_t inChannel) const;
-  void postMidiKeyList();  // [MIDI thread]
+  void postMidiKeyList();  // [any thread; the MIDI delivery thread]
   bool updateDue(int32_t interval) const;
   void applyParameterUpdate(Float64 inSampleRate);
   void updateEqualiserFromParameters(Float64 inSampleRate);
@@ -97,7 +97,11 @@ class Tarnwick : public AUMIDIEffectBase {
   uint8_t mChannelAlertEnabled = 1;
   int32_t mMidiChannel = -1;
   uint8_t mEngineReady = 0;
-  VocoderEngine* mEngine = nullptr;
+  // The engine record: zero at construction; its own blocks are released before it goes.
+  struct EngineRecordRelease {
+    void operator()(VocoderEngine* engine) const;
+  };
+  std::unique_ptr<VocoderEngine, EngineRecordRelease> mEngine;
   int32_t mSamplesSinceUpdate = -1;
   uint64_t mRefCon = 0;
   int32_t mLastInputBufferCount = -1;
@@ -108,17 +112,22 @@ class Tarnwick : public AUMIDIEffectBase {
   // Created at the end of construction, torn down first in the destructor. [main thread]
   std::unique_ptr<tarnwick_services::Tarnwick_BackgroundNotificationMgr> mNotificationMgr;
   uint8_t mSidechainEnabled = 1;
-  float* mScratch[kScratchChannels] = {};
+  float* mScratch[kScratchChannels] = {};  // views into mScratchStorage
   int32_t mScratchFrames = -1;
 
   // Render-path storage, allocated at Initialize for the maximum frames so that render does
-  // not allocate: the combined main + side-chain list and its channel storage.
+  // not allocate: the scratch channels, the combined main + side-chain list and its channel
+  // storage. Owned here; mScratch, mCombinedList and mCombinedStorage point into it.
+  std::unique_ptr<float[]> mScratchStorage;
+  std::unique_ptr<uint8_t[]> mCombinedListBytes;
+  std::unique_ptr<float[]> mCombinedSamples;
   int32_t mScratchCapacity = 0;
   AudioBufferList* mCombinedList = nullptr;
   float* mCombinedStorage = nullptr;
   UInt32 mCombinedCapacityBuffers = 0;
   notify::UserInfo mLevelInfo;  // reused by every level post
-  notify::UserInfo mMidiKeyInfo;  // reused by the key posts of the MIDI handlers [MIDI thread]
+  // reused by the key posts of the MIDI handlers [any thread; the MIDI delivery thread]
+  notify::UserInfo mMidiKeyInfo;
   notify::UserInfo mRenderKeyInfo;  // reused by the render thread's retries [render thread]
   std::atomic<bool> mKeyListPostPending{false};  // a MIDI key post was skipped
 };

@@ -21,7 +21,7 @@ std::mutex gMutex;  // add and remove only
 size_t gSinks = 0;
 notify::Center::Token gObserver = 0;
 
-// [render thread of the posting instance]
+// [render thread; of the posting instance]
 void route(const notify::Notification& n) {
   const uint64_t* refCon = n.get<uint64_t>(tarnwick_notify::kRefConKey);
   const auto* levels = n.get<std::vector<float>>(tarnwick_notify::kAnalyzerLevelsKey);

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "component/tarnwick_identity.h"
+#include "hosts/client/hosted_unit.h"
 #include "platform/au/audio_unit_calls.h"
 #include "platform/au/component_bundle.h"
 #include "platform/au/component_registry.h"
@@ -22,7 +24,7 @@
 
 namespace tarnwick_host {
 
-inline constexpr const char* kDomain = "com.vexaphon.audiounit.Tarnwick";
+inline constexpr const char* kDomain = kTarnwickPreferenceDomain;
 
 // Points HOME at a fresh folder once per program, so preference tests never touch the user's.
 inline void usePrivateHome() {
@@ -33,8 +35,7 @@ inline void usePrivateHome() {
   }();
   setenv("HOME", home.c_str(), 1);
   // No instance of a test starts a catalogue download.
-  static const bool checksOff = writeIntPreference(kDomain, "userEnableUpdateCheckOnStartup", 0);
-  (void)checksOff;
+  host_client::disableUpdateChecks();
 }
 
 inline void clearPreferences() {
