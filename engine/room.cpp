@@ -293,39 +293,61 @@ inline void feedLines(float inA, float inB, float f, RoomState& room, const Dela
   room.bufferB[j] = flushToZero(xB);
 }
 
-// Samples whose modulation and glides a block path works out ahead of the feed.
-constexpr int kPlannedSamples = 64;
+// The modulation and both glides of a block, worked out a few samples ahead of the feed: the
+// glides' serial chains then overlap the independent tap and lattice work of the samples before.
+// Holds copies of the counter, the oscillator and both cursors' glide state; finish() stores
+// them back. [render thread; on the stack]
+class Glider {
+ public:
+  Glider(RoomState& room, const DelayCursor& delayA, const DelayCursor& delayB)
+      : mRoom(room),
+        mA(delayA),
+        mB(delayB),
+        mCounter(room.modCounter),
+        mOsc(room.modOscillator) {}
 
-// The smoothed delays of both lines for the next `count` (<= kPlannedSamples) samples: advances
-// the modulation counter, the oscillator and both cursors' glides as count feeds would.
-struct GlidePlan {
-  float a[kPlannedSamples];
-  float b[kPlannedSamples];
-};
-
-void planGlides(RoomState& room, DelayCursor& cursorA, DelayCursor& cursorB, int count,
-                GlidePlan& plan) {
-  // Local copies, so the glide state stays in registers over the loop.
-  DelayCursor delayA(cursorA);
-  DelayCursor delayB(cursorB);
-  double counter = room.modCounter;
-  SlowOscillator osc = room.modOscillator;
-  for (int i = 0; i < count; ++i) {
-    const SlowModulation m = slowOscillatorStep(osc, counter, kModulationRate);
-    counter = counter + 1.0;
+  // The smoothed delays of the next sample, as the feed of that sample would set them.
+  __attribute__((always_inline)) void next(float& glideA, float& glideB) {
+    const SlowModulation m = slowOscillatorStep(mOsc, mCounter, kModulationRate);
+    mCounter = mCounter + 1.0;
     float distanceA;
     float distanceB;
     modulationDistances(m, distanceA, distanceB);
-    plan.a[i] = delayA.glide(distanceA);
-    plan.b[i] = delayB.glide(distanceB);
+    glideA = mA.glide(distanceA);
+    glideB = mB.glide(distanceB);
   }
-  room.modCounter = counter;
-  room.modOscillator = osc;
-  cursorA.takeGlide(delayA);
-  cursorB.takeGlide(delayB);
-}
 
-// One sample's feed at slot j with glides worked out by planGlides.
+  void finish(DelayCursor& delayA, DelayCursor& delayB) {
+    mRoom.modCounter = mCounter;
+    mRoom.modOscillator = mOsc;
+    delayA.takeGlide(mA);
+    delayB.takeGlide(mB);
+  }
+
+ private:
+  RoomState& mRoom;
+  DelayCursor mA;
+  DelayCursor mB;
+  double mCounter;
+  SlowOscillator mOsc;
+};
+
+// Planned glides of samples [done, planned) of a block, in a ring.
+constexpr int kPlanRing = 64;  // power of two, above the furthest plan-ahead
+struct GlidePlan {
+  float a[kPlanRing];
+  float b[kPlanRing];
+  int planned = 0;
+  // Plans up to sample `upto` (clamped to the block's count).
+  __attribute__((always_inline)) void planTo(Glider& glider, int upto, int count) {
+    if (upto > count) upto = count;
+    for (; planned < upto; ++planned) {
+      glider.next(a[planned & (kPlanRing - 1)], b[planned & (kPlanRing - 1)]);
+    }
+  }
+};
+
+// One sample's feed at slot j with glides worked out ahead by a Glider.
 __attribute__((always_inline)) inline void feedPlanned(float inA, float inB, float f,
                                                        RoomState& room, int32_t j, float glideA,
                                                        float glideB, DelayCursor& delayA,
@@ -385,9 +407,9 @@ inline void storeLanes(float* p, Lanes v) {
 
 // kRoomLanes samples at once; every slot in use stays below length + 1 over them, and no two
 // different slots in use are closer than kRoomLanes, so no lane reads what another writes.
-// glideA/glideB: the planned glides of these samples.
+// The glides of these samples are planned, from ring entry `first` on.
 void processLanes(const float* inA, const float* inB, float* outA, float* outB, RoomState& room,
-                  const RoomConstants& k, const float* glideA, const float* glideB,
+                  const RoomConstants& k, const GlidePlan& plan, int first,
                   DelayCursor& delayA, DelayCursor& delayB) {
   float* const A = room.bufferA;
   float* const B = room.bufferB;
@@ -402,7 +424,8 @@ void processLanes(const float* inA, const float* inB, float* outA, float* outB, 
   storeLanes(wetB, loadLanes(outB) + k.gain * sumB);
   const int32_t j = room.writePos;
   for (int i = 0; i < kRoomLanes; ++i) {
-    feedPlanned(inA[i], inB[i], k.f, room, j + i, glideA[i], glideB[i], delayA, delayB);
+    const int p = (first + i) & (kPlanRing - 1);
+    feedPlanned(inA[i], inB[i], k.f, room, j + i, plan.a[p], plan.b[p], delayA, delayB);
     outA[i] = flushToZero(wetA[i]);
     outB[i] = flushToZero(wetB[i]);
   }
@@ -452,31 +475,34 @@ void roomProcessBlock(const float* inA, const float* inB, float* outA, float* ou
   const bool lanesApart = room.slotSpacing >= kRoomLanes;
   DelayCursor delayA(room.delayA);
   DelayCursor delayB(room.delayB);
+  Glider glider(room, delayA, delayB);
   GlidePlan plan;
+  // Glides run kPlanAhead samples ahead of the feed.
+  constexpr int kPlanAhead = 2 * kRoomLanes;
+  static_assert(kPlanAhead + kRoomLanes <= kPlanRing);
+  plan.planTo(glider, kPlanAhead, count);
   int32_t beforeWrap = 0;
-  for (int start = 0; start < count; start += kPlannedSamples) {
-    const int end = count - start < kPlannedSamples ? count : start + kPlannedSamples;
-    planGlides(room, delayA, delayB, end - start, plan);
-    int i = start;
-    while (i < end) {
-      const int p = i - start;
-      if (lanesApart && end - i >= kRoomLanes) {
-        if (beforeWrap < kRoomLanes) beforeWrap = samplesBeforeWrap(room);
-        if (beforeWrap >= kRoomLanes) {
-          processLanes(inA + i, inB + i, outA + i, outB + i, room, k, plan.a + p, plan.b + p,
-                       delayA, delayB);
-          i += kRoomLanes;
-          beforeWrap -= kRoomLanes;
-          continue;
-        }
+  int i = 0;
+  while (i < count) {
+    if (lanesApart && count - i >= kRoomLanes) {
+      if (beforeWrap < kRoomLanes) beforeWrap = samplesBeforeWrap(room);
+      if (beforeWrap >= kRoomLanes) {
+        plan.planTo(glider, i + kRoomLanes + kPlanAhead, count);
+        processLanes(inA + i, inB + i, outA + i, outB + i, room, k, plan, i, delayA, delayB);
+        i += kRoomLanes;
+        beforeWrap -= kRoomLanes;
+        continue;
       }
-      processSample(inA[i], inB[i], outA[i], outB[i], room, k, [&](float a, float b) {
-        feedPlanned(a, b, k.f, room, room.writePos, plan.a[p], plan.b[p], delayA, delayB);
-      });
-      ++i;
-      beforeWrap = 0;
     }
+    plan.planTo(glider, i + 1 + kPlanAhead, count);
+    const int p = i & (kPlanRing - 1);
+    processSample(inA[i], inB[i], outA[i], outB[i], room, k, [&](float a, float b) {
+      feedPlanned(a, b, k.f, room, room.writePos, plan.a[p], plan.b[p], delayA, delayB);
+    });
+    ++i;
+    beforeWrap = 0;
   }
+  glider.finish(delayA, delayB);
   delayA.close();
   delayB.close();
 }
