@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "engine/oscillators_lanes.h"
 #include "engine/synth_filter.h"
 
 namespace {
@@ -155,7 +156,13 @@ void addGroup(const int* slots, SynthState& s, const StepContext& c, float* sum,
     incA[g] = phaseIncrement(s.modA, static_cast<float>(s.ratioA[k]), s);
     incB[g] = phaseIncrement(s.modB, static_cast<float>(s.ratioB[k]), s);
   }
-  for (int n = 0; n < count; ++n) {
+  bool done = false;
+  if constexpr (kKind == Kind::kPlain && kGroup == 4) {
+    static const bool lanes = oscLanesAvailable();
+    done = lanes && oscPlainFourAvx(phaseA, phaseB, incA, incB, c.tableA, c.tableB, c.limitA,
+                                    c.distortion, s, sum, out, count, kFilter);
+  }
+  for (int n = 0; n < count && !done; ++n) {
     float acc = sum[n];
 #pragma GCC unroll 4
     for (int g = 0; g < kGroup; ++g) acc += step<kKind>(phaseA[g], phaseB[g], incA[g], incB[g], c);
