@@ -6,11 +6,15 @@
 #else
 #pragma GCC optimize("fp-contract=off")
 #endif
+// The shared helpers that take or return lane vectors are always inlined into the kernel of
+// their width, so no call passes a vector across the instruction-set boundary.
+#pragma GCC diagnostic ignored "-Wpsabi"
 #include "engine/room.h"
 
 #include <cmath>
 #include <cstring>
 
+#include "engine/cpu_features.h"
 #include "engine/float_util.h"
 #include "engine/slow_oscillator.h"
 
@@ -102,7 +106,7 @@ RoomConstants roomConstants(const RoomState& room) {
 // The wet sums of one sample (or of kRoomLanes consecutive samples as lanes of V) from the taps'
 // current slots; at(line, k) reads tap k of line A (0) or B (1).
 template <typename V, typename At>
-inline void wetSums(At at, V& sumA, V& sumB) {
+__attribute__((always_inline)) inline void wetSums(At at, V& sumA, V& sumB) {
   V tailA{};
   V tailB{};
   for (int k = 16; k < kRoomTapCount; ++k) {
@@ -121,7 +125,7 @@ inline void wetSums(At at, V& sumA, V& sumB) {
 // The sixteen lattice couplings in order; couple(xInA, tapX, tapY) couples tap X of its line
 // with tap Y of the other line.
 template <typename Couple>
-inline void couplings(Couple couple) {
+__attribute__((always_inline)) inline void couplings(Couple couple) {
   couple(true, 3, 0);
   couple(false, 2, 1);
   couple(true, 7, 4);
@@ -306,15 +310,28 @@ class Glider {
         mCounter(room.modCounter),
         mOsc(room.modOscillator) {}
 
-  // The smoothed delays of the next sample, as the feed of that sample would set them.
-  __attribute__((always_inline)) void next(float& glideA, float& glideB) {
-    const SlowModulation m = slowOscillatorStep(mOsc, mCounter, kModulationRate);
-    mCounter = mCounter + 1.0;
-    float distanceA;
-    float distanceB;
-    modulationDistances(m, distanceA, distanceB);
-    glideA = mA.glide(distanceA);
-    glideB = mB.glide(distanceB);
+  // The smoothed delays of the next n samples, as their feeds would set them, into ring entries
+  // first … first + n − 1 of a and b (ring of `mask` + 1 entries). The state is copied into
+  // locals for the loop, so that the glide chains stay in registers: the ring stores could
+  // otherwise alias it.
+  __attribute__((always_inline)) void plan(float* a, float* b, int first, int n, int mask) {
+    DelayCursor glideA(mA);
+    DelayCursor glideB(mB);
+    double counter = mCounter;
+    SlowOscillator osc = mOsc;
+    for (int i = 0; i < n; ++i) {
+      const SlowModulation m = slowOscillatorStep(osc, counter, kModulationRate);
+      counter = counter + 1.0;
+      float distanceA;
+      float distanceB;
+      modulationDistances(m, distanceA, distanceB);
+      a[(first + i) & mask] = glideA.glide(distanceA);
+      b[(first + i) & mask] = glideB.glide(distanceB);
+    }
+    mA.takeGlide(glideA);
+    mB.takeGlide(glideB);
+    mCounter = counter;
+    mOsc = osc;
   }
 
   void finish(DelayCursor& delayA, DelayCursor& delayB) {
@@ -341,9 +358,9 @@ struct GlidePlan {
   // Plans up to sample `upto` (clamped to the block's count).
   __attribute__((always_inline)) void planTo(Glider& glider, int upto, int count) {
     if (upto > count) upto = count;
-    for (; planned < upto; ++planned) {
-      glider.next(a[planned & (kPlanRing - 1)], b[planned & (kPlanRing - 1)]);
-    }
+    if (planned >= upto) return;
+    glider.plan(a, b, planned, upto - planned, kPlanRing - 1);
+    planned = upto;
   }
 };
 
@@ -393,61 +410,53 @@ inline void processSample(float inA, float inB, float& outA, float& outB, RoomSt
   advance(room, 1);
 }
 
-using Lanes = float __attribute__((vector_size(kRoomLanes * sizeof(float))));
-
-inline Lanes loadLanes(const float* p) {
-  Lanes v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
-}
-
-inline void storeLanes(float* p, Lanes v) {
-  std::memcpy(p, &v, sizeof v);
-}
-
-// kRoomLanes samples at once; every slot in use stays below length + 1 over them, and no two
-// different slots in use are closer than kRoomLanes, so no lane reads what another writes.
-// The glides of these samples are planned, from ring entry `first` on.
-void processLanes(const float* inA, const float* inB, float* outA, float* outB, RoomState& room,
-                  const RoomConstants& k, const GlidePlan& plan, int first,
-                  DelayCursor& delayA, DelayCursor& delayB) {
-  float* const A = room.bufferA;
-  float* const B = room.bufferB;
-  const int32_t* const T = room.taps;
-  Lanes sumA;
-  Lanes sumB;
-  wetSums<Lanes>([&](int line, int tap) { return loadLanes((line == 0 ? A : B) + T[tap]); }, sumA,
-                 sumB);
-  float wetA[kRoomLanes];
-  float wetB[kRoomLanes];
-  storeLanes(wetA, loadLanes(outA) + k.gain * sumA);
-  storeLanes(wetB, loadLanes(outB) + k.gain * sumB);
-  const int32_t j = room.writePos;
-  for (int i = 0; i < kRoomLanes; ++i) {
-    const int p = (first + i) & (kPlanRing - 1);
-    feedPlanned(inA[i], inB[i], k.f, room, j + i, plan.a[p], plan.b[p], delayA, delayB);
-    outA[i] = flushToZero(wetA[i]);
-    outB[i] = flushToZero(wetB[i]);
-  }
-  couplings([&](bool xInA, int x, int y) {
-    float* const px = (xInA ? A : B) + T[x];
-    float* const py = (xInA ? B : A) + T[y];
-    Lanes vx = loadLanes(px);
-    Lanes vy = loadLanes(py);
-    vx -= k.c * vy;  // x and y lie in different lines
-    storeLanes(px, vx);
-    vy += k.c * vx;
-    storeLanes(py, vy);
-  });
-  advance(room, kRoomLanes);
-}
-
 // Samples before the first slot in use passes length (it wraps on the sample after).
 int32_t samplesBeforeWrap(const RoomState& room) {
   int32_t highest = room.writePos;
   for (int k = 0; k < kRoomTapCount; ++k) highest = room.taps[k] > highest ? room.taps[k] : highest;
   return room.length - highest + 1;
 }
+
+// The block path for each vector width (floats per lane vector): 4 in the baseline instruction
+// set, 8 with AVX and 16 with AVX-512, each in its own target region.
+namespace room_sse {
+#define ROOM_LANE_WIDTH 4
+#include "engine/room_lanes_kernel.h"
+#undef ROOM_LANE_WIDTH
+}  // namespace room_sse
+
+#if defined(__x86_64__) || defined(__i386__)
+#define ROOM_HAS_X86_KERNELS 1
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx"))), apply_to = function)
+#else
+#pragma GCC push_options
+#pragma GCC target("avx")
+#endif
+namespace room_avx {
+#define ROOM_LANE_WIDTH 8
+#include "engine/room_lanes_kernel.h"
+#undef ROOM_LANE_WIDTH
+}  // namespace room_avx
+#if defined(__clang__)
+#pragma clang attribute pop
+#pragma clang attribute push(__attribute__((target("avx512f"))), apply_to = function)
+#else
+#pragma GCC pop_options
+#pragma GCC push_options
+#pragma GCC target("avx512f")
+#endif
+namespace room_avx512 {
+#define ROOM_LANE_WIDTH 16
+#include "engine/room_lanes_kernel.h"
+#undef ROOM_LANE_WIDTH
+}  // namespace room_avx512
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
+#pragma GCC pop_options
+#endif
+#endif
 
 }  // namespace
 
@@ -468,43 +477,48 @@ void roomProcess(float inA, float inB, float& outA, float& outB, RoomState& room
                 [&](float a, float b) { feedLines(a, b, k.f, room, CalledDelays{room}); });
 }
 
-void roomProcessBlock(const float* inA, const float* inB, float* outA, float* outB, int count,
-                      RoomState& room) {
+bool roomKernelSupported(RoomKernel kernel) {
+  switch (kernel) {
+    case RoomKernel::kSse2:
+      return true;
+#ifdef ROOM_HAS_X86_KERNELS
+    case RoomKernel::kAvx:
+      return cpuFeatures().avx;
+    case RoomKernel::kAvx512:
+      return cpuFeatures().avx512f;
+#endif
+    default:
+      return false;
+  }
+}
+
+void roomProcessBlockWith(RoomKernel kernel, const float* inA, const float* inB, float* outA,
+                          float* outB, int count, RoomState& room) {
   if (room.ready == 0 || count <= 0) return;
   const RoomConstants k = roomConstants(room);
-  const bool lanesApart = room.slotSpacing >= kRoomLanes;
-  DelayCursor delayA(room.delayA);
-  DelayCursor delayB(room.delayB);
-  Glider glider(room, delayA, delayB);
-  GlidePlan plan;
-  // Glides run kPlanAhead samples ahead of the feed.
-  constexpr int kPlanAhead = 2 * kRoomLanes;
-  static_assert(kPlanAhead + kRoomLanes <= kPlanRing);
-  plan.planTo(glider, kPlanAhead, count);
-  int32_t beforeWrap = 0;
-  int i = 0;
-  while (i < count) {
-    if (lanesApart && count - i >= kRoomLanes) {
-      if (beforeWrap < kRoomLanes) beforeWrap = samplesBeforeWrap(room);
-      if (beforeWrap >= kRoomLanes) {
-        plan.planTo(glider, i + kRoomLanes + kPlanAhead, count);
-        processLanes(inA + i, inB + i, outA + i, outB + i, room, k, plan, i, delayA, delayB);
-        i += kRoomLanes;
-        beforeWrap -= kRoomLanes;
-        continue;
-      }
-    }
-    plan.planTo(glider, i + 1 + kPlanAhead, count);
-    const int p = i & (kPlanRing - 1);
-    processSample(inA[i], inB[i], outA[i], outB[i], room, k, [&](float a, float b) {
-      feedPlanned(a, b, k.f, room, room.writePos, plan.a[p], plan.b[p], delayA, delayB);
-    });
-    ++i;
-    beforeWrap = 0;
+  // The widest supported kernel up to the one asked for whose lanes fit between the slots.
+#ifdef ROOM_HAS_X86_KERNELS
+  if (kernel == RoomKernel::kAvx512 && roomKernelSupported(kernel) &&
+      room.slotSpacing >= room_avx512::kWidth) {
+    room_avx512::processBlock(inA, inB, outA, outB, count, room, k);
+    return;
   }
-  glider.finish(delayA, delayB);
-  delayA.close();
-  delayB.close();
+  if (kernel != RoomKernel::kSse2 && roomKernelSupported(RoomKernel::kAvx) &&
+      room.slotSpacing >= room_avx::kWidth) {
+    room_avx::processBlock(inA, inB, outA, outB, count, room, k);
+    return;
+  }
+#endif
+  (void)kernel;
+  room_sse::processBlock(inA, inB, outA, outB, count, room, k);
+}
+
+void roomProcessBlock(const float* inA, const float* inB, float* outA, float* outB, int count,
+                      RoomState& room) {
+  static const RoomKernel best = roomKernelSupported(RoomKernel::kAvx512) ? RoomKernel::kAvx512
+                                 : roomKernelSupported(RoomKernel::kAvx)  ? RoomKernel::kAvx
+                                                                          : RoomKernel::kSse2;
+  roomProcessBlockWith(best, inA, inB, outA, outB, count, room);
 }
 
 void roomRelease(RoomState& room) {
