@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The room's block path for one vector width. Included by room.cpp inside a namespace (and a
 // target region) with ROOM_LANE_WIDTH, the samples that share one vector, defined; uses the
-// room's shared pieces (wet sums, couplings, glides, feeds) from room.cpp. Contraction is off
+// room's scalar pieces (glides, feeds) from room.cpp and its own copy of the tap formulas. Contraction is off
 // there, so each lane rounds exactly as roomProcess does.
 
 // NOLINTBEGIN: textual kernel, see above
+#include "engine/room_taps.h"
+
 constexpr int kWidth = ROOM_LANE_WIDTH;
 using Lanes = float __attribute__((vector_size(kWidth * sizeof(float))));
 
