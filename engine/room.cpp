@@ -257,74 +257,11 @@ inline void feedLines(float inA, float inB, float f, RoomState& room, const Dela
   room.bufferB[j] = flushToZero(xB);
 }
 
-// The modulation and both glides of a block, worked out a few samples ahead of the feed: the
-// glides' serial chains then overlap the independent tap and lattice work of the samples before.
-// Holds copies of the counter, the oscillator and both cursors' glide state; finish() stores
-// them back. [render thread; on the stack]
-class Glider {
- public:
-  Glider(RoomState& room, const DelayCursor& delayA, const DelayCursor& delayB)
-      : mRoom(room),
-        mA(delayA),
-        mB(delayB),
-        mCounter(room.modCounter),
-        mOsc(room.modOscillator) {}
+// Glides planned ahead of the feed are kept in a ring of this many entries (a power of two above
+// the furthest plan-ahead of any lane kernel).
+constexpr int kPlanRing = 64;
 
-  // The smoothed delays of the next n samples, as their feeds would set them, into ring entries
-  // first … first + n − 1 of a and b (ring of `mask` + 1 entries). The state is copied into
-  // locals for the loop, so that the glide chains stay in registers: the ring stores could
-  // otherwise alias it.
-  __attribute__((always_inline)) void plan(float* a, float* b, int first, int n, int mask) {
-    DelayCursor glideA(mA);
-    DelayCursor glideB(mB);
-    double counter = mCounter;
-    SlowOscillator osc = mOsc;
-    for (int i = 0; i < n; ++i) {
-      const SlowModulation m = slowOscillatorStep(osc, counter, kModulationRate);
-      counter = counter + 1.0;
-      float distanceA;
-      float distanceB;
-      modulationDistances(m, distanceA, distanceB);
-      a[(first + i) & mask] = glideA.glide(distanceA);
-      b[(first + i) & mask] = glideB.glide(distanceB);
-    }
-    mA.takeGlide(glideA);
-    mB.takeGlide(glideB);
-    mCounter = counter;
-    mOsc = osc;
-  }
-
-  void finish(DelayCursor& delayA, DelayCursor& delayB) {
-    mRoom.modCounter = mCounter;
-    mRoom.modOscillator = mOsc;
-    delayA.takeGlide(mA);
-    delayB.takeGlide(mB);
-  }
-
- private:
-  RoomState& mRoom;
-  DelayCursor mA;
-  DelayCursor mB;
-  double mCounter;
-  SlowOscillator mOsc;
-};
-
-// Planned glides of samples [done, planned) of a block, in a ring.
-constexpr int kPlanRing = 64;  // power of two, above the furthest plan-ahead
-struct GlidePlan {
-  float a[kPlanRing];
-  float b[kPlanRing];
-  int planned = 0;
-  // Plans up to sample `upto` (clamped to the block's count).
-  __attribute__((always_inline)) void planTo(Glider& glider, int upto, int count) {
-    if (upto > count) upto = count;
-    if (planned >= upto) return;
-    glider.plan(a, b, planned, upto - planned, kPlanRing - 1);
-    planned = upto;
-  }
-};
-
-// One sample's feed at slot j with glides worked out ahead by a Glider.
+// One sample's feed at slot j with glides worked out ahead of it.
 __attribute__((always_inline)) inline void feedPlanned(float inA, float inB, float f,
                                                        RoomState& room, int32_t j, float glideA,
                                                        float glideB, DelayCursor& delayA,

@@ -22,10 +22,13 @@ inline void storeLanes(float* p, Lanes v) {
 
 // kWidth samples at once; every slot in use stays below length + 1 over them, and no two
 // different slots in use are closer than kWidth, so no lane reads what another writes.
-// The glides of these samples are planned, from ring entry `first` on.
-inline void processLanes(const float* inA, const float* inB, float* outA, float* outB,
-                         RoomState& room, const RoomConstants& k, const GlidePlan& plan, int first,
-                         DelayCursor& delayA, DelayCursor& delayB) {
+// The glides of these samples are planned, from ring entry `first` on; planOne() plans one more
+// sample ahead with each feed.
+template <typename PlanOne>
+__attribute__((always_inline)) inline void processLanes(
+    const float* inA, const float* inB, float* outA, float* outB, RoomState& room,
+    const RoomConstants& k, const float* planA, const float* planB, int first, DelayCursor& delayA,
+    DelayCursor& delayB, PlanOne& planOne) {
   float* const A = room.bufferA;
   float* const B = room.bufferB;
   const int32_t* const T = room.taps;
@@ -40,7 +43,8 @@ inline void processLanes(const float* inA, const float* inB, float* outA, float*
   const int32_t j = room.writePos;
   for (int i = 0; i < kWidth; ++i) {
     const int p = (first + i) & (kPlanRing - 1);
-    feedPlanned(inA[i], inB[i], k.f, room, j + i, plan.a[p], plan.b[p], delayA, delayB);
+    planOne();
+    feedPlanned(inA[i], inB[i], k.f, room, j + i, planA[p], planB[p], delayA, delayB);
     outA[i] = flushToZero(wetA[i]);
     outB[i] = flushToZero(wetB[i]);
   }
@@ -57,40 +61,63 @@ inline void processLanes(const float* inA, const float* inB, float* outA, float*
   advance(room, kWidth);
 }
 
-// roomProcessBlock for a ready room and count > 0, with its constants k.
+// roomProcessBlock for a ready room and count > 0, with its constants k. The modulation and
+// both glides run kPlanAhead samples ahead of the feed, one sample with each feed, so their
+// serial chains overlap the independent tap and lattice work; their state is held in locals of
+// its own so that it stays in registers.
 void processBlock(const float* inA, const float* inB, float* outA, float* outB, int count,
                   RoomState& room, const RoomConstants& k) {
   const bool lanesApart = room.slotSpacing >= kWidth;
   DelayCursor delayA(room.delayA);
   DelayCursor delayB(room.delayB);
-  Glider glider(room, delayA, delayB);
-  GlidePlan plan;
-  // Glides run kPlanAhead samples ahead of the feed.
+  DelayCursor glideA(delayA);
+  DelayCursor glideB(delayB);
+  double counter = room.modCounter;
+  SlowOscillator osc = room.modOscillator;
+  float planA[kPlanRing];
+  float planB[kPlanRing];
+  int planned = 0;
+  auto planOne = [&] {
+    if (planned >= count) return;
+    const SlowModulation m = slowOscillatorStep(osc, counter, kModulationRate);
+    counter = counter + 1.0;
+    float distanceA;
+    float distanceB;
+    modulationDistances(m, distanceA, distanceB);
+    planA[planned & (kPlanRing - 1)] = glideA.glide(distanceA);
+    planB[planned & (kPlanRing - 1)] = glideB.glide(distanceB);
+    ++planned;
+  };
+  // Samples [i, planned) are planned: at least a lane group ahead when a group starts, and at
+  // most kPlanAhead + kWidth entries of the ring in use.
   constexpr int kPlanAhead = 2 * kWidth;
   static_assert(kPlanAhead + kWidth <= kPlanRing);
-  plan.planTo(glider, kPlanAhead, count);
+  for (int p = 0; p < kPlanAhead; ++p) planOne();
   int32_t beforeWrap = 0;
   int i = 0;
   while (i < count) {
     if (lanesApart && count - i >= kWidth) {
       if (beforeWrap < kWidth) beforeWrap = samplesBeforeWrap(room);
       if (beforeWrap >= kWidth) {
-        plan.planTo(glider, i + kWidth + kPlanAhead, count);
-        processLanes(inA + i, inB + i, outA + i, outB + i, room, k, plan, i, delayA, delayB);
+        processLanes(inA + i, inB + i, outA + i, outB + i, room, k, planA, planB, i, delayA,
+                     delayB, planOne);
         i += kWidth;
         beforeWrap -= kWidth;
         continue;
       }
     }
-    plan.planTo(glider, i + 1 + kPlanAhead, count);
+    planOne();
     const int p = i & (kPlanRing - 1);
     processSample(inA[i], inB[i], outA[i], outB[i], room, k, [&](float a, float b) {
-      feedPlanned(a, b, k.f, room, room.writePos, plan.a[p], plan.b[p], delayA, delayB);
+      feedPlanned(a, b, k.f, room, room.writePos, planA[p], planB[p], delayA, delayB);
     });
     ++i;
     beforeWrap = 0;
   }
-  glider.finish(delayA, delayB);
+  room.modCounter = counter;
+  room.modOscillator = osc;
+  delayA.takeGlide(glideA);
+  delayB.takeGlide(glideB);
   delayA.close();
   delayB.close();
 }
