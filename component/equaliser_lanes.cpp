@@ -8,6 +8,7 @@
 #endif
 
 #include "component/equaliser_lanes.h"
+#include "engine/cpu_features.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
@@ -71,9 +72,9 @@ bool eqKernelSupported(EqKernel kernel) {
       return true;
 #ifdef EQ_HAS_X86_KERNELS
     case EqKernel::kAvx:
-      return __builtin_cpu_supports("avx");
+      return cpuFeatures().avx;
     case EqKernel::kAvx512:
-      return __builtin_cpu_supports("avx512f");
+      return cpuFeatures().avx512f;
 #endif
     default:
       return false;

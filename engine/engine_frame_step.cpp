@@ -39,9 +39,11 @@ int signClass(float v) {
   return v > 0.0f ? 1 : (v < 0.0f ? -1 : 0);
 }
 
-// Windows both frames into the packed transform buffer (speech real, carrier imaginary), measures
-// the speech, and moves the newest hop down. Returns the level; crossings through the reference.
-float packAndMeasure(VocoderEngine& e, int& crossings) {
+// Windows both frames into the packed transform buffer (speech real, carrier imaginary) and
+// moves the newest hop down. With `measure`, also returns the speech level (Σ|s|, in sample
+// order) and its crossings through the reference; otherwise returns 0 and leaves crossings.
+template <bool kMeasure>
+float packFrames(VocoderEngine& e, int& crossings) {
   float sumAbs = 0.0f;
   int count = 0;
   int previous = 2;  // no sample before the first: the first sample always counts
@@ -50,14 +52,16 @@ float packAndMeasure(VocoderEngine& e, int& crossings) {
     const float w = e.analysisWindow[i];
     e.speechSpectrum[2 * i] = s * w;
     e.speechSpectrum[2 * i + 1] = w * e.carrierFrame[i];
-    sumAbs += std::fabs(s);
-    const int sign = signClass(s);
-    if (sign != previous) ++count;
-    previous = sign;
+    if constexpr (kMeasure) {
+      sumAbs += std::fabs(s);
+      const int sign = signClass(s);
+      if (sign != previous) ++count;
+      previous = sign;
+    }
   }
   std::memmove(e.speechFrame, e.speechFrame + kHopSize, kHopSize * sizeof(float));
   std::memmove(e.carrierFrame, e.carrierFrame + kHopSize, kHopSize * sizeof(float));
-  crossings = count;
+  if constexpr (kMeasure) crossings = count;
   return sumAbs;
 }
 
@@ -166,8 +170,13 @@ void engineFrameStep(VocoderEngine& e) {
       e.carrierFrameWelch[i] = e.welchWindow[i] * e.carrierFrame[i];
     }
   }
+  // The level and the crossings only feed modulation sources 1 and 2 (the serial sum over the
+  // frame is skipped when neither oscillator uses them).
+  const SynthState& synth = e.synth;
+  const bool measure = synth.modSourceA == 1.0f || synth.modSourceA == 2.0f ||
+                       synth.modSourceB == 1.0f || synth.modSourceB == 2.0f;
   int crossings = 0;
-  const float sumAbs = packAndMeasure(e, crossings);
+  const float sumAbs = measure ? packFrames<true>(e, crossings) : packFrames<false>(e, crossings);
   const float level = sumAbs * 0.0078125f;
   const float crossingRate = static_cast<float>(crossings) * 0.01594387755102041f;
   synthUpdateModulation(level, crossingRate, e.synth);
@@ -185,7 +194,8 @@ void engineFrameStep(VocoderEngine& e) {
 
   fftForward(e.speechSpectrum, kLog2FrameSize, e.fftTable);
   splitPackedSpectrum(e);
-  const bool unvoiced = voicedUnvoicedRatio(e.speechSpectrum) > 1.0f;
+  // Only the noise carrier of VC/UV reads the voicing.
+  const bool unvoiced = e.vcuvEnable >= 1 && voicedUnvoicedRatio(e.speechSpectrum) > 1.0f;
   applyVoicing(e, unvoiced);
 
   if (e.soundMode >= 0 && e.soundMode <= 5) {

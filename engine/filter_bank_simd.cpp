@@ -9,6 +9,7 @@
 #include <cstring>
 #include <utility>
 
+#include "engine/cpu_features.h"
 #include "engine/filter_bank_internal.h"
 
 namespace filter_bank_detail {
@@ -54,9 +55,9 @@ bool isaSupported(Isa isa) {
       return true;
 #ifdef FILTER_BANK_HAS_X86_KERNELS
     case Isa::kAvx:
-      return __builtin_cpu_supports("avx");
+      return cpuFeatures().avx;
     case Isa::kAvx512:
-      return __builtin_cpu_supports("avx512f");
+      return cpuFeatures().avx512f;
 #endif
     default:
       return false;

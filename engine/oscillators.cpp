@@ -4,6 +4,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "engine/oscillators_lanes.h"
+#include "engine/synth_filter.h"
+
 namespace {
 
 // The wave tables wrap at 1023 so that interpolation reads entries 0 … 1024.
@@ -136,9 +139,12 @@ inline float renderOne(float ratioA, float ratioB, SynthVoice& voice, const Synt
 }
 
 // Adds `count` samples of the kGroup voices slots[0 … kGroup − 1] into sum, the voices of one
-// sample in slot order. The increments are those of the per-sample renderers, formed once.
-template <Kind kKind, int kGroup>
-void addGroup(const int* slots, SynthState& s, const StepContext& c, float* sum, int count) {
+// sample in slot order. The increments are those of the per-sample renderers, formed once. With
+// kFilter (the last group of a chunk) each finished sum also goes through the filter into out,
+// in the same pass.
+template <Kind kKind, int kGroup, bool kFilter>
+void addGroup(const int* slots, SynthState& s, const StepContext& c, float* sum, float* out,
+              int count) {
   float phaseA[kGroup];
   float phaseB[kGroup];
   double incA[kGroup];
@@ -150,11 +156,21 @@ void addGroup(const int* slots, SynthState& s, const StepContext& c, float* sum,
     incA[g] = phaseIncrement(s.modA, static_cast<float>(s.ratioA[k]), s);
     incB[g] = phaseIncrement(s.modB, static_cast<float>(s.ratioB[k]), s);
   }
-  for (int n = 0; n < count; ++n) {
+  bool done = false;
+  if constexpr (kKind == Kind::kPlain && kGroup == 4) {
+    static const bool lanes = oscLanesAvailable();
+    done = lanes && oscPlainFourAvx(phaseA, phaseB, incA, incB, c.tableA, c.tableB, c.limitA,
+                                    c.distortion, s, sum, out, count, kFilter);
+  }
+  for (int n = 0; n < count && !done; ++n) {
     float acc = sum[n];
 #pragma GCC unroll 4
     for (int g = 0; g < kGroup; ++g) acc += step<kKind>(phaseA[g], phaseB[g], incA[g], incB[g], c);
-    sum[n] = acc;
+    if constexpr (kFilter) {
+      out[n] = synth_filter::filterSample(s, acc);
+    } else {
+      sum[n] = acc;
+    }
   }
   for (int g = 0; g < kGroup; ++g) {
     s.voices[slots[g]].phaseA = phaseA[g];
@@ -162,23 +178,28 @@ void addGroup(const int* slots, SynthState& s, const StepContext& c, float* sum,
   }
 }
 
-// Voices in groups of four (independent phase chains side by side), the rest in one group.
+// Voices in groups of four (independent phase chains side by side), the rest in one group; the
+// last group's pass runs the filter.
 template <Kind kKind>
-void addVoices(const int* slots, int voiceCount, SynthState& s, const StepContext& c, float* sum,
-               int count) {
+void renderVoices(const int* slots, int voiceCount, SynthState& s, const StepContext& c,
+                  float* sum, float* out, int count) {
   int i = 0;
-  for (; i + 4 <= voiceCount; i += 4) addGroup<kKind, 4>(slots + i, s, c, sum, count);
+  for (; i + 4 < voiceCount; i += 4) addGroup<kKind, 4, false>(slots + i, s, c, sum, out, count);
   switch (voiceCount - i) {
+    case 4:
+      addGroup<kKind, 4, true>(slots + i, s, c, sum, out, count);
+      break;
     case 3:
-      addGroup<kKind, 3>(slots + i, s, c, sum, count);
+      addGroup<kKind, 3, true>(slots + i, s, c, sum, out, count);
       break;
     case 2:
-      addGroup<kKind, 2>(slots + i, s, c, sum, count);
+      addGroup<kKind, 2, true>(slots + i, s, c, sum, out, count);
       break;
     case 1:
-      addGroup<kKind, 1>(slots + i, s, c, sum, count);
+      addGroup<kKind, 1, true>(slots + i, s, c, sum, out, count);
       break;
     default:
+      for (int n = 0; n < count; ++n) out[n] = synth_filter::filterSample(s, sum[n]);
       break;
   }
 }
@@ -205,18 +226,18 @@ float oscRenderSample(float ratioA, float ratioB, SynthVoice& voice, SynthState&
   return renderOne<Kind::kSample>(ratioA, ratioB, voice, synth, sampleContext(synth));
 }
 
-void oscAddVoices(OscRenderer renderer, const int* slots, int voiceCount, SynthState& synth,
-                  float* sum, int count) {
+void oscRenderVoices(OscRenderer renderer, const int* slots, int voiceCount, SynthState& synth,
+                     float* sum, float* out, int count) {
   if (renderer == oscRenderPlain) {
-    addVoices<Kind::kPlain>(slots, voiceCount, synth, waveContext(synth), sum, count);
+    renderVoices<Kind::kPlain>(slots, voiceCount, synth, waveContext(synth), sum, out, count);
   } else if (renderer == oscRenderRing) {
-    addVoices<Kind::kRing>(slots, voiceCount, synth, waveContext(synth), sum, count);
+    renderVoices<Kind::kRing>(slots, voiceCount, synth, waveContext(synth), sum, out, count);
   } else if (renderer == oscRenderSync) {
-    addVoices<Kind::kSync>(slots, voiceCount, synth, waveContext(synth), sum, count);
+    renderVoices<Kind::kSync>(slots, voiceCount, synth, waveContext(synth), sum, out, count);
   } else if (renderer == oscRenderSyncRing) {
-    addVoices<Kind::kSyncRing>(slots, voiceCount, synth, waveContext(synth), sum, count);
+    renderVoices<Kind::kSyncRing>(slots, voiceCount, synth, waveContext(synth), sum, out, count);
   } else if (renderer == oscRenderSample) {
-    addVoices<Kind::kSample>(slots, voiceCount, synth, sampleContext(synth), sum, count);
+    renderVoices<Kind::kSample>(slots, voiceCount, synth, sampleContext(synth), sum, out, count);
   } else {
     for (int n = 0; n < count; ++n) {
       for (int i = 0; i < voiceCount; ++i) {
@@ -224,6 +245,7 @@ void oscAddVoices(OscRenderer renderer, const int* slots, int voiceCount, SynthS
         sum[n] += renderer(static_cast<float>(synth.ratioA[k]), static_cast<float>(synth.ratioB[k]),
                            synth.voices[k], synth);
       }
+      out[n] = synth_filter::filterSample(synth, sum[n]);
     }
   }
 }

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "engine/cpu_features.h"
 #include "engine/float_util.h"
 #include "engine/slow_oscillator.h"
 
@@ -99,46 +100,9 @@ RoomConstants roomConstants(const RoomState& room) {
   return {0.75f * g, f, static_cast<float>((f * 0.45 + (1.0 - s) * 0.2) * 1.125)};
 }
 
-// The wet sums of one sample (or of kRoomLanes consecutive samples as lanes of V) from the taps'
-// current slots; at(line, k) reads tap k of line A (0) or B (1).
-template <typename V, typename At>
-inline void wetSums(At at, V& sumA, V& sumB) {
-  V tailA{};
-  V tailB{};
-  for (int k = 16; k < kRoomTapCount; ++k) {
-    tailA += at(0, k);
-    tailB += at(1, k);
-  }
-  sumA = 0.1f * at(0, 3) + 0.025f * at(0, 1) + 0.2f * at(0, 5) + 0.3f * at(0, 7) +
-         0.325f * at(0, 8) + 0.375f * at(0, 10) + 0.4f * at(0, 11) + 0.15f * at(0, 12) +
-         0.2f * at(0, 13) + 0.25f * at(0, 14) + 0.3f * at(0, 15) - 0.35f * at(0, 9) + 0.1f * tailA;
-  sumB = 0.05f * at(1, 2) + 0.0125f * at(1, 0) + 0.15f * at(1, 4) + 0.25f * at(1, 6) -
-         0.325f * at(1, 8) + 0.35f * at(1, 9) + 0.4f * at(1, 11) + 0.15f * at(1, 12) +
-         0.2f * at(1, 13) + 0.25f * at(1, 14) + 0.3f * at(1, 15) - 0.375f * at(1, 10) +
-         0.1f * tailB;
-}
-
-// The sixteen lattice couplings in order; couple(xInA, tapX, tapY) couples tap X of its line
-// with tap Y of the other line.
-template <typename Couple>
-inline void couplings(Couple couple) {
-  couple(true, 3, 0);
-  couple(false, 2, 1);
-  couple(true, 7, 4);
-  couple(false, 6, 5);
-  couple(true, 11, 8);
-  couple(false, 10, 9);
-  couple(true, 15, 12);
-  couple(false, 14, 13);
-  couple(true, 19, 16);
-  couple(false, 18, 17);
-  couple(true, 21, 20);
-  couple(false, 23, 22);
-  couple(true, 25, 24);
-  couple(false, 27, 26);
-  couple(false, 29, 28);
-  couple(false, 31, 30);
-}
+// The wet sums and the lattice couplings (wetSums, couplings), shared by the per-sample path here
+// and, as their own copy, by each lane kernel below.
+#include "engine/room_taps.h"
 
 // One modulated delay held in locals for a block: glide(factor) and then pass(smoothed, x) do
 // what distanceDelaySetDistance(line, factor, false) and then distanceDelayProcess(line, &x, &x,
@@ -293,39 +257,11 @@ inline void feedLines(float inA, float inB, float f, RoomState& room, const Dela
   room.bufferB[j] = flushToZero(xB);
 }
 
-// Samples whose modulation and glides a block path works out ahead of the feed.
-constexpr int kPlannedSamples = 64;
+// Glides planned ahead of the feed are kept in a ring of this many entries (a power of two above
+// the furthest plan-ahead of any lane kernel).
+constexpr int kPlanRing = 64;
 
-// The smoothed delays of both lines for the next `count` (<= kPlannedSamples) samples: advances
-// the modulation counter, the oscillator and both cursors' glides as count feeds would.
-struct GlidePlan {
-  float a[kPlannedSamples];
-  float b[kPlannedSamples];
-};
-
-void planGlides(RoomState& room, DelayCursor& cursorA, DelayCursor& cursorB, int count,
-                GlidePlan& plan) {
-  // Local copies, so the glide state stays in registers over the loop.
-  DelayCursor delayA(cursorA);
-  DelayCursor delayB(cursorB);
-  double counter = room.modCounter;
-  SlowOscillator osc = room.modOscillator;
-  for (int i = 0; i < count; ++i) {
-    const SlowModulation m = slowOscillatorStep(osc, counter, kModulationRate);
-    counter = counter + 1.0;
-    float distanceA;
-    float distanceB;
-    modulationDistances(m, distanceA, distanceB);
-    plan.a[i] = delayA.glide(distanceA);
-    plan.b[i] = delayB.glide(distanceB);
-  }
-  room.modCounter = counter;
-  room.modOscillator = osc;
-  cursorA.takeGlide(delayA);
-  cursorB.takeGlide(delayB);
-}
-
-// One sample's feed at slot j with glides worked out by planGlides.
+// One sample's feed at slot j with glides worked out ahead of it.
 __attribute__((always_inline)) inline void feedPlanned(float inA, float inB, float f,
                                                        RoomState& room, int32_t j, float glideA,
                                                        float glideB, DelayCursor& delayA,
@@ -371,60 +307,53 @@ inline void processSample(float inA, float inB, float& outA, float& outB, RoomSt
   advance(room, 1);
 }
 
-using Lanes = float __attribute__((vector_size(kRoomLanes * sizeof(float))));
-
-inline Lanes loadLanes(const float* p) {
-  Lanes v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
-}
-
-inline void storeLanes(float* p, Lanes v) {
-  std::memcpy(p, &v, sizeof v);
-}
-
-// kRoomLanes samples at once; every slot in use stays below length + 1 over them, and no two
-// different slots in use are closer than kRoomLanes, so no lane reads what another writes.
-// glideA/glideB: the planned glides of these samples.
-void processLanes(const float* inA, const float* inB, float* outA, float* outB, RoomState& room,
-                  const RoomConstants& k, const float* glideA, const float* glideB,
-                  DelayCursor& delayA, DelayCursor& delayB) {
-  float* const A = room.bufferA;
-  float* const B = room.bufferB;
-  const int32_t* const T = room.taps;
-  Lanes sumA;
-  Lanes sumB;
-  wetSums<Lanes>([&](int line, int tap) { return loadLanes((line == 0 ? A : B) + T[tap]); }, sumA,
-                 sumB);
-  float wetA[kRoomLanes];
-  float wetB[kRoomLanes];
-  storeLanes(wetA, loadLanes(outA) + k.gain * sumA);
-  storeLanes(wetB, loadLanes(outB) + k.gain * sumB);
-  const int32_t j = room.writePos;
-  for (int i = 0; i < kRoomLanes; ++i) {
-    feedPlanned(inA[i], inB[i], k.f, room, j + i, glideA[i], glideB[i], delayA, delayB);
-    outA[i] = flushToZero(wetA[i]);
-    outB[i] = flushToZero(wetB[i]);
-  }
-  couplings([&](bool xInA, int x, int y) {
-    float* const px = (xInA ? A : B) + T[x];
-    float* const py = (xInA ? B : A) + T[y];
-    Lanes vx = loadLanes(px);
-    Lanes vy = loadLanes(py);
-    vx -= k.c * vy;  // x and y lie in different lines
-    storeLanes(px, vx);
-    vy += k.c * vx;
-    storeLanes(py, vy);
-  });
-  advance(room, kRoomLanes);
-}
-
 // Samples before the first slot in use passes length (it wraps on the sample after).
 int32_t samplesBeforeWrap(const RoomState& room) {
   int32_t highest = room.writePos;
   for (int k = 0; k < kRoomTapCount; ++k) highest = room.taps[k] > highest ? room.taps[k] : highest;
   return room.length - highest + 1;
 }
+
+// The block path for each vector width (floats per lane vector): 4 in the baseline instruction
+// set, 8 with AVX and 16 with AVX-512, each in its own target region.
+namespace room_sse {
+#define ROOM_LANE_WIDTH 4
+#include "engine/room_lanes_kernel.h"
+#undef ROOM_LANE_WIDTH
+}  // namespace room_sse
+
+#if defined(__x86_64__) || defined(__i386__)
+#define ROOM_HAS_X86_KERNELS 1
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx"))), apply_to = function)
+#else
+#pragma GCC push_options
+#pragma GCC target("avx")
+#endif
+namespace room_avx {
+#define ROOM_LANE_WIDTH 8
+#include "engine/room_lanes_kernel.h"
+#undef ROOM_LANE_WIDTH
+}  // namespace room_avx
+#if defined(__clang__)
+#pragma clang attribute pop
+#pragma clang attribute push(__attribute__((target("avx512f"))), apply_to = function)
+#else
+#pragma GCC pop_options
+#pragma GCC push_options
+#pragma GCC target("avx512f")
+#endif
+namespace room_avx512 {
+#define ROOM_LANE_WIDTH 16
+#include "engine/room_lanes_kernel.h"
+#undef ROOM_LANE_WIDTH
+}  // namespace room_avx512
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
+#pragma GCC pop_options
+#endif
+#endif
 
 }  // namespace
 
@@ -445,40 +374,48 @@ void roomProcess(float inA, float inB, float& outA, float& outB, RoomState& room
                 [&](float a, float b) { feedLines(a, b, k.f, room, CalledDelays{room}); });
 }
 
-void roomProcessBlock(const float* inA, const float* inB, float* outA, float* outB, int count,
-                      RoomState& room) {
+bool roomKernelSupported(RoomKernel kernel) {
+  switch (kernel) {
+    case RoomKernel::kSse2:
+      return true;
+#ifdef ROOM_HAS_X86_KERNELS
+    case RoomKernel::kAvx:
+      return cpuFeatures().avx;
+    case RoomKernel::kAvx512:
+      return cpuFeatures().avx512f;
+#endif
+    default:
+      return false;
+  }
+}
+
+void roomProcessBlockWith(RoomKernel kernel, const float* inA, const float* inB, float* outA,
+                          float* outB, int count, RoomState& room) {
   if (room.ready == 0 || count <= 0) return;
   const RoomConstants k = roomConstants(room);
-  const bool lanesApart = room.slotSpacing >= kRoomLanes;
-  DelayCursor delayA(room.delayA);
-  DelayCursor delayB(room.delayB);
-  GlidePlan plan;
-  int32_t beforeWrap = 0;
-  for (int start = 0; start < count; start += kPlannedSamples) {
-    const int end = count - start < kPlannedSamples ? count : start + kPlannedSamples;
-    planGlides(room, delayA, delayB, end - start, plan);
-    int i = start;
-    while (i < end) {
-      const int p = i - start;
-      if (lanesApart && end - i >= kRoomLanes) {
-        if (beforeWrap < kRoomLanes) beforeWrap = samplesBeforeWrap(room);
-        if (beforeWrap >= kRoomLanes) {
-          processLanes(inA + i, inB + i, outA + i, outB + i, room, k, plan.a + p, plan.b + p,
-                       delayA, delayB);
-          i += kRoomLanes;
-          beforeWrap -= kRoomLanes;
-          continue;
-        }
-      }
-      processSample(inA[i], inB[i], outA[i], outB[i], room, k, [&](float a, float b) {
-        feedPlanned(a, b, k.f, room, room.writePos, plan.a[p], plan.b[p], delayA, delayB);
-      });
-      ++i;
-      beforeWrap = 0;
-    }
+  // The widest supported kernel up to the one asked for whose lanes fit between the slots.
+#ifdef ROOM_HAS_X86_KERNELS
+  if (kernel == RoomKernel::kAvx512 && roomKernelSupported(kernel) &&
+      room.slotSpacing >= room_avx512::kWidth) {
+    room_avx512::processBlock(inA, inB, outA, outB, count, room, k);
+    return;
   }
-  delayA.close();
-  delayB.close();
+  if (kernel != RoomKernel::kSse2 && roomKernelSupported(RoomKernel::kAvx) &&
+      room.slotSpacing >= room_avx::kWidth) {
+    room_avx::processBlock(inA, inB, outA, outB, count, room, k);
+    return;
+  }
+#endif
+  (void)kernel;
+  room_sse::processBlock(inA, inB, outA, outB, count, room, k);
+}
+
+void roomProcessBlock(const float* inA, const float* inB, float* outA, float* outB, int count,
+                      RoomState& room) {
+  static const RoomKernel best = roomKernelSupported(RoomKernel::kAvx512) ? RoomKernel::kAvx512
+                                 : roomKernelSupported(RoomKernel::kAvx)  ? RoomKernel::kAvx
+                                                                          : RoomKernel::kSse2;
+  roomProcessBlockWith(best, inA, inB, outA, outB, count, room);
 }
 
 void roomRelease(RoomState& room) {

@@ -41,12 +41,22 @@ void roomProcess(float inA, float inB, float& outA, float& outB, RoomState& room
 
 // count (>= 0) roomProcess calls in one: adds wet samples to outA[0 … count) and outB and
 // advances the room by count samples, with the same results bit for bit. Where no two slots in
-// use lie within kRoomLanes of each other and no slot wraps, kRoomLanes samples share each
-// tap read and lattice coupling as the lanes of one vector. inA/inB must not overlap
+// use lie within the lane count of each other and no slot wraps, that many consecutive samples
+// share each tap read and lattice coupling as the lanes of one vector: kRoomLanes (4) on any
+// machine, 8 with AVX and 16 with AVX-512, chosen at run time. inA/inB must not overlap
 // outA/outB. [render thread; no allocation]
 inline constexpr int kRoomLanes = 4;
 void roomProcessBlock(const float* inA, const float* inB, float* outA, float* outB, int count,
                       RoomState& room);
+
+// The block path's kernels: 4, 8 and 16 lanes.
+enum class RoomKernel { kSse2, kAvx, kAvx512 };
+// True when this machine can run the kernel. [any thread]
+bool roomKernelSupported(RoomKernel kernel);
+// roomProcessBlock with at most the given kernel: an unsupported one, or one whose lanes do not
+// fit between the room's slots, falls back to the next narrower. [render thread; no allocation]
+void roomProcessBlockWith(RoomKernel kernel, const float* inA, const float* inB, float* outA,
+                          float* outB, int count, RoomState& room);
 
 // Releases the two modulation rings. [not the render thread]
 void roomRelease(RoomState& room);

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "engine/cpu_features.h"
 #include "engine/fft.h"
 #include "engine/shaping_lanes.h"
 #include "engine/shaping_paths.h"
@@ -43,7 +44,7 @@ void shapeSpectrumAvx2(VocoderEngine& engine, const SpectralControls& controls) 
 #endif
 
 bool spectralAvx2Available() {
-  return __builtin_cpu_supports("avx2");
+  return cpuFeatures().avx2;
 }
 
 #else

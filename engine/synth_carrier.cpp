@@ -4,14 +4,12 @@
 #include <cmath>
 
 #include "engine/oscillators.h"
+#include "engine/synth_filter.h"
 
 namespace {
 
 constexpr int kSoundingKey = 27;  // a key above this sounds
 constexpr float kVoiceNormStep = 0.33f;
-constexpr double kGlideOld = 3000.0;
-constexpr double kGlideScale = 0.0003332222592469177;  // 1 / 3001
-constexpr float kResonanceFeedback = 0.8205f;
 
 // Truncation toward zero that maps NaN and values outside the int range to 0 (a free slot).
 int keyFromFloat(float v) {
@@ -75,44 +73,12 @@ void synthSelectRenderer(SynthState& s) {
 }
 
 void synthUpdateFilter(SynthState& s) {
-  double cutoff = (kGlideOld * s.cutoff + s.cutoffTarget) * kGlideScale;
-  // A cutoff that is not finite would stay so: restart the glide from the target (or 0).
-  if (!std::isfinite(cutoff)) cutoff = std::isfinite(s.cutoffTarget) ? s.cutoffTarget : 0.0;
-  s.cutoff = static_cast<float>(cutoff);
-  s.resonanceGain = s.resonance * 0.5f * (s.cutoff + 1.0f);
-  const float t = 1.0f - s.cutoff;
-  const float t3 = t * t * t;
-  s.filterCoef = 100.0f * t3 * t3;
-  s.filterGain = 1.0f / (s.filterCoef + 1.0f);
+  synth_filter::updateFilter(s);
 }
 
 void synthSetPitchBend(float bend, SynthState& s) {
   s.bendFactor = std::exp2(0.16666667f * bend);
 }
-
-namespace {
-
-// Filter update, the five stages on one voice sum, / voiceNorm × 0.5.
-inline float filterSample(SynthState& s, float sum) {
-  const float g = s.filterGain;
-  synthUpdateFilter(s);
-  const float c = s.filterCoef;
-  const float r = s.resonanceGain;
-  float* st = s.filterState;
-  st[0] = (r * kResonanceFeedback * (st[0] - st[1] + st[2] - st[4]) + st[0] * c + sum) * g;
-  st[1] = (st[1] * c + st[0]) * g;
-  st[2] = (st[2] * c + st[1]) * g;
-  st[3] = (st[3] * c + st[2]) * g;
-  st[4] = (c * st[4] + st[3]) * g;
-  // A stage that left the finite range would never come back: start the filter afresh.
-  if (!std::isfinite(st[0] + st[1] + st[2] + st[3] + st[4])) {
-    for (int i = 0; i < 5; ++i) st[i] = 0.0f;
-  }
-  const float norm = s.voiceNorm >= 1.0f ? s.voiceNorm : 1.0f;  // 0 before the first set-up
-  return st[4] / norm * 0.5f;
-}
-
-}  // namespace
 
 float synthCarrierSample(SynthState& s) {
   const OscRenderer render = s.renderer ? s.renderer : oscRenderPlain;
@@ -122,7 +88,7 @@ float synthCarrierSample(SynthState& s) {
       sum +=
           render(static_cast<float>(s.ratioA[k]), static_cast<float>(s.ratioB[k]), s.voices[k], s);
   }
-  return filterSample(s, sum);
+  return synth_filter::filterSample(s, sum);
 }
 
 void synthRenderCarrier(SynthState& s, float* out, int count) {
@@ -135,8 +101,7 @@ void synthRenderCarrier(SynthState& s, float* out, int count) {
     const int chunk = count < kSynthBlockSize ? count : kSynthBlockSize;
     float* sum = s.blockSum;
     for (int n = 0; n < chunk; ++n) sum[n] = 0.0f;
-    oscAddVoices(render, slots, voiceCount, s, sum, chunk);
-    for (int n = 0; n < chunk; ++n) out[n] = filterSample(s, sum[n]);
+    oscRenderVoices(render, slots, voiceCount, s, sum, out, chunk);
     out += chunk;
     count -= chunk;
   }

@@ -424,14 +424,21 @@ TEST_F(RoomTest, BlocksGiveTheBitsOfOneCallPerSample) {
   // of odd lengths (some longer than the block path's glide plan) across every wrap of the write
   // position and the taps, bad input included; every eighth stretch goes through roomProcess on
   // the same room, so the block path must hand its delay and oscillator state back exactly.
+  // Each kernel the machine runs (4, 8 and 16 lanes), sizes whose slots admit each width.
+  for (RoomKernel kernel : {RoomKernel::kSse2, RoomKernel::kAvx, RoomKernel::kAvx512}) {
+  if (!roomKernelSupported(kernel)) continue;
+  SCOPED_TRACE(static_cast<int>(kernel));
   std::mt19937 rng(11);
   std::uniform_real_distribution<float> noise(-0.5f, 0.5f);
-  for (float size : {0.65f, 1.0f, 0.0f, 0.02f, 0.3f}) {
+  for (float size : {0.65f, 1.0f, 0.0f, 0.02f, 0.3f, 0.12f}) {
     auto blocked = std::make_unique<RoomState>();
     roomConfigure(*room, 0.7f, size);
     roomConfigure(*blocked, 0.7f, size);
     if (size >= 0.3f) {
-      EXPECT_GE(room->slotSpacing, kRoomLanes) << size;
+      EXPECT_GE(room->slotSpacing, 16) << size;
+    } else if (size >= 0.1f) {
+      EXPECT_GE(room->slotSpacing, kRoomLanes) << size;  // 4 or 8 lanes, not 16
+      EXPECT_LT(room->slotSpacing, 16) << size;
     } else {
       EXPECT_LT(room->slotSpacing, kRoomLanes) << size;
     }
@@ -453,7 +460,8 @@ TEST_F(RoomTest, BlocksGiveTheBitsOfOneCallPerSample) {
           roomProcess(inA[s], inB[s], blockA[s], blockB[s], *blocked);
         }
       } else {
-        roomProcessBlock(&inA[start], &inB[start], &blockA[start], &blockB[start], n, *blocked);
+        roomProcessBlockWith(kernel, &inA[start], &inB[start], &blockA[start], &blockB[start], n,
+                             *blocked);
       }
       start += n;
     }
@@ -461,6 +469,7 @@ TEST_F(RoomTest, BlocksGiveTheBitsOfOneCallPerSample) {
     ASSERT_EQ(0, std::memcmp(outB.data(), blockB.data(), total * sizeof(float))) << size;
     expectSameRoom(*room, *blocked, "after the blocks");
     roomRelease(*blocked);
+  }
   }
 }
 

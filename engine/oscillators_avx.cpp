@@ -1,0 +1,140 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Four plain wave-table voices as the lanes of AVX double vectors. Each lane performs the
+// per-voice operations of oscillators.cpp in the same order and precision (no fused
+// multiply-add), and the four results join the running sum in slot order, so the output equals
+// the scalar path bit for bit.
+#if defined(__clang__)
+#pragma clang fp contract(off)
+#else
+#pragma GCC optimize("fp-contract=off")
+#endif
+
+#include "engine/oscillators_lanes.h"
+
+#include <cmath>
+
+#include "engine/cpu_features.h"
+#include "engine/synth_filter.h"
+
+#if defined(__x86_64__) || defined(__i386__)
+
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx"))), apply_to = function)
+#else
+#pragma GCC push_options
+#pragma GCC target("avx")
+#endif
+
+namespace {
+
+using D4 = double __attribute__((vector_size(4 * sizeof(double))));
+using F4 = float __attribute__((vector_size(4 * sizeof(float))));
+using I4 = int __attribute__((vector_size(4 * sizeof(int))));
+
+inline D4 toDouble(F4 v) {
+  return __builtin_convertvector(v, D4);
+}
+
+inline F4 toFloat(D4 v) {
+  return __builtin_convertvector(v, F4);
+}
+
+inline D4 absolute(D4 v) {
+  return v < 0.0 ? -v : v;
+}
+
+// The stored phases as read positions: outside [0, limit] (NaN included) restarts at 0.
+inline D4 readable(F4 phase, double limit) {
+  const D4 p = toDouble(phase);
+  return ((p >= 0.0) & (p <= limit)) ? p : D4{};
+}
+
+// Linear interpolation of each lane's table at p (0 <= p <= limit).
+inline D4 interpolate(const float* table, D4 p) {
+  const I4 i = __builtin_convertvector(p, I4);  // truncation, as the scalar cast
+  const D4 t0 = toDouble(F4{table[i[0]], table[i[1]], table[i[2]], table[i[3]]});
+  const D4 t1 = toDouble(F4{table[i[0] + 1], table[i[1] + 1], table[i[2] + 1], table[i[3] + 1]});
+  return t0 + (t1 - t0) * (p - __builtin_convertvector(i, D4));
+}
+
+// Adds the increments and reduces by the limit; a lane still above it takes the remainder, and
+// a lane that is not a valid position restarts at 0.
+inline F4 advance(D4 p, D4 increment, double limit) {
+  p += increment;
+  p = p > limit ? p - limit : p;
+  if (__builtin_expect(p[0] > limit || p[1] > limit || p[2] > limit || p[3] > limit, 0)) {
+    for (int l = 0; l < 4; ++l) {
+      if (p[l] > limit) p[l] = std::fmod(p[l], limit);
+    }
+  }
+  return toFloat(((p >= 0.0) & (p <= limit)) ? p : D4{});
+}
+
+template <bool kFilter>
+void plainFour(float* phaseA, float* phaseB, const double* incA, const double* incB,
+               const float* tableA, const float* tableB, double limit, float distortion,
+               SynthState& synth, float* sum, float* out, int count) {
+  F4 pa{phaseA[0], phaseA[1], phaseA[2], phaseA[3]};
+  F4 pb{phaseB[0], phaseB[1], phaseB[2], phaseB[3]};
+  const D4 ia{incA[0], incA[1], incA[2], incA[3]};
+  const D4 ib{incB[0], incB[1], incB[2], incB[3]};
+  const double drive = distortion;
+  for (int n = 0; n < count; ++n) {
+    const D4 a = readable(pa, limit);
+    const D4 b = readable(pb, limit);
+    const D4 x = interpolate(tableA, a) + interpolate(tableB, b);
+    pa = advance(a, ia, limit);
+    pb = advance(b, ib, limit);
+    // The soft clip: v = |x| − 0.5 in float; v × drive × (|v| − 0.25) + x.
+    const D4 v = toDouble(toFloat(absolute(x) - 0.5));
+    const F4 r = toFloat(v * drive * (absolute(v) - 0.25) + x);
+    const float acc = (((sum[n] + r[0]) + r[1]) + r[2]) + r[3];
+    if constexpr (kFilter) {
+      out[n] = synth_filter::filterSample(synth, acc);
+    } else {
+      sum[n] = acc;
+    }
+  }
+  for (int l = 0; l < 4; ++l) {
+    phaseA[l] = pa[l];
+    phaseB[l] = pb[l];
+  }
+}
+
+}  // namespace
+
+bool oscPlainFourAvx(float* phaseA, float* phaseB, const double* incA, const double* incB,
+                     const float* tableA, const float* tableB, double limit, float distortion,
+                     SynthState& synth, float* sum, float* out, int count, bool filter) {
+  if (filter) {
+    plainFour<true>(phaseA, phaseB, incA, incB, tableA, tableB, limit, distortion, synth, sum, out,
+                    count);
+  } else {
+    plainFour<false>(phaseA, phaseB, incA, incB, tableA, tableB, limit, distortion, synth, sum,
+                     out, count);
+  }
+  return true;
+}
+
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
+#pragma GCC pop_options
+#endif
+
+bool oscLanesAvailable() {
+  return cpuFeatures().avx;
+}
+
+#else
+
+bool oscPlainFourAvx(float*, float*, const double*, const double*, const float*, const float*,
+                     double, float, SynthState&, float*, float*, int, bool) {
+  return false;
+}
+
+bool oscLanesAvailable() {
+  return false;
+}
+
+#endif

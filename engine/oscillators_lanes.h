@@ -1,0 +1,17 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Internal to the oscillators: the vector kernels of the voice loops, chosen at run time.
+#pragma once
+
+#include "engine/synth_state.h"
+
+// True when this machine runs oscPlainFourAvx. [any thread]
+bool oscLanesAvailable();
+
+// Four plain voices over the wave tables for `count` samples: each sample's four results join
+// sum[n] in lane order; with `filter` the total goes through the synth's filter into out[n],
+// otherwise back into sum[n]. Phases are read and written back; the increments are the
+// per-voice table steps. Bit-identical to the scalar group loop. Returns false (and does
+// nothing) where the kernel is not built. [render thread; no allocation]
+bool oscPlainFourAvx(float* phaseA, float* phaseB, const double* incA, const double* incB,
+                     const float* tableA, const float* tableB, double limit, float distortion,
+                     SynthState& synth, float* sum, float* out, int count, bool filter);
