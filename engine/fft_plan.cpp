@@ -3,6 +3,7 @@
 
 #include <cmath>
 
+#include "engine/cpu_features.h"
 #include "engine/fft_radix2.h"
 
 namespace fft_detail {
@@ -53,8 +54,7 @@ int32_t gRowPool[poolRows()];
 class PlanBuilder {
  public:
   PlanBuilder() {
-    __builtin_cpu_init();
-    gPlans.hasWide = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+    gPlans.hasWide = cpuFeatures().avx2 && cpuFeatures().fma;
     gPlans.useWide = gPlans.hasWide;
     for (int32_t m = kMinVectorLog2; m <= kMaxVectorLog2; ++m) {
       build(gPlans.narrow[m], 4, m);
