@@ -20,9 +20,10 @@ MenuView::MenuView(PopUpButtonCell* cell, View* control, Size windowSize, Point 
   const int n = cell->numberOfItems();
   const double h = n * theme::kMenuItemHeight + 2 * kPad;
   const double w = std::max(c.width(), 120.0);
-  double y = c.minY() - h;
-  if (y < 0) y = c.maxY();
-  if (y + h > windowSize.height) y = std::max(0.0, windowSize.height - h);
+  // The selected item lies over the control, as far as the window allows.
+  const int selected = std::max(0, cell->indexOfSelectedItem());
+  double y = c.midY() - h + kPad + (selected + 0.5) * theme::kMenuItemHeight;
+  y = std::max(0.0, std::min(y, windowSize.height - h));
   const double x = std::clamp(c.minX(), 0.0, std::max(0.0, windowSize.width - w));
   setFrame(Rect(x, y, w, h));
   mHighlighted = cell->indexOfSelectedItem();
