@@ -69,8 +69,10 @@ OSStatus AUCarbonViewBase::CreateCarbonView(AudioUnit inAudioUnit, HostWindowRef
   if (!mPaneSized && mBottomRight.x > 0 && mBottomRight.y > 0) {
     SizePane(ui::Size{mBottomRight.x, mBottomRight.y});
   }
-  mCarbonPane->makeKeyAndOrderFront();
-  outControl = mCarbonPane->nativeHandle();
+  if (mCarbonPane) {
+    mCarbonPane->makeKeyAndOrderFront();
+    outControl = mCarbonPane->nativeHandle();
+  }
   return noErr;
 }
 

@@ -85,9 +85,20 @@ CocoaViewLoader::CocoaViewLoader(ComponentInstanceRecord* inInstance)
   logLine(mSeparateWindow ? "Displaying Cocoa UI in separate window"
                           : "Displaying Cocoa UI over Carbon window");
   mWindowHandler = std::make_unique<VXWindowHandler>();
+  // A window the user closes is released on the loop's next turn (not while it is closing).
+  mWindowHandler->setClosedHandler([this](ui::Window*) {
+    if (mReleaseTimer) return;
+    mReleaseTimer = runloop::RunLoop::main().schedule(runloop::RunLoop::Clock::duration::zero(),
+                                                      [this] {
+                                                        mReleaseTimer = 0;
+                                                        releaseClosedWindow();
+                                                      });
+  });
 }
 
 CocoaViewLoader::~CocoaViewLoader() {
+  mWindowHandler->setClosedHandler(nullptr);
+  if (mReleaseTimer) runloop::RunLoop::main().cancel(mReleaseTimer);
   if (!mSeparateWindow && mWindowHandler->hasWindow()) {
     ui::Window* window = mWindowHandler->window();
     mWindowHandler->setWindow(nullptr);

@@ -65,6 +65,7 @@ class CocoaViewLoader : public AUCarbonViewBase {
   bool mWindowEventHandler = false;            // attached to the host window and followed
   bool mSeparateWindow = false;
   runloop::RunLoop::TimerId mSyncTimer = 0;
+  runloop::RunLoop::TimerId mReleaseTimer = 0;  // releases a window the user closed
   std::unique_ptr<AUCocoaUIBase> mFactory;     // the editor's view factory, once loaded
   HostWindowLink mHostLink;
 };

@@ -22,5 +22,8 @@ void VXWindowHandler::closeWindow() {
 }
 
 void VXWindowHandler::closeNotification(const notify::Notification& notification) {
-  if (mWindow && notification.object() == static_cast<const void*>(mWindow)) mWindow = nullptr;
+  if (!mWindow || notification.object() != static_cast<const void*>(mWindow)) return;
+  ui::Window* closed = mWindow;
+  mWindow = nullptr;
+  if (mClosed) mClosed(closed);
 }

@@ -3,6 +3,8 @@
 // every window-will-close notification). The window is not owned. [main thread]
 #pragma once
 
+#include <functional>
+
 #include "platform/notify/notification.h"
 #include "platform/notify/notification_center.h"
 #include "platform/ui/object.h"
@@ -23,10 +25,14 @@ class VXWindowHandler : public ui::Object {
   void showWindow();
   // Closes the window and forgets it.
   void closeWindow();
-  // Forgets the window when the closing window is this one.
+  // Forgets the window when the closing window is this one, then tells the closed handler.
   void closeNotification(const notify::Notification& notification);
+  // Called with the window just forgotten, while it is closing (it must not be destroyed
+  // from there); empty: nobody is told.
+  void setClosedHandler(std::function<void(ui::Window*)> handler) { mClosed = std::move(handler); }
 
  private:
   ui::Window* mWindow = nullptr;
+  std::function<void(ui::Window*)> mClosed;
   notify::Center::Token mObserver = 0;
 };

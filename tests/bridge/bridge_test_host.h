@@ -225,6 +225,16 @@ inline void runTurns(int milliseconds) {
                                      std::chrono::milliseconds(milliseconds));
 }
 
+// Turns the UI loop until the UI connection has no event left to read.
+inline void settleUi() {
+  auto* display = static_cast<Display*>(ui::Application::shared().x11Display());
+  for (int i = 0; i < 200; ++i) {
+    runTurns(5);
+    XSync(display, False);
+    if (XPending(display) == 0) return;
+  }
+}
+
 inline std::vector<ui::Window*> openWindows(uint64_t parent, const std::string& title) {
   std::vector<ui::Window*> found;
   for (ui::Window* w : ui::Application::shared().windows()) {

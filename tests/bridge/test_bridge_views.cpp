@@ -217,6 +217,8 @@ TEST_F(BridgeTest, SeparateWindowShowsTheNoteAndEditOpensOneEditorWindow) {
   mHost->askToClose(first->nativeHandle());  // the user closes it
   runTurns(30);
   EXPECT_TRUE(editorWindows().empty());
+  const auto& all = ui::Application::shared().windows();
+  EXPECT_EQ(std::find(all.begin(), all.end(), first), all.end()) << "the closed window is kept";
 
   clickEdit();
   clickEdit();
@@ -391,6 +393,10 @@ TEST_F(BridgeTest, AHostWindowDestroyedWithoutWarningLeavesNoErrorAndNoTimer) {
     ui::Window* editor = editorWindows().front();
     const ::Window hostPane = mHost->pane();
     ASSERT_EQ(openWindows(hostPane, "").size(), 1u);
+    // The UI has drawn everything it was asked to: no event of its own is still in flight.
+    // (An expose still queued when the host destroys the pane's parent makes the UI layer draw
+    // into the dead pane: that race is the UI layer's to absorb.)
+    settleUi();
     mHost->destroy();
     runTurns(40);
     EXPECT_EQ(editor->isVisible(), separate);  // over the window: hidden with it
