@@ -181,9 +181,14 @@ class TestHost {
   ::Window mPane = 0;
 };
 
-// A copy of the component bundle whose editor resource is a stand-in editor (or none).
+// A copy of the component bundle whose editor resource is a stand-in editor (or none); one
+// per process, as the component is loaded once.
 class ComponentCopy {
  public:
+  static ComponentCopy& shared() {
+    static ComponentCopy copy;
+    return copy;
+  }
   ComponentCopy() {
     namespace fs = std::filesystem;
     const std::string from = std::string(TARNWICK_BUILD_DIR) + "/Tarnwick.component/Contents";
