@@ -16,15 +16,12 @@
 #include "platform/ui/application.h"
 #include "platform/ui/window.h"
 #include "support/tarnwick_host.h"
+#include "xvfb_server.h"
 // The X headers last: their macros clash with ordinary names.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 // clang-format on
 #include <cairo.h>
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -38,47 +35,6 @@ namespace bridge_test {
 
 inline constexpr const char* kEditorTitle = "Vexaphon Tarnwick XE40 AudioUnit Plug-In";
 inline constexpr const char* kSeparatePreference = "userDisplayCocoaUiInSeparateWindow";
-
-// A private X server on a display number it picks itself (-displayfd).
-class Xvfb {
- public:
-  Xvfb() {
-    int fds[2];
-    if (pipe(fds) != 0) return;
-    mPid = fork();
-    if (mPid == 0) {
-      close(fds[0]);
-      const int quiet = open("/dev/null", O_WRONLY);
-      dup2(quiet, 1);
-      dup2(quiet, 2);
-      const std::string fd = std::to_string(fds[1]);
-      execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1920x1080x24",
-             "-nolisten", "tcp", static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    close(fds[1]);
-    std::string number;
-    pollfd p{fds[0], POLLIN, 0};
-    while (mPid > 0 && poll(&p, 1, 10000) > 0) {
-      char c = 0;
-      if (read(fds[0], &c, 1) != 1 || c == '\n') break;
-      number += c;
-    }
-    close(fds[0]);
-    if (!number.empty()) mDisplay = ":" + number;
-  }
-  ~Xvfb() {
-    if (mPid > 0) {
-      kill(mPid, SIGTERM);
-      waitpid(mPid, nullptr, 0);
-    }
-  }
-  const std::string& display() const { return mDisplay; }  // empty when it did not start
-
- private:
-  pid_t mPid = -1;
-  std::string mDisplay;
-};
 
 // The host: a top-level window with a pane filling it, on a connection of its own.
 class TestHost {
