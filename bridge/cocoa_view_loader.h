@@ -62,7 +62,8 @@ class CocoaViewLoader : public AUCarbonViewBase {
   ui::View* mCocoaView = nullptr;              // owned by mCocoaWindow
   std::unique_ptr<ui::Window> mCocoaWindow;    // the window showing the editor view
   std::unique_ptr<VXWindowHandler> mWindowHandler;
-  bool mWindowEventHandler = false;            // attached to the host window and followed
+  bool mWindowEventHandler = false;            // the host window's events reach this view
+  HostWindowRef mFollowedWindow = 0;           // the window this view is attached to
   bool mSeparateWindow = false;
   runloop::RunLoop::TimerId mSyncTimer = 0;
   runloop::RunLoop::TimerId mReleaseTimer = 0;  // releases a window the user closed

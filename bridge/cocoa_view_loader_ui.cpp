@@ -68,7 +68,9 @@ void CocoaViewLoader::createSeparateWindowPane(Float32 x, Float32 y) {
 }
 
 void CocoaViewLoader::followHostWindow() {
-  window_properties::set(mCarbonWindow, kPropertyCreator, kPropertyTag, this);
+  stopFollowing();  // a view created again follows its new window only
+  mFollowedWindow = mCarbonWindow;
+  window_properties::set(mFollowedWindow, kPropertyCreator, kPropertyTag, this);
   mWindowEventHandler = mHostLink.watch(mCarbonWindow);
   if (!mWindowEventHandler) logLine("Can't install window handler!");
   if (ui::Window* editor = mWindowHandler->window()) {
@@ -91,8 +93,8 @@ void CocoaViewLoader::syncTimerFired() {
     stopFollowing();
     return;
   }
-  if (changes.hidden) WindowEventHandler(mCarbonWindow, kEventWindowHidden);
-  if (changes.shown) WindowEventHandler(mCarbonWindow, kEventWindowShown);
+  if (changes.hidden) WindowEventHandler(mFollowedWindow, kEventWindowHidden);
+  if (changes.shown) WindowEventHandler(mFollowedWindow, kEventWindowShown);
   if (changes.moved) syncWindow();
 }
 
@@ -136,7 +138,8 @@ OSStatus CocoaViewLoader::WindowEventHandler(HostWindowRef inWindow, UInt32 inEv
 void CocoaViewLoader::stopFollowing() {
   if (mSyncTimer) runloop::RunLoop::main().cancel(mSyncTimer);
   mSyncTimer = 0;
-  if (mCarbonWindow) window_properties::remove(mCarbonWindow, kPropertyCreator, kPropertyTag);
+  if (mFollowedWindow) window_properties::remove(mFollowedWindow, kPropertyCreator, kPropertyTag);
+  mFollowedWindow = 0;
   mHostLink.unwatch();
   mWindowEventHandler = false;
 }
