@@ -153,16 +153,33 @@ class ComponentCopy {
     fs::create_directories(mPath + "/Contents/Resources");
     fs::copy_file(from + "/Info.plist", mPath + "/Contents/Info.plist");
     fs::copy_file(from + "/Linux/Tarnwick.so", mPath + "/Contents/Linux/Tarnwick.so");
+    // The component's pictures and texts, which the real editor reads from here.
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(from + "/Resources", error)) {
+      const std::string name = entry.path().filename().string();
+      if (name != "Tarnwick_CocoaViewFactory.bundle") {
+        fs::create_symlink(entry.path(), mPath + "/Contents/Resources/" + name, error);
+      }
+    }
+  }
+  // The editor built beside the component, or empty when this build has none.
+  static std::string realEditor() {
+    const std::string path = std::string(TARNWICK_BUILD_DIR) +
+                             "/Tarnwick.component/Contents/Resources/Tarnwick_CocoaViewFactory.bundle";
+    return std::filesystem::exists(path + "/Contents/Info.plist") ? path : std::string();
   }
   const std::string& path() const { return mPath; }
   // Points the editor resource at a stand-in editor bundle ("FakeEditor", "NoFactoryEditor"),
-  // or removes it (null).
+  // or at a bundle given by its absolute path, or removes it (null).
   void useEditor(const char* name) {
     namespace fs = std::filesystem;
     const std::string link = mPath + "/Contents/Resources/Tarnwick_CocoaViewFactory.bundle";
     std::error_code error;
     fs::remove(link, error);
-    if (name) fs::create_directory_symlink(std::string(BRIDGE_TEST_EDITORS) + "/" + name + ".bundle", link);
+    if (!name) return;
+    const std::string target = name[0] == '/' ? std::string(name)
+                                              : std::string(BRIDGE_TEST_EDITORS) + "/" + name + ".bundle";
+    fs::create_directory_symlink(target, link);
   }
 
  private:

@@ -290,6 +290,39 @@ TEST_F(BridgeTest, TheControlKeyAloneOrThePreferenceChoosesTheSeparateWindow) {
   expectNothingLeft();
 }
 
+TEST_F(BridgeTest, TheRealEditorShowsInBothModes) {
+  const std::string editor = ComponentCopy::realEditor();
+  if (editor.empty()) GTEST_SKIP() << "this build has no editor bundle";
+  mComponent.useEditor(editor.c_str());
+  for (const bool separate : {false, true}) {
+    SCOPED_TRACE(separate ? "separate window" : "over the window");
+    writeIntPreference(tarnwick_host::kDomain, kSeparatePreference, separate ? 1 : 0);
+    mHost->createWindow(20, 20, 660, 500);
+    ASSERT_EQ(openView(), noErr);
+    runTurns(300);
+    const auto editors = editorWindows();
+    ASSERT_EQ(editors.size(), 1u);
+    ASSERT_NE(editors.front()->contentView(), nullptr);
+    const ui::Size size = editors.front()->contentSize();
+    EXPECT_GT(size.width, 100);
+    if (!separate) {  // the pane takes the editor's size, and the editor covers it
+      ASSERT_NE(pane(), nullptr);
+      EXPECT_EQ(pane()->contentSize().width, size.width);
+      EXPECT_EQ(pane()->contentSize().height, size.height);
+      EXPECT_EQ(mHost->position(editors.front()->nativeHandle()), std::make_pair(20, 20));
+    }
+    const int scale = static_cast<int>(editors.front()->scaleFactor());
+    EXPECT_TRUE(mHost->screenshot(
+        screenshotPath(separate ? "bridge-separate-window-editor.png" : "bridge-over-window-editor.png"),
+        0, 0, separate ? 1920 : static_cast<int>(size.width) * scale + 40,
+        separate ? 1080 : static_cast<int>(size.height) * scale + 40));
+    closeView();
+    mHost->destroy();
+    runTurns(20);
+  }
+  expectNothingLeft();
+}
+
 TEST_F(BridgeTest, AnEditorThatDoesNotLoadIsLoggedAndAlertedAndTheViewStaysOpen) {
   mHost->createWindow(100, 80, 700, 540);
   AlertRecorder alerts;

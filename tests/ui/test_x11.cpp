@@ -399,6 +399,9 @@ TEST_F(X11Test, AlertsAreDialogsModalOnTheMainThreadAndAwaitedElsewhere) {
   ASSERT_TRUE(Application::shared().runUntil([] { return currentAlertWindow() != nullptr; },
                                              std::chrono::seconds(5)));
   pump(100);
+  currentAlertWindow()->display();
+  pump();
+  screenshot(mClient->display(), *currentAlertWindow(), kShots + "ui-x11-alert.png", 0, 0);
   clickDialogButton(*mClient, alert::kOtherButton);
   Application::shared().runUntil([&] { return answer.load() != 99; }, std::chrono::seconds(5));
   worker.join();
