@@ -166,7 +166,8 @@ class ComponentCopy {
   static std::string realEditor() {
     const std::string path = std::string(TARNWICK_BUILD_DIR) +
                              "/Tarnwick.component/Contents/Resources/Tarnwick_CocoaViewFactory.bundle";
-    return std::filesystem::exists(path + "/Contents/Info.plist") ? path : std::string();
+    return std::filesystem::exists(path + "/Contents/Linux/Tarnwick_CocoaViewFactory.so") ? path
+                                                                                   : std::string();
   }
   const std::string& path() const { return mPath; }
   // Points the editor resource at a stand-in editor bundle ("FakeEditor", "NoFactoryEditor"),
