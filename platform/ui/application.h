@@ -16,6 +16,8 @@
 #include <thread>
 #include <vector>
 
+#include "platform/ui/geometry.h"
+
 namespace ui {
 
 class Window;
@@ -30,7 +32,7 @@ class Application {
   static Application& shared();
 
   // Opens the X11 display (name null: $DISPLAY); false, with error, when there is none.
-  // The calling thread becomes the display thread. [the thread that will run the loop]
+  // The calling thread becomes the display thread; alerts become dialogs (alert_presenter.h). [the thread that will run the loop]
   bool openX11(const char* displayName = nullptr, std::string* error = nullptr);
   // Uses the offscreen back end (no display needed); the calling thread becomes the main
   // thread of this layer.
@@ -46,6 +48,12 @@ class Application {
   // Xft.dpi / 96, else 1; limited to 0.5..4. [main thread]
   void setHostScaleFactor(double scale);
   double scaleFactor() const;
+
+  // The screen's size in pixels (offscreen: 1920 x 1080). [main thread]
+  Size screenPixels() const;
+
+  // The system beep (X11 bell; nothing offscreen). [main thread]
+  void beep();
 
   // Current modifier keys (ModifierFlags in event.h): from the X server, or the offscreen
   // state set by setOffscreenModifiers. [main thread]

@@ -82,7 +82,7 @@ void ButtonCell::stopTracking(Point, Point stopPoint, View*, bool mouseIsUp) {
   setHighlighted(false);
   if (!mouseIsUp || !trackingFrame().contains(stopPoint)) return;
   if (mType != ButtonType::MomentaryPushIn) setState(state() ? 0 : 1);
-  sendAction();
+  sendActionAfterTracking();
 }
 
 }  // namespace ui

@@ -358,3 +358,24 @@ TEST_F(ControlsTest, ClicksPassThroughAViewThatAnswersNone) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(WindowLifeTest, AnActionMayCloseAndDestroyItsOwnWindow) {
+  Application::shared().useOffscreen();
+  auto window = std::make_unique<Window>(Rect(0, 0, 200, 100), kTitledWindowMask);
+  window->setContentView(std::make_unique<View>());
+  auto* close = window->contentView()->addSubview(std::make_unique<Button>(Rect(10, 10, 80, 30), "Close"));
+  bool ran = false;
+  close->setAction([&](Control*) {
+    ran = true;
+    window->close();
+    window.reset();
+  });
+  Window* raw = window.get();
+  click(*raw, centreOf(*close));
+  EXPECT_TRUE(ran);
+  EXPECT_EQ(window, nullptr);
+}
+
+}  // namespace

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "platform/ui/vxui.h"
+#include "support/alloc_counter.h"
+#include "support/lock_counter.h"
 
 using namespace ui;
 
@@ -67,6 +69,26 @@ TEST(UiThreadsTest, RedrawRequestsAndPerformsFromOtherThreadsLandOnTheMainThread
   std::thread stopper([&] { Application::shared().stop(); });
   app.run(std::chrono::milliseconds(10000));
   stopper.join();
+}
+
+TEST(UiThreadsTest, MarkingAViewForRedisplayFromTheRenderThreadNeitherAllocatesNorWaits) {
+  Application::shared().useOffscreen();
+  View view(Rect(0, 0, 10, 10));
+  long allocations = -1, waits = -1;
+  std::thread render([&] {
+    view.setNeedsDisplay();  // warm-up: thread-local state
+    alloc_counter::Scope noAlloc;
+    lock_counter::Scope noWait;
+    for (int i = 0; i < 1000; ++i) view.setNeedsDisplay();
+    allocations = noAlloc.allocations();
+    waits = noWait.waits();
+  });
+  render.join();
+  EXPECT_EQ(allocations, 0);
+  if (lock_counter::available()) {
+    EXPECT_EQ(waits, 0);
+  }
+  EXPECT_TRUE(view.needsDisplay());
 }
 
 }  // namespace

@@ -407,6 +407,20 @@ TEST_F(X11Test, AlertsAreDialogsModalOnTheMainThreadAndAwaitedElsewhere) {
   worker.join();
   EXPECT_EQ(answer.load(), alert::kOtherButton);
   pump();
+  // A one-button alert from another thread (the render thread reports the channel layout so)
+  // does not hold the caller: it returns while the main loop is not even turning.
+  std::atomic<int> quick{99};
+  std::thread reporter([&] {
+    quick = alert::showAlert("Less than 2 input channels available", "Mono input.", "Understood");
+  });
+  reporter.join();
+  EXPECT_EQ(quick.load(), alert::kDefaultButton);
+  ASSERT_TRUE(Application::shared().runUntil([] { return currentAlertWindow() != nullptr; },
+                                             std::chrono::seconds(5)));
+  pump(100);
+  clickDialogButton(*mClient, alert::kDefaultButton);
+  pump(100);
+  EXPECT_EQ(currentAlertWindow(), nullptr);
   uninstallAlertPresenter();
 #endif
 }
