@@ -18,6 +18,12 @@
 
 namespace {
 
+// A point of the screen in pixels, in the logical units of window (its positions scale with it).
+ui::Point toLogical(ui::Point pixels, const ui::Window& window) {
+  const double scale = window.scaleFactor();
+  return ui::Point{pixels.x / scale, pixels.y / scale};
+}
+
 constexpr OSType kPropertyCreator = fourCharCode("TKWX");
 constexpr OSType kPropertyTag = fourCharCode("POBJ");
 constexpr int kStatusWindowLevel = 25;
@@ -74,7 +80,9 @@ void CocoaViewLoader::followHostWindow() {
   mWindowEventHandler = mHostLink.watch(mCarbonWindow);
   if (!mWindowEventHandler) logLine("Can't install window handler!");
   if (ui::Window* editor = mWindowHandler->window()) {
-    if (const auto topLeft = mHostLink.contentTopLeft()) editor->setFrameTopLeftPoint(*topLeft);
+    if (const auto topLeft = mHostLink.contentTopLeft()) {
+      editor->setFrameTopLeftPoint(toLogical(*topLeft, *editor));
+    }
     if (mHostLink.isViewable()) {
       editor->makeKeyAndOrderFront();
       mHostLink.keepAbove(editor->nativeHandle());
@@ -104,11 +112,13 @@ void CocoaViewLoader::syncWindow() {
     logLine("*** Instance not valid!");
     return;
   }
-  const auto content = mHostLink.contentTopLeft();
-  if (!content) return;
+  const auto pixels = mHostLink.contentTopLeft();
+  if (!pixels) return;
+  // Compared in pixels, so that the editor stays exactly over the host at any scale.
+  const double scale = editor->scaleFactor();
   const ui::Point at = editor->frameTopLeft();
-  if (std::fabs(at.x - content->x) >= 1 || std::fabs(at.y - content->y) >= 1) {
-    editor->setFrameTopLeftPoint(*content);
+  if (std::fabs(at.x * scale - pixels->x) >= 1 || std::fabs(at.y * scale - pixels->y) >= 1) {
+    editor->setFrameTopLeftPoint(toLogical(*pixels, *editor));
   }
   editor->setLevel(kStatusWindowLevel);
   if (editor->isVisible()) mHostLink.raise(editor->nativeHandle());

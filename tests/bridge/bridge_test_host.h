@@ -109,8 +109,10 @@ class TestHost {
     XSendEvent(mDisplay, w, False, NoEventMask, &e);
     XSync(mDisplay, False);
   }
-  // The screen's pixels in a rectangle, as PNG.
+  // The screen's pixels in a rectangle (limited to the screen), as PNG.
   bool screenshot(const std::string& path, int x, int y, int w, int h) {
+    w = std::min(w, DisplayWidth(mDisplay, DefaultScreen(mDisplay)) - x);
+    h = std::min(h, DisplayHeight(mDisplay, DefaultScreen(mDisplay)) - y);
     XImage* image = XGetImage(mDisplay, DefaultRootWindow(mDisplay), x, y, w, h, AllPlanes,
                               ZPixmap);
     if (!image) return false;
