@@ -3,12 +3,13 @@
 #include <mutex>
 
 #include "component/aubase/component_entry_point.h"
+#include "component/component_open_mutex.h"
 #include "component/tarnwick.h"
 
-namespace {
-// Instance creation is serialised across the process.
-std::mutex gOpenMutex;
-}  // namespace
+std::mutex& componentOpenMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
 
 // Open constructs a Tarnwick under the process-wide mutex (a failed construction frees the
 // half-built instance and returns its status: -108 for allocation, a thrown status code, else
@@ -17,7 +18,7 @@ std::mutex gOpenMutex;
 extern "C" __attribute__((visibility("default"))) OSStatus TarnwickEntry(
     ComponentParameters* params, void* storage) {
   if (params && params->what == kComponentOpenSelect) {
-    std::lock_guard<std::mutex> lock(gOpenMutex);
+    std::lock_guard<std::mutex> lock(componentOpenMutex());
     return ComponentEntryPoint<Tarnwick>::Dispatch(params, storage);
   }
   return ComponentEntryPoint<Tarnwick>::Dispatch(params, storage);
