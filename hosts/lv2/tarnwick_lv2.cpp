@@ -11,6 +11,7 @@
 #include <lv2/options/options.h>
 #include <lv2/state/state.h>
 #include <lv2/urid/urid.h>
+#include <lv2/worker/worker.h>
 #include <sys/stat.h>
 
 #include <cstdio>
@@ -68,10 +69,15 @@ LV2_Handle instantiate(const LV2_Descriptor*, double rate, const char* bundlePat
   LV2_URID_Map* map = nullptr;
   LV2_Log_Log* log = nullptr;
   const LV2_Options_Option* options = nullptr;
+  const LV2_Worker_Schedule* worker = nullptr;
   for (int i = 0; features && features[i]; ++i) {
     const char* uri = features[i]->URI;
+    if (!uri) continue;  // lv2file passes empty entries for optional features it lacks
     if (!std::strcmp(uri, LV2_URID__map)) map = static_cast<LV2_URID_Map*>(features[i]->data);
     if (!std::strcmp(uri, LV2_LOG__log)) log = static_cast<LV2_Log_Log*>(features[i]->data);
+    if (!std::strcmp(uri, LV2_WORKER__schedule)) {
+      worker = static_cast<const LV2_Worker_Schedule*>(features[i]->data);
+    }
     if (!std::strcmp(uri, LV2_OPTIONS__options)) {
       options = static_cast<const LV2_Options_Option*>(features[i]->data);
     }
@@ -97,6 +103,8 @@ LV2_Handle instantiate(const LV2_Descriptor*, double rate, const char* bundlePat
   }
   settings.maxBlock = maxBlockFrom(options, map);
   if (map) settings.midiEventUrid = map->map(map->handle, LV2_MIDI__MidiEvent);
+  settings.map = map;
+  settings.worker = worker;
 
   auto* instance = new (std::nothrow) Instance;
   if (!instance) return fail("out of memory");
@@ -169,9 +177,21 @@ LV2_State_Status restoreState(LV2_Handle handle, LV2_State_Retrieve_Function ret
   return instance->adapter->restoreState(bytes, size) ? LV2_STATE_SUCCESS : LV2_STATE_ERR_UNKNOWN;
 }
 
+// A key message from the UI, posted on the host's worker thread. [worker thread]
+LV2_Worker_Status work(LV2_Handle handle, LV2_Worker_Respond_Function, LV2_Worker_Respond_Handle,
+                       uint32_t size, const void* data) {
+  return static_cast<Instance*>(handle)->adapter->work(data, size);
+}
+
+LV2_Worker_Status workResponse(LV2_Handle, uint32_t, const void*) {
+  return LV2_WORKER_SUCCESS;
+}
+
 const void* extensionData(const char* uri) {
   static const LV2_State_Interface kState{saveState, restoreState};
+  static const LV2_Worker_Interface kWorker{work, workResponse, nullptr};
   if (!std::strcmp(uri, LV2_STATE__interface)) return &kState;
+  if (!std::strcmp(uri, LV2_WORKER__interface)) return &kWorker;
   return nullptr;
 }
 
