@@ -277,10 +277,15 @@ void DrawContext::drawImage(const Image& image, const Rect& dest, const Rect& fr
     cairo_rectangle(cr, 0, 0, dest.width(), dest.height());
     cairo_clip(cr);
     cairo_scale(cr, dest.width() / from.width(), dest.height() / from.height());
-    // Image coordinates grow upwards from the bottom-left corner, as a view's do.
+    // Image coordinates grow upwards from the bottom-left corner, as a view's do. The part
+    // drawn is cut out first so that filtering never reaches pixels beside it.
     const double top = is.height - from.maxY();
     cairo_scale(cr, 1 / ppu, 1 / ppu);
-    cairo_set_source_surface(cr, surface, -from.minX() * ppu, -top * ppu);
+    cairo_surface_t* part = cairo_surface_create_for_rectangle(
+        surface, from.minX() * ppu, top * ppu, from.width() * ppu, from.height() * ppu);
+    cairo_set_source_surface(cr, part, 0, 0);
+    cairo_surface_destroy(part);
+    cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_PAD);
     cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_GOOD);
     cairo_paint_with_alpha(cr, alpha);
     cairo_restore(cr);

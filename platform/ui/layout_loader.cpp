@@ -53,6 +53,7 @@ class LayoutBuilder {
     std::unique_ptr<Object> object;
     Object* raw = nullptr;
     std::string parent, outlet, outletOf = kOwnerId, action, target = kOwnerId;
+    std::vector<Object*> cells;  // cells made from "cellClass" (woken after their control)
     bool hasFrame = false;
     double frame[4] = {0, 0, 0, 0};
   };
@@ -146,7 +147,11 @@ bool LayoutBuilder::make(size_t index, const plist::Value& spec) {
                       (dynamic_cast<TextField*>(control) && dynamic_cast<TextFieldCell*>(cell.get())) ||
                       typeid(*control) == typeid(Control);
     if (!fits) return fail(who, "cellClass", "\"" + cellClass + "\" does not fit a " + className);
+    e.cells.push_back(cell.get());
     control->setCell(std::move(cell));
+  }
+  if (auto* matrix = dynamic_cast<Matrix*>(e.raw); matrix && !cellClass.empty()) {
+    for (auto& cell : matrix->cells()) e.cells.push_back(cell.get());
   }
   if (const plist::Value* f = spec.find("frame")) {
     std::string why;
@@ -242,6 +247,7 @@ std::optional<Layout> LayoutBuilder::build(const plist::Value& root, std::string
   std::vector<Object*> made;
   for (Entry& e : mEntries) {
     made.push_back(e.raw);
+    made.insert(made.end(), e.cells.begin(), e.cells.end());
     layout.mById[e.id] = e.raw;
     if (!e.parent.empty()) {
       Object* parent = lookup(e.parent);

@@ -31,7 +31,8 @@
 // Hostile sizes are refused too (see the limits below).
 //
 // On success the objects are created in file order, values applied, subviews added, outlets
-// and actions connected, and then every created object receives awakeFromNib, in file order.
+// and actions connected, and then every created object receives awakeFromNib, in file order
+// (the cells a "cellClass" made right after their control; not the owner).
 // [main thread]
 #pragma once
 

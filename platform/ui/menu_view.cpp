@@ -14,15 +14,16 @@ namespace {
 constexpr double kPad = 4;
 }
 
-MenuView::MenuView(PopUpButtonCell* cell, View* control, Size windowSize)
-    : mCell(cell), mControl(control) {
+MenuView::MenuView(PopUpButtonCell* cell, View* control, Size windowSize, Point pressedAt)
+    : mCell(cell), mControl(control), mOpenedAt(pressedAt) {
   const Rect c = control->convertRectToWindow(control->bounds());
   const int n = cell->numberOfItems();
   const double h = n * theme::kMenuItemHeight + 2 * kPad;
   const double w = std::max(c.width(), 120.0);
-  double y = c.minY() - h;
-  if (y < 0) y = c.maxY();
-  if (y + h > windowSize.height) y = std::max(0.0, windowSize.height - h);
+  // The selected item lies over the control, as far as the window allows.
+  const int selected = std::max(0, cell->indexOfSelectedItem());
+  double y = c.midY() - h + kPad + (selected + 0.5) * theme::kMenuItemHeight;
+  y = std::max(0.0, std::min(y, windowSize.height - h));
   const double x = std::clamp(c.minX(), 0.0, std::max(0.0, windowSize.width - w));
   setFrame(Rect(x, y, w, h));
   mHighlighted = cell->indexOfSelectedItem();
@@ -88,7 +89,6 @@ void MenuView::mouseDown(const Event& e) {
 }
 
 void MenuView::mouseDragged(const Event& e) {
-  if (mOpenedAt.x < 0) mOpenedAt = e.locationInWindow;
   if (std::hypot(e.locationInWindow.x - mOpenedAt.x, e.locationInWindow.y - mOpenedAt.y) > 3) {
     mDragged = true;
   }

@@ -12,8 +12,9 @@ class PopUpButtonCell;
 
 class MenuView : public View {
  public:
-  // Opens under (or over) the control's frame, inside the window's content size.
-  MenuView(PopUpButtonCell* cell, View* control, Size windowSize);
+  // Opens under (or over) the control's frame, inside the window's content size; pressedAt is
+  // where the opening press happened (window coordinates).
+  MenuView(PopUpButtonCell* cell, View* control, Size windowSize, Point pressedAt);
   ~MenuView() override;
 
   View* ownerView() const { return mControl; }

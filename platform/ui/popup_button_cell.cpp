@@ -111,7 +111,8 @@ bool PopUpButtonCell::trackMouse(const Event& event, const Rect&, View* controlV
   if (!window || numberOfItems() == 0) return false;
   mMenuOpen = true;
   beginGesture();
-  auto menu = std::make_unique<MenuView>(this, controlView, window->contentSize());
+  auto menu = std::make_unique<MenuView>(this, controlView, window->contentSize(),
+                                         event.locationInWindow);
   window->showOverlay(std::move(menu));
   redraw();
   return true;

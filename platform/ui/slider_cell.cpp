@@ -94,9 +94,12 @@ void SliderCell::drawBarInside(DrawContext& ctx, const Rect& r, bool) {
                                : Rect(r.minX() + half - 2, r.midY() - w / 2, r.width() - 2 * half + 4, w);
   ctx.setColor(theme::kGroove);
   ctx.fill(BezierPath::roundedRect(groove, w / 2, w / 2));
+  // Lit from the origin (0 when the range holds it, else the minimum) to the value.
+  const double origin = positionForValue(mMin <= 0 && mMax >= 0 ? 0 : mMin);
   const double pos = positionForValue(doubleValue());
-  const Rect lit = vertical ? Rect(groove.minX(), pos, groove.width(), groove.maxY() - pos)
-                            : Rect(groove.minX(), groove.minY(), pos - groove.minX(), groove.height());
+  const double a = std::min(origin, pos), b = std::max(origin, pos);
+  const Rect lit = vertical ? Rect(groove.minX(), a, groove.width(), b - a)
+                            : Rect(a, groove.minY(), b - a, groove.height());
   ctx.setColor(isEnabled() ? theme::kAccent : theme::kTextDisabled);
   ctx.fill(BezierPath::roundedRect(lit, w / 2, w / 2));
 }
@@ -169,7 +172,7 @@ bool SliderCell::scrollWheel(const Event& event, const Rect&, View*) {
 std::string SliderCell::hoverText() const {
   const double range = mMax - mMin;
   char text[48];
-  if (range >= 20) {
+  if (range >= 40) {
     std::snprintf(text, sizeof text, "%d", intValue());
   } else if (range >= 2) {
     std::snprintf(text, sizeof text, "%.1f", doubleValue());
