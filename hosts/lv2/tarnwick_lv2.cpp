@@ -12,7 +12,6 @@
 #include <lv2/state/state.h>
 #include <lv2/urid/urid.h>
 #include <lv2/worker/worker.h>
-#include <sys/stat.h>
 
 #include <cstdio>
 #include <cstring>
@@ -20,6 +19,7 @@
 #include <string>
 
 #include "hosts/lv2/adapter.h"
+#include "hosts/lv2/component_path.h"
 
 namespace {
 
@@ -32,24 +32,6 @@ struct Instance {
   LV2_URID atomString = 0;
   LV2_URID atomChunk = 0;
 };
-
-bool isFolder(const std::string& path) {
-  struct stat info {};
-  return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
-// <bundle>/Tarnwick.component, else <bundle>/../Tarnwick.component; empty when neither exists.
-std::string componentPathFor(const char* bundlePath) {
-  std::string bundle = bundlePath ? bundlePath : "";
-  while (bundle.size() > 1 && bundle.back() == '/') bundle.pop_back();
-  const std::string inside = bundle + "/" + tarnwick_lv2::kComponentBundleName;
-  if (isFolder(inside)) return inside;
-  const size_t slash = bundle.rfind('/');
-  const std::string parent = slash == std::string::npos ? "." : bundle.substr(0, slash);
-  const std::string beside = parent + "/" + tarnwick_lv2::kComponentBundleName;
-  if (isFolder(beside)) return beside;
-  return {};
-}
 
 UInt32 maxBlockFrom(const LV2_Options_Option* options, LV2_URID_Map* map) {
   if (!options || !map) return 0;
@@ -96,7 +78,7 @@ LV2_Handle instantiate(const LV2_Descriptor*, double rate, const char* bundlePat
 
   Adapter::Settings settings;
   settings.rate = rate;
-  settings.componentPath = componentPathFor(bundlePath);
+  settings.componentPath = tarnwick_lv2::componentPathFor(bundlePath);
   if (settings.componentPath.empty()) {
     return fail(std::string("no ") + tarnwick_lv2::kComponentBundleName + " inside or beside '" +
                 (bundlePath ? bundlePath : "") + "'");

@@ -4,7 +4,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "component/parameter_table.h"
 #include "hosts/client/hosted_unit.h"
+#include "platform/au/audio_unit_calls.h"
 #include "platform/notify/notification_center.h"
 #include "services/notification_names.h"
 
@@ -84,7 +86,7 @@ void UiLink::writeMessages() {
   if (!lv2_atom_forge_sequence_head(&mForge, &sequence, 0)) return;
   // The largest message with its event header is well under this; a message is only begun when
   // it fits whole, so the sequence never holds a cut-off object.
-  constexpr uint32_t kMessageBound = 256;
+  constexpr uint32_t kMessageBound = 512;
   const auto fits = [this] { return mForge.size - mForge.offset >= kMessageBound; };
   const uint64_t keysVersion = mKeys.version();
   if (fits() && (keysVersion != mKeysSent || mHelloPending)) {
@@ -97,6 +99,17 @@ void UiLink::writeMessages() {
       forgeUiFloats(&mForge, mUrids, mUrids.keys, keys, kKeyListSlots);
       mKeysSent = keysVersion;
     }
+  }
+  if (fits() && mHelloPending) {
+    // The values the component holds, for hosts that do not tell a new UI the port values.
+    float values[kParameterCount];
+    for (AudioUnitParameterID id = 0; id < kParameterCount; ++id) {
+      AudioUnitParameterValue value = 0;
+      AudioUnitGetParameter(mUnit->unit(), id, kAudioUnitScope_Global, 0, &value);
+      values[id] = value;
+    }
+    lv2_atom_forge_frame_time(&mForge, 0);
+    forgeUiFloats(&mForge, mUrids, mUrids.parameters, values, kParameterCount);
   }
   if (fits() && mHelloPending) {
     lv2_atom_forge_frame_time(&mForge, 0);

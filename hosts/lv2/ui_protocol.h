@@ -7,7 +7,8 @@
 //   tw:KeyOn      { tw:note  Int }      tw:Keys    { tw:keyList Vector<Float>, 32 entries }
 //   tw:KeyOff     { tw:note  Int }      tw:Levels  { tw:levels  Vector<Float>, 10 entries }
 //   tw:AllKeysOff { }                   tw:PendingDefault { tw:pending Bool }
-//   tw:Hello      { }  (the UI attached: send Keys and PendingDefault)
+//   tw:Hello      { }                   tw:Parameters { tw:values Vector<Float>, 48 entries }
+//     (the UI attached: the plug-in answers with Keys, Parameters, then PendingDefault)
 //   tw:ClearPendingDefault { }
 //
 // The forge functions write into a caller's forge and allocate nothing; parse() only reads.
@@ -41,8 +42,13 @@ struct UiUrids {
   LV2_URID atomObject = 0, atomInt = 0, atomFloat = 0, atomBool = 0, atomVector = 0;
   LV2_URID atomSequence = 0, atomEventTransfer = 0;
   LV2_URID keyOn = 0, keyOff = 0, allKeysOff = 0, hello = 0, clearPendingDefault = 0;
-  LV2_URID keys = 0, levels = 0, pendingDefault = 0;
-  LV2_URID note = 0, keyList = 0, levelList = 0, pending = 0;
+  LV2_URID keys = 0, levels = 0, parameters = 0, pendingDefault = 0;
+  LV2_URID note = 0, keyList = 0, levelList = 0, valueList = 0, pending = 0;
+
+  // The property holding the floats of a Keys, Levels or Parameters object.
+  LV2_URID listKeyOf(LV2_URID kind) const {
+    return kind == keys ? keyList : kind == levels ? levelList : valueList;
+  }
 
   void map(LV2_URID_Map* m) {
     auto id = [m](const char* uri) { return m->map(m->handle, uri); };
@@ -60,6 +66,8 @@ struct UiUrids {
     clearPendingDefault = id(TARNWICK_UI_NS "ClearPendingDefault");
     keys = id(TARNWICK_UI_NS "Keys");
     levels = id(TARNWICK_UI_NS "Levels");
+    parameters = id(TARNWICK_UI_NS "Parameters");
+    valueList = id(TARNWICK_UI_NS "values");
     pendingDefault = id(TARNWICK_UI_NS "PendingDefault");
     note = id(TARNWICK_UI_NS "note");
     keyList = id(TARNWICK_UI_NS "keyList");
@@ -72,7 +80,7 @@ struct UiUrids {
 struct UiMessage {
   LV2_URID kind = 0;
   int note = 0;                   // KeyOn, KeyOff: 0 ... 127
-  const float* values = nullptr;  // Keys, Levels: inside the atom read
+  const float* values = nullptr;  // Keys, Levels, Parameters: inside the atom read
   uint32_t count = 0;
   bool pending = false;           // PendingDefault
 };
@@ -96,9 +104,9 @@ inline UiMessage parseUiMessage(const LV2_Atom* atom, uint32_t size, const UiUri
     if (value < 0 || value > 127) return message;
     message.kind = otype;
     message.note = value;
-  } else if (otype == u.keys || otype == u.levels) {
+  } else if (otype == u.keys || otype == u.levels || otype == u.parameters) {
     const LV2_Atom* list = nullptr;
-    lv2_atom_object_get(object, otype == u.keys ? u.keyList : u.levelList, &list, 0);
+    lv2_atom_object_get(object, u.listKeyOf(otype), &list, 0);
     if (!list || list->type != u.atomVector || list->size < sizeof(LV2_Atom_Vector_Body)) {
       return message;
     }
@@ -134,7 +142,7 @@ inline bool forgeUiFloats(LV2_Atom_Forge* forge, const UiUrids& u, LV2_URID kind
                           const float* values, uint32_t count) {
   LV2_Atom_Forge_Frame frame;
   if (!lv2_atom_forge_object(forge, &frame, 0, kind)) return false;
-  if (!lv2_atom_forge_key(forge, kind == u.keys ? u.keyList : u.levelList)) return false;
+  if (!lv2_atom_forge_key(forge, u.listKeyOf(kind))) return false;
   if (!lv2_atom_forge_vector(forge, sizeof(float), u.atomFloat, count, values)) return false;
   lv2_atom_forge_pop(forge, &frame);
   return true;

@@ -59,13 +59,22 @@ TEST(Lv2UiLink, KeyCommandsFlagAndLevelsTravelBothWays) {
     const UiUrids& u = plugin.urids();
     size_t position = 0;
 
-    // A UI attaches: the key list (nothing held) and the flag of a fresh instance (set).
+    // A UI attaches: the key list (nothing held), the values the component holds and the flag
+    // of a fresh instance (set).
+    plugin.control(kParamSoundMode) = 6.0f;
     plugin.sendUi(u.hello);
     roundTrip(plugin, &position);
     bool sent = false;
     EXPECT_TRUE(lastKeys(plugin, &sent).empty());
     EXPECT_TRUE(sent);
     EXPECT_EQ(pendingReports(plugin), std::vector<bool>{true});
+    const auto values = std::find_if(plugin.uiReceived().begin(), plugin.uiReceived().end(),
+                                     [&](const UiReceived& m) { return m.kind == u.parameters; });
+    ASSERT_NE(values, plugin.uiReceived().end());
+    ASSERT_EQ(values->values.size(), static_cast<size_t>(kParameterCount));
+    for (AudioUnitParameterID id = 0; id < kParameterCount; ++id) {
+      EXPECT_EQ(values->values[id], plugin.control(id)) << parameterDescription(id).name;
+    }
 
     plugin.sendUi(u.keyOn, 60);
     plugin.sendUi(u.keyOn, 64);

@@ -85,7 +85,6 @@ std::unique_ptr<ComponentProxy> ComponentProxy::open(LV2_URID_Map* map, Link lin
         keyNames[i].first, nullptr,
         [self, kind](const notify::Notification& note) { self->keyMessage(note, kind); });
   }
-  self->sendCommand(self->mUrids.hello);
   return proxy;
 }
 
@@ -133,9 +132,12 @@ void ComponentProxy::portEvent(uint32_t port, uint32_t size, uint32_t format, co
       port >= kFirstParameterPort + kParameterCount) {
     return;
   }
-  const AudioUnitParameterID id = port - kFirstParameterPort;
   float value;
   std::memcpy(&value, buffer, sizeof value);
+  setFromPlugin(port - kFirstParameterPort, value);
+}
+
+void ComponentProxy::setFromPlugin(AudioUnitParameterID id, float value) {
   const float held = mValues[id].load(std::memory_order_relaxed);
   // The host's echo of the proxy's own write changes nothing and tells nobody.
   if (std::memcmp(&value, &held, sizeof value) == 0) return;
@@ -158,6 +160,10 @@ void ComponentProxy::receive(const LV2_Atom* atom, uint32_t size) {
     std::copy(message.values, message.values + std::min<uint32_t>(message.count, kLevelBands),
               levels.begin());
     notify::Center::defaultCenter().post(tarnwick_notify::kSetAnalyzerLevels, nullptr, mLevelsInfo);
+  } else if (message.kind == mUrids.parameters) {
+    for (uint32_t id = 0; id < message.count && id < kParameterCount; ++id) {
+      setFromPlugin(id, message.values[id]);
+    }
   } else if (message.kind == mUrids.pendingDefault) {
     mPendingDefault = message.pending ? 1 : 0;
     mPendingReported = message.pending;
@@ -166,6 +172,10 @@ void ComponentProxy::receive(const LV2_Atom* atom, uint32_t size) {
 }
 
 void ComponentProxy::idle() {
+  if (!mHelloSent) {  // not from instantiate: some hosts take writes only once the UI exists
+    mHelloSent = true;
+    sendCommand(mUrids.hello);
+  }
   if (mPendingReported && mPendingDefault == 0) {
     mPendingReported = false;
     sendCommand(mUrids.clearPendingDefault);

@@ -5,7 +5,8 @@
 // reaches the plug-in only through the LV2 UI interfaces: control ports and the two atom ports
 // of ui_protocol.h. Nothing is shared with the plug-in's memory.
 //
-//   AudioUnitGetParameter / SetParameter  the control ports' values; a set writes the port
+//   AudioUnitGetParameter / SetParameter  the control ports' values (and the component's, sent
+//                                         when the UI attaches); a set writes the port
 //   property 65536                        the proxy's own instance reference
 //   property 65537                        the address of the proxy's own pending-default byte,
 //                                         as the plug-in reported it; its clearing is sent back
@@ -44,7 +45,8 @@ class ComponentProxy {
     std::function<void(uint32_t port, bool grabbed)> touch;  // empty: the host has no touch
   };
 
-  // Opens a proxy instance through the component registry and says hello to the plug-in.
+  // Opens a proxy instance through the component registry; its first idle() asks the plug-in
+  // for the key list and the pending-default flag.
   // componentBundle: the Tarnwick.component folder (registered as a bundle, so that the editor
   // finds its pictures by identifier). Null, with *error set, on failure. [UI thread]
   static std::unique_ptr<ComponentProxy> open(LV2_URID_Map* map, Link link,
@@ -60,7 +62,8 @@ class ComponentProxy {
 
   // A port event from the host: control values and the plug-in's messages. [UI thread]
   void portEvent(uint32_t port, uint32_t size, uint32_t format, const void* buffer);
-  // Sends the clearing of the pending-default byte once the editor has cleared it. [UI thread]
+  // Says hello to the plug-in the first time; sends the clearing of the pending-default byte
+  // once the editor has cleared it. [UI thread]
   void idle();
   // True once the plug-in has said whether its pending-default flag is set. [UI thread]
   bool pendingKnown() const { return mPendingKnown; }
@@ -76,6 +79,8 @@ class ComponentProxy {
   void keyMessage(const notify::Notification& note, LV2_URID kind);
   void sendCommand(LV2_URID kind, int note = -1);
   void receive(const LV2_Atom* atom, uint32_t size);
+  // A value the plug-in side holds; the listeners hear of a change. [UI thread]
+  void setFromPlugin(AudioUnitParameterID id, float value);
   static void gesture(void* self, void*, const AudioUnitEvent* event, uint64_t,
                       AudioUnitParameterValue);
 
@@ -88,6 +93,7 @@ class ComponentProxy {
   uint8_t mPendingDefault = 0;  // the byte property 65537 points at
   bool mPendingReported = false;  // the plug-in's flag as last reported or sent
   bool mPendingKnown = false;
+  bool mHelloSent = false;
   AUEventListenerRef mGestureListener = nullptr;
   notify::Center::Token mKeyObservers[3] = {};
   notify::UserInfo mKeysInfo, mLevelsInfo;  // reused for every post
