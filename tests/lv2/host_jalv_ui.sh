@@ -5,7 +5,9 @@
 #   its own titled with the product's name, and with "userDisplayCocoaUiInSeparateWindow" at 1
 #   jalv.gtk3 gets a window of its own too. In each, a synthetic click on a key of the editor's
 #   keyboard plays the synth through the plug-in: the key lights (the key list came back) and
-#   the analyser ports, which jalv prints, move. Screenshots go to <build>/screenshots/.
+#   the analyser ports, which jalv prints, move. With the editor open, the UI's idle call turns
+#   the main run loop, so the component's update check (pointed at a catalogue file that lists a
+#   newer version) shows its alert after 15 seconds. Screenshots go to <build>/screenshots/.
 source "$(dirname "$0")/host_common.sh"
 need_tool Xvfb
 need_tool xdotool
@@ -109,4 +111,41 @@ window=$(editor_window) || { cat "$WORK/pref.log"; fail "jalv.gtk3 with the pref
 [ "$(parent_of "$window")" = "$(root_id)" ] || fail "the preference did not give the editor its own window"
 play_key "$window" "$WORK/pref.log" lv2-jalv-gtk3-separate-window
 stop "$WORK/pref.log"
+# 4. The update alert: the check runs (preference on, catalogue on file), the editor's idle
+# turns the loop that holds the 15-second timer, the alert shows; Escape answers "Download later".
+cat >"$WORK/catalog.plist" <<'PLIST'
+<?xml version="1.0" encoding="UTF-8"?>
+<!DOCTYPE plist PUBLIC "-//Apple//DTD PLIST 1.0//EN" "http://www.apple.com/DTDs/PropertyList-1.0.dtd">
+<plist version="1.0"><dict>
+  <key>Tarnwick XE40</key><string>99.0.0</string>
+  <key>Tarnwick XE40 URL</key><string>https://vexaphon.invalid/tarnwick/download</string>
+</dict></plist>
+PLIST
+cat >"$HOME/Library/Preferences/com.vexaphon.audiounit.Tarnwick.plist" <<PLIST
+<?xml version="1.0" encoding="UTF-8"?>
+<!DOCTYPE plist PUBLIC "-//Apple//DTD PLIST 1.0//EN" "http://www.apple.com/DTDs/PropertyList-1.0.dtd">
+<plist version="1.0"><dict>
+  <key>userEnableUpdateCheckOnStartup</key><integer>1</integer>
+  <key>userUpdateCatalogueUrl</key><string>file://$WORK/catalog.plist</string>
+</dict></plist>
+PLIST
+start "$WORK/update.log" jalv.gtk3 "$PLUGIN_URI"
+editor_window embedded >/dev/null || { cat "$WORK/update.log"; fail "jalv.gtk3 shows no editor"; }
+alert=""
+for _ in $(seq 150); do  # up to 30 s
+  alert=$(xdotool search --name '^Update available$' 2>/dev/null | head -n 1 || true)
+  [ -n "$alert" ] && break
+  sleep 0.2
+done
+[ -n "$alert" ] || { cat "$WORK/update.log"; fail "the update alert did not show"; }
+sleep 1
+"$SHOT_TOOL" "$SHOTS/lv2-jalv-update-alert.png" "$alert" || fail "no screenshot of the alert"
+xdotool key --window "$alert" Escape
+for _ in $(seq 50); do
+  xdotool search --name '^Update available$' >/dev/null 2>&1 || break
+  sleep 0.2
+done
+! xdotool search --name '^Update available$' >/dev/null 2>&1 || fail "the update alert did not close"
+kill -0 "$host_pid" || fail "jalv.gtk3 ended with the alert"
+stop "$WORK/update.log"
 echo "jalv UI checks passed; screenshots in $SHOTS"

@@ -120,6 +120,7 @@ void UiInstance::showNote() {
       ui::Rect(12, 12, kNoteWidth - 24, kNoteHeight - 24),
       "The Tarnwick editor is open in a window of its own.");
   note->cell()->setTextColor(ui::Color::rgba(0.85, 0.87, 0.9, 1));
+  note->setAlignment(ui::TextAlignment::Center);
   mEmbedded->setContentView(std::move(note));
   mEmbedded->makeKeyAndOrderFront();
 }
