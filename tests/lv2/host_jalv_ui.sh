@@ -21,7 +21,7 @@ TITLE="Vexaphon Tarnwick XE40 AudioUnit Plug-In"
 SHOTS="$TARNWICK_BUILD/screenshots"
 mkdir -p "$SHOTS"
 
-Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$WORK/display" >"$WORK/xvfb.log" 2>&1 &
+Xvfb -displayfd 3 -screen 0 2400x1600x24 -nolisten tcp 3>"$WORK/display" >"$WORK/xvfb.log" 2>&1 &
 xvfb_pid=$!
 cleanup_hooks+=("kill $xvfb_pid 2>/dev/null; wait $xvfb_pid 2>/dev/null")
 for _ in $(seq 50); do [ -s "$WORK/display" ] && break; sleep 0.1; done
@@ -41,7 +41,8 @@ editor_window() {
   local id
   for _ in $(seq 100); do
     if [ "${1:-}" = embedded ]; then
-      id=$(xwininfo -root -tree | awk '/has no name\): \(\)  1040x682\+0\+0/ { print $1; exit }')
+      id=$(xwininfo -root -tree |
+           awk -v size="${2:-1040x682}" '$0 ~ "has no name\\): \\(\\)  " size "\\+0\\+0" { print $1; exit }')
     else
       id=$(xdotool search --name "^$TITLE\$" 2>/dev/null | head -n 1 || true)
     fi
@@ -58,16 +59,16 @@ sounding_bands() {
     awk -F' = ' '$2 > 0.01 { n++ } END { print n + 0 }'
 }
 
-# Clicks the lowest white key of window $1 (panel coordinates), waits, and checks that the synth
-# sounds in log $2; $3 names the screenshots.
+# Clicks the lowest white key of window $1 (at scale $4, 1 by default), waits, and checks that
+# the synth sounds in log $2; $3 names the screenshots.
 play_key() {
-  local window=$1 log=$2 name=$3 before lines
+  local window=$1 log=$2 name=$3 scale=${4:-1} before lines
   sleep 2
   "$SHOT_TOOL" "$SHOTS/$name.png" "$window" || fail "$name: no screenshot"
   before=$(sounding_bands "$log" 1)
   [ "$before" -eq 0 ] || { tail -n 20 "$log"; fail "$name: the synth sounds before any key is held"; }
   lines=$(wc -l <"$log")
-  xdotool mousemove --window "$window" 170 640 click 1
+  xdotool mousemove --window "$window" $((170 * scale)) $((640 * scale)) click 1
   sleep 3
   local after
   after=$(sounding_bands "$log" "$lines")
@@ -103,6 +104,22 @@ window=$(editor_window) || { cat "$WORK/console.log"; fail "jalv -s shows no edi
 play_key "$window" "$WORK/console.log" lv2-jalv-own-window
 pkill -P "$host_pid" 2>/dev/null || true
 stop "$WORK/console.log"
+
+# 2b. At scale 2 (our environment variable; jalv gives no scale factor) the editor is drawn at
+# twice the pixels and a click lands on the same key.
+start "$WORK/gtk2x.log" env TARNWICK_UI_SCALE=2 jalv.gtk3 --print-controls -c carrier_amt=100 \
+  "$PLUGIN_URI"
+window=$(editor_window embedded 2080x1364) || { cat "$WORK/gtk2x.log"; fail "no editor at scale 2"; }
+play_key "$window" "$WORK/gtk2x.log" lv2-jalv-gtk3-embedded-2x 2
+stop "$WORK/gtk2x.log"
+
+# 2c. Ctrl alone held while the UI opens: a window of its own.
+xdotool keydown Control_L
+start "$WORK/ctrl.log" jalv.gtk3 --print-controls -c carrier_amt=100 "$PLUGIN_URI"
+window=$(editor_window) || { xdotool keyup Control_L; cat "$WORK/ctrl.log"; fail "no editor with Ctrl held"; }
+xdotool keyup Control_L
+[ "$(parent_of "$window")" = "$(root_id)" ] || fail "Ctrl held: the editor's window is not its own"
+stop "$WORK/ctrl.log"
 
 # 3. The preference asks for a window of its own even in a host that embeds.
 write_preferences userDisplayCocoaUiInSeparateWindow 1
