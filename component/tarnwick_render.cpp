@@ -93,8 +93,8 @@ OSStatus Tarnwick::Render(AudioUnitRenderActionFlags& ioActionFlags,
   const AudioBufferList& mainList = main->GetBufferList();
   const bool inPlace = ProcessesInPlace();
   if (inPlace) {
-    if (mainList.mNumberBuffers > output->BufferListCapacity()) return -1;
-    if (output->SetBufferList(mainList) != noErr) return -1;
+    if (mainList.mNumberBuffers > output->BufferListCapacity()) return kTarnwickErr_RenderRefused;
+    if (output->SetBufferList(mainList) != noErr) return kTarnwickErr_RenderRefused;
   }
   AudioBufferList& outList = output->GetBufferList();
 
@@ -206,23 +206,23 @@ OSStatus Tarnwick::ProcessBufferLists(AudioUnitRenderActionFlags&, const AudioBu
                                       AudioBufferList& outBuffer, UInt32 nFrames) {
   if (inBuffer.mNumberBuffers == 0) {
     logError("ERROR in ProcessBufferLists: this is not a valid input mNumberBuffers");
-    return -1;
+    return kTarnwickErr_RenderRefused;
   }
   if (outBuffer.mNumberBuffers == 0) {
     logError("ERROR in ProcessBufferLists: this is not a valid output mNumberBuffers");
-    return -1;
+    return kTarnwickErr_RenderRefused;
   }
   if (inBuffer.mBuffers[0].mNumberChannels != 1) {
     logError(
         "ERROR in ProcessBufferLists: we don't support interlaced audio input buffers in this "
         "version");
-    return -1;
+    return kTarnwickErr_RenderRefused;
   }
   if (outBuffer.mBuffers[0].mNumberChannels != 1) {
     logError(
         "ERROR in ProcessBufferLists: we don't support interlaced audio output buffers in this "
         "version");
-    return -1;
+    return kTarnwickErr_RenderRefused;
   }
   // Every buffer that will be read or written must hold the block, not only buffer 0.
   const UInt32 needed = nFrames * kSampleBytes;
@@ -235,7 +235,7 @@ OSStatus Tarnwick::ProcessBufferLists(AudioUnitRenderActionFlags&, const AudioBu
                    i, static_cast<int>(inBuffer.mBuffers[i].mDataByteSize),
                    static_cast<int>(needed));
       std::fflush(stderr);
-      return -1;
+      return kTarnwickErr_RenderRefused;
     }
   }
   const UInt32 outputs = outBuffer.mNumberBuffers;
@@ -248,10 +248,10 @@ OSStatus Tarnwick::ProcessBufferLists(AudioUnitRenderActionFlags&, const AudioBu
                    i, static_cast<int>(outBuffer.mBuffers[i].mDataByteSize),
                    static_cast<int>(needed));
       std::fflush(stderr);
-      return -1;
+      return kTarnwickErr_RenderRefused;
     }
   }
-  if (static_cast<int32_t>(nFrames) > mScratchCapacity || !mScratch[0]) return -1;
+  if (static_cast<int32_t>(nFrames) > mScratchCapacity || !mScratch[0]) return kTarnwickErr_RenderRefused;
 
   const Float64 rate = GetOutput(0)->GetStreamFormat().mSampleRate;
   const int32_t interval = static_cast<int32_t>(rate * kUpdatePeriodSeconds);
