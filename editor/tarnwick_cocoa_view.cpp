@@ -59,10 +59,8 @@ void Tarnwick_CocoaView::awakeFromNib() {
   mAU = nullptr;
   mCleanedUp = false;
   setAutoresizingMask(ui::kViewWidthSizable | ui::kViewHeightSizable);
-  if (uiProgressPanel) {
-    uiProgressPanel->center();
-    uiProgressPanel->makeKeyAndOrderFront();
-  }
+  // The progress panel stays hidden: setting up takes no visible time here, and a window
+  // mapped and unmapped inside one turn would only flicker over the host.
   if (auto bundle = bundle::Bundle::withIdentifier(kTarnwickIdentifier)) {
     mBackground = image_cache::load(bundle->resourcePath("tkwx-128", "png"));
     mBackgroundNight = image_cache::load(bundle->resourcePath("tkwx-129", "png"));

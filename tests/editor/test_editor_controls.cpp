@@ -337,3 +337,45 @@ TEST(EditorFactory, DescribesItselfAndRefusesAMissingOrBrokenLayout) {
               std::string::npos);
   }
 }
+
+TEST(EditorFactory, TheLayoutWiresEveryOutletAndTheAuthoringKeysRevealPresetSaving) {
+  Instance fx;
+  auto& app = ui::Application::shared();
+  for (uint32_t held : {0u, uint32_t(ui::kShiftKey | ui::kControlKey)}) {
+    useOffscreen();
+    app.setOffscreenModifiers(held);
+    Editor editor(fx.unit());
+    app.setOffscreenModifiers(0);
+    Tarnwick_CocoaView* v = editor.view();
+    ASSERT_NE(v, nullptr);
+    for (const void* outlet :
+         {(const void*)v->uiTarnwickAnalyzerView, (const void*)v->uiTarnwickKeyboardView,
+          (const void*)v->uiPresetName, (const void*)v->uiPresetPopup,
+          (const void*)v->uiProgressPanel, (const void*)v->uiEqResetButton,
+          (const void*)v->uiRandomizeButton, (const void*)v->uiSavePresetButton,
+          (const void*)v->uiEqSliderMatrix}) {
+      EXPECT_NE(outlet, nullptr);
+    }
+    for (const auto& b : Tarnwick_CocoaView::sliderBindings()) {
+      EXPECT_NE(v->*(b.slider), nullptr) << b.parameter;
+      if (b.field) EXPECT_NE(v->*(b.field), nullptr) << b.parameter;
+    }
+    EXPECT_EQ(v->uiEqSliderMatrix->cells().size(), 10u);
+    EXPECT_TRUE(v->uiAutoFreezeButton->isHidden());
+    EXPECT_EQ(v->uiSavePresetButton->isHidden(), held == 0);
+    EXPECT_EQ(v->uiPresetName->isHidden(), held == 0);
+    EXPECT_EQ(v->presetAuthoring(), held != 0);
+  }
+}
+
+TEST(EditorFactory, OnlyTheFirstEditorOfAFreshInstanceAppliesTheSelectedPreset) {
+  Instance fx;
+  useOffscreen();
+  const std::string hook = "presets: applying a preset";
+  testing::internal::CaptureStdout();
+  { Editor first(fx.unit()); }
+  EXPECT_NE(testing::internal::GetCapturedStdout().find(hook), std::string::npos);
+  testing::internal::CaptureStdout();
+  { Editor second(fx.unit()); }
+  EXPECT_EQ(testing::internal::GetCapturedStdout().find(hook), std::string::npos);
+}
