@@ -63,7 +63,8 @@ sounding_bands() {
 # the synth sounds in log $2; $3 names the screenshots.
 play_key() {
   local window=$1 log=$2 name=$3 scale=${4:-1} before lines
-  sleep 2
+  for _ in $(seq 100); do grep -q '^keys pressed:' "$log" && break; sleep 0.2; done  # the editor is up
+  sleep 1
   "$SHOT_TOOL" "$SHOTS/$name.png" "$window" || fail "$name: no screenshot"
   before=$(sounding_bands "$log" 1)
   [ "$before" -eq 0 ] || { tail -n 20 "$log"; fail "$name: the synth sounds before any key is held"; }

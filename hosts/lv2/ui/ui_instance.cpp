@@ -146,6 +146,7 @@ void UiInstance::openEditor() {
   mFactory = std::move(opened.factory);
   ui::Window* window = mSeparate ? mOwn.get() : mEmbedded.get();
   window->setContentView(std::move(opened.view));
+  if (mSeparate && mShown) window->makeKeyAndOrderFront();
   window->displayIfNeeded();
 }
 
@@ -155,6 +156,7 @@ int UiInstance::idle() {
                         std::chrono::steady_clock::now() - mCreated > kFlagWait)) {
     mEditorTried = true;
     openEditor();
+    if (mOwn && mShown && !mFactory) mOwn->makeKeyAndOrderFront();  // shows what there is
   }
   ui::Application::shared().runOnce();
   if (mOwn && mShown && mOwn->isClosed()) {
@@ -167,8 +169,9 @@ int UiInstance::idle() {
 
 int UiInstance::show() {
   if (!mOwn || mOwn->isClosed()) return 1;
-  mOwn->makeKeyAndOrderFront();
   mShown = true;
+  // Shown once the editor is in it (openEditor), not as an empty window before.
+  if (mEditorTried) mOwn->makeKeyAndOrderFront();
   return 0;
 }
 
