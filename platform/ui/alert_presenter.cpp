@@ -54,7 +54,7 @@ void installAlertPresenter() { alert::setPresenter(present, nullptr); }
 void uninstallAlertPresenter() { alert::setPresenter(nullptr, nullptr); }
 Window* currentAlertWindow() { return gCurrent; }
 
-int runAlertDialog(const alert::Alert& a) {
+int runAlertDialog(const alert::Alert& a, std::chrono::milliseconds timeout) {
   Application& app = Application::shared();
   if (!app.hasDisplay() && app.backend() != BackendKind::Offscreen) return answerOnStandardError(a);
   if (app.isMainThread()) {
@@ -88,41 +88,41 @@ int runAlertDialog(const alert::Alert& a) {
     std::unique_ptr<Window> window;
   };
   auto shared = std::make_shared<Shared>();
+  auto finish = [](const std::shared_ptr<Shared>& state, int button) {
+    {
+      std::lock_guard<std::mutex> lock(state->mutex);
+      if (state->answered) return;
+      state->chosen = button;
+      state->answered = true;
+    }
+    state->done.notify_all();
+    if (state->window) {
+      state->window->close();
+      disposeLater(std::move(state->window));
+    }
+  };
   Application::performOnMainThread(
-      [shared, a] {
+      [shared, a, finish, timeout] {
         {
           std::lock_guard<std::mutex> lock(shared->mutex);
-          if (shared->timedOut) return;
+          if (shared->timedOut || shared->answered) return;
         }
-        shared->window = makeDialog(a, [shared](int button) {
-          {
-            std::lock_guard<std::mutex> lock(shared->mutex);
-            if (shared->answered) return;
-            shared->chosen = button;
-            shared->answered = true;
-          }
-          shared->done.notify_all();
-          if (shared->window) {
-            shared->window->close();
-            disposeLater(std::move(shared->window));
-          }
-        });
+        shared->window = makeDialog(a, [shared, finish](int button) { finish(shared, button); });
         gCurrent = shared->window.get();
         shared->window->makeKeyAndOrderFront();
+        // Unanswered, the dialog goes away after the time-out, as the default.
+        runloop::RunLoop::main().schedule(timeout, [shared, finish] {
+          finish(shared, alert::kDefaultButton);
+        });
       },
       false);
+  // With only one button there is nothing to wait for: the dialog is shown, the caller goes on.
+  if (a.alternateButton.empty() && a.otherButton.empty()) return alert::kDefaultButton;
   std::unique_lock<std::mutex> lock(shared->mutex);
-  if (!shared->done.wait_for(lock, kAlertTimeout, [&] { return shared->answered; })) {
+  if (!shared->done.wait_for(lock, timeout + std::chrono::seconds(1),
+                             [&] { return shared->answered; })) {
+    // The main loop is not turning: give up without it.
     shared->timedOut = true;
-    lock.unlock();
-    Application::performOnMainThread(
-        [shared] {
-          if (shared->window) {
-            shared->window->close();
-            disposeLater(std::move(shared->window));
-          }
-        },
-        false);
     return alert::kDefaultButton;
   }
   return shared->chosen;

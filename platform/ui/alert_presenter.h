@@ -3,8 +3,11 @@
 // (platform/alert) show alerts this way while the application has a display: on the main
 // thread as an application-modal dialog (the call returns when a button is chosen; other
 // windows take no input meanwhile), on any other thread as a dialog posted to the main thread
-// that the calling thread waits for at most kAlertTimeout (then it is taken down and the
-// answer is the default button). Without a display the alert layer's own presenter answers.
+// that goes away unanswered after kAlertTimeout (answering the default button). There the
+// caller waits for the answer (at most the time-out) only when the alert has a second button:
+// a one-button alert returns the default at once, so that no thread (the render thread
+// reports a channel layout this way) is held. Without a display the alert layer's own
+// presenter answers. Application::openX11 installs the presenter, shutdown removes it.
 #pragma once
 
 #include <chrono>
@@ -21,9 +24,10 @@ void uninstallAlertPresenter();
 
 // Shows a as a dialog and returns the button chosen (alert::kDefaultButton, kAlternateButton,
 // kOtherButton); Return chooses the default, Escape the alternate (or the default when there is
-// none). On the main thread it blocks in a modal loop; elsewhere it waits as described above.
-// [any thread, not the render thread]
-int runAlertDialog(const alert::Alert& a);
+// none). On the main thread it blocks in a modal loop; elsewhere it waits as described above,
+// timeout standing for kAlertTimeout. [any thread]
+int runAlertDialog(const alert::Alert& a,
+                   std::chrono::milliseconds timeout = std::chrono::milliseconds(kAlertTimeout));
 
 // The dialog window currently shown, if any (tests drive it). [main thread]
 class Window;

@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "platform/runloop/run_loop.h"
+#include "platform/ui/alert_presenter.h"
 #include "platform/ui/window.h"
 #include "platform/ui/x11_display.h"
 
@@ -33,6 +34,7 @@ bool Application::openX11(const char* displayName, std::string* error) {
   mDisplay = display;
   mBackend = BackendKind::X11;
   mMainThread = std::this_thread::get_id();
+  installAlertPresenter();
   return true;
 }
 
@@ -45,7 +47,10 @@ void Application::useOffscreen() {
 void Application::shutdown() {
   const std::vector<Window*> open = mWindows;
   for (Window* w : open) w->close();
-  if (mDisplay) x11::close(mDisplay);
+  if (mDisplay) {
+    uninstallAlertPresenter();
+    x11::close(mDisplay);
+  }
   mDisplay = nullptr;
   mBackend = BackendKind::Unset;
 }
@@ -75,6 +80,17 @@ uint32_t Application::currentKeyModifiers() const {
   return mOffscreenModifiers;
 }
 
+Size Application::screenPixels() const {
+  if (mBackend == BackendKind::X11 && checkDisplayThread("screenPixels")) {
+    return x11::screenPixels(mDisplay);
+  }
+  return Size{1920, 1080};
+}
+
+void Application::beep() {
+  if (mBackend == BackendKind::X11 && checkDisplayThread("beep")) x11::bell(mDisplay);
+}
+
 uint32_t GetCurrentKeyModifiers() { return Application::shared().currentKeyModifiers(); }
 
 size_t Application::runOnce() {
@@ -82,6 +98,10 @@ size_t Application::runOnce() {
   while (read(mWakeFd, &drained, sizeof drained) > 0) {
   }
   size_t handled = runloop::RunLoop::main().runOnce();
+  // In a host whose UI thread is not the process's first thread, that thread's own loop (where
+  // listeners created on it schedule their calls) turns here too.
+  runloop::RunLoop& own = runloop::RunLoop::current();
+  if (&own != &runloop::RunLoop::main()) handled += own.runOnce();
   if (mBackend == BackendKind::X11) handled += dispatchX11Events();
   const std::vector<Window*> open = mWindows;
   for (Window* w : open) {
@@ -106,7 +126,6 @@ void Application::waitForWork(std::chrono::milliseconds maxWait) {
 }
 
 void Application::run(std::chrono::milliseconds timeout) {
-  mStopRequested = false;
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   while (!mStopRequested.load()) {
     runOnce();

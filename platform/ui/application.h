@@ -3,7 +3,8 @@
 // modifier keys and the main loop. The thread that opens the back end owns the display: every
 // X11 call happens on it, and it is "the main thread" of this layer. The loop serves, in one
 // turn, the main run loop's timers (platform/runloop, which also carries perform-on-main-
-// thread), the X11 events and the redraw of windows that need it. A host calls runOnce from its
+// thread), the calling thread's own run loop when that is another, the X11 events and the
+// redraw of windows that need it. A host calls runOnce from its
 // idle callback; our own programs call run, which blocks until stop.
 #pragma once
 
@@ -14,6 +15,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "platform/ui/geometry.h"
 
 namespace ui {
 
@@ -29,7 +32,7 @@ class Application {
   static Application& shared();
 
   // Opens the X11 display (name null: $DISPLAY); false, with error, when there is none.
-  // The calling thread becomes the display thread. [the thread that will run the loop]
+  // The calling thread becomes the display thread; alerts become dialogs (alert_presenter.h). [the thread that will run the loop]
   bool openX11(const char* displayName = nullptr, std::string* error = nullptr);
   // Uses the offscreen back end (no display needed); the calling thread becomes the main
   // thread of this layer.
@@ -46,6 +49,12 @@ class Application {
   void setHostScaleFactor(double scale);
   double scaleFactor() const;
 
+  // The screen's size in pixels (offscreen: 1920 x 1080). [main thread]
+  Size screenPixels() const;
+
+  // The system beep (X11 bell; nothing offscreen). [main thread]
+  void beep();
+
   // Current modifier keys (ModifierFlags in event.h): from the X server, or the offscreen
   // state set by setOffscreenModifiers. [main thread]
   uint32_t currentKeyModifiers() const;
@@ -54,7 +63,8 @@ class Application {
   // One non-blocking turn: due timers and performs, pending X11 events, redraws. Returns how
   // many things it handled. [main thread]
   size_t runOnce();
-  // Turns until stop() (or, with a positive timeout, until it passes). [main thread]
+  // Turns until stop() (or, with a positive timeout, until it passes); a stop() that came
+  // before the call ends it at once. [main thread]
   void run(std::chrono::milliseconds timeout = std::chrono::milliseconds(0));
   // Turns until done() or the timeout; returns done(). [main thread]
   bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout);

@@ -121,9 +121,15 @@ bool Cell::trackMouse(const Event& event, const Rect& cellFrame, View* controlVi
       mTrackingModifiers = event.modifierFlags;
       const Point last = mLastPoint;
       mTracking = false;
+      mActionPending = false;
       stopTracking(last, p, controlView, true);
       endGesture();
-      return mTrackingFrame.contains(p);
+      const bool inside = mTrackingFrame.contains(p);
+      if (mActionPending) {
+        mActionPending = false;
+        sendAction();  // the last use of this cell: the action may destroy it
+      }
+      return inside;
     }
     default:
       return false;

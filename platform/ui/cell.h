@@ -9,7 +9,8 @@
 // drag and stopTracking on the up, and calls beginGesture exactly once when an interaction
 // starts and endGesture exactly once when it ends (also when it is cut short: the window
 // closes, the view leaves it). Subclasses announce interactions by overriding beginGesture and
-// endGesture, not by wrapping trackMouse. [main thread]
+// endGesture, not by wrapping trackMouse. A click's action goes out after endGesture, so that
+// an action may close (even destroy) its window. [main thread]
 #pragma once
 
 #include <string>
@@ -110,6 +111,9 @@ class Cell : public Object {
   void redraw();  // marks the control view for redisplay
   // Sends the action of the control view (a Control or a Matrix) with it as sender.
   bool sendAction();
+  // Sends it once the interaction has ended (after endGesture), as the last thing trackMouse
+  // does: the action may then even destroy the control. For use in stopTracking.
+  void sendActionAfterTracking() { mActionPending = true; }
 
  private:
   View* mControlView = nullptr;
@@ -131,6 +135,7 @@ class Cell : public Object {
   Point mLastPoint;
   uint32_t mTrackingModifiers = 0;
   int mTrackingClicks = 1;
+  bool mActionPending = false;
 };
 
 }  // namespace ui

@@ -86,7 +86,10 @@ Cell* Matrix::cellAtPoint(Point p) {
 }
 
 void Matrix::scrollWheel(const Event& event) { Control::scrollWheel(event); }
-void Matrix::mouseDown(const Event& event) { Control::mouseDown(event); }
+void Matrix::mouseDown(const Event& event) {
+  mHovered = cellAtPoint(convertPointFromWindow(event.locationInWindow));  // its value shows
+  Control::mouseDown(event);
+}
 
 void Matrix::mouseMoved(const Event& event) {
   const Point p = convertPointFromWindow(event.locationInWindow);

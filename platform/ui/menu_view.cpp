@@ -126,9 +126,10 @@ void MenuView::keyDown(const Event& e) {
 void MenuView::finish(int index) {
   if (mDone) return;
   mDone = true;
+  PopUpButtonCell* cell = mCell;
   Window* w = window();
-  mCell->menuDidClose(index);
   if (w && w->overlay() == this) w->dismissOverlay();  // destroys this view
+  cell->menuDidClose(index);  // last: its action may close the window
 }
 
 }  // namespace ui

@@ -121,12 +121,11 @@ bool PopUpButtonCell::trackMouse(const Event& event, const Rect&, View* controlV
 void PopUpButtonCell::menuDidClose(int chosenIndex) {
   if (!mMenuOpen) return;
   mMenuOpen = false;
-  if (isItemSelectable(chosenIndex)) {
-    selectItemAtIndex(chosenIndex);
-    sendAction();
-  }
-  endGesture();
+  const bool chosen = isItemSelectable(chosenIndex);
+  if (chosen) selectItemAtIndex(chosenIndex);
   redraw();
+  endGesture();
+  if (chosen) sendAction();  // last: the action may close the window
 }
 
 bool PopUpButtonCell::scrollWheel(const Event& event, const Rect&, View*) {

@@ -154,7 +154,7 @@ bool SliderCell::continueTracking(Point last, Point current, View*) {
 }
 
 void SliderCell::stopTracking(Point, Point, View*, bool mouseIsUp) {
-  if (mouseIsUp && !isContinuous() && mDragStartValue >= 0) sendAction();
+  if (mouseIsUp && !isContinuous() && mDragStartValue >= 0) sendActionAfterTracking();
   redraw();
 }
 

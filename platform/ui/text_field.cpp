@@ -37,9 +37,9 @@ void TextField::endEditing(bool commit) {
     c->abortEditing();
   }
   c->endGesture();
-  if (commit) sendAction();
   Window* w = window();
   if (w && w->firstResponder() == this) w->makeFirstResponder(nullptr);
+  if (commit) sendAction();  // last: the action may close the window
 }
 
 void TextField::mouseDown(const Event&) {

@@ -3,7 +3,6 @@
 
 #include <algorithm>
 
-#include "platform/ui/application.h"
 #include "platform/ui/window.h"
 
 namespace ui {
@@ -114,8 +113,9 @@ void View::setWindowRecursive(Window* window, bool notify) {
 }
 
 void View::setNeedsDisplay(bool flag) {
+  // One atomic store and nothing else, so that the render thread may call it; the main loop
+  // looks at the flags at least every 10 ms.
   mNeedsDisplay.store(flag, std::memory_order_release);
-  if (flag) Application::shared().wake();
 }
 
 void View::setHidden(bool hidden) {

@@ -4,8 +4,9 @@
 // the superview's coordinates, the bounds are (0, 0, width, height) in the view's own, which
 // grow upwards unless isFlipped() answers true.
 //
-// Everything here runs on the main thread, except setNeedsDisplay, which any thread may call
-// (the redraw happens on the main thread's next loop turn).
+// Everything here runs on the main thread, except setNeedsDisplay, which any thread may call,
+// the render thread included (it is one atomic store; the redraw happens on one of the main
+// loop's next turns, within 10 ms in a blocking run).
 #pragma once
 
 #include <atomic>
@@ -70,7 +71,7 @@ class View : public Object {
   View* viewWithTag(int tag);
 
   // Display.
-  void setNeedsDisplay(bool flag = true);  // [any thread]
+  void setNeedsDisplay(bool flag = true);  // [any thread, render thread included]
   bool needsDisplay() const { return mNeedsDisplay.load(std::memory_order_acquire); }
   bool isHidden() const { return mHidden; }
   void setHidden(bool hidden);

@@ -106,8 +106,10 @@ void Window::setFrameTopLeftPoint(Point p) {
 }
 
 void Window::center() {
-  setFrameTopLeftPoint({std::max(0.0, (1920 - mContentRect.width()) / 2),
-                        std::max(0.0, (1080 - mContentRect.height()) / 2)});
+  const Size screen = Application::shared().screenPixels();
+  const double s = scaleFactor();
+  setFrameTopLeftPoint({std::max(0.0, (screen.width / s - mContentRect.width()) / 2),
+                        std::max(0.0, (screen.height / s - mContentRect.height()) / 2)});
 }
 
 void Window::setMinSize(Size s) {
@@ -330,6 +332,12 @@ void Window::updateHover(const Event& e) {
 
 void Window::sendEvent(const Event& e) {
   if (mClosed) return;
+  const std::weak_ptr<int> alive = mLife;
+  dispatch(e);
+  if (!alive.expired()) updateKeyboardFocus();
+}
+
+void Window::dispatch(const Event& e) {
   const Point p = e.locationInWindow;
   switch (e.type) {
     case EventType::MouseDown: {
@@ -360,12 +368,13 @@ void Window::sendEvent(const Event& e) {
       mPointer = p;
       View* target = mMouseView;
       mMouseView = nullptr;
+      const std::weak_ptr<int> alive = mLife;
       if (mOverlay) {
         mOverlay->mouseUp(e);
       } else if (target) {
         target->mouseUp(e);
       }
-      updateHover(e);
+      if (!alive.expired() && !mClosed) updateHover(e);
       break;
     }
     case EventType::MouseMoved:
@@ -403,7 +412,6 @@ void Window::sendEvent(const Event& e) {
       break;
     }
   }
-  updateKeyboardFocus();
 }
 
 void Window::showOverlay(std::unique_ptr<View> overlay) {

@@ -62,7 +62,7 @@ class Window : public Object {
   void setContentSize(Size size);  // the content view follows (autoresizing)
   Point frameTopLeft() const { return mContentRect.origin; }
   void setFrameTopLeftPoint(Point p);
-  void center();  // on the screen (offscreen: on a 1920 x 1080 screen)
+  void center();  // on the screen (offscreen: on a 1920 x 1080 pixel screen)
   // Size hints for the window manager: the content size may vary between these.
   void setMinSize(Size s);
   void setMaxSize(Size s);
@@ -73,6 +73,8 @@ class Window : public Object {
   Color backgroundColor() const { return mBackground; }
   void setBackgroundColor(const Color& c);
 
+  // Whether the window may take the keyboard (borderless windows may too; subclasses decide).
+  virtual bool canBecomeKeyWindow() const { return true; }
   void makeKeyAndOrderFront();
   void orderFront() { makeKeyAndOrderFront(); }
   void orderOut();
@@ -107,7 +109,7 @@ class Window : public Object {
 
   // Events: the back ends deliver them here; tests may call it directly. Mouse events go to
   // the view hit at mouse-down until the mouse-up (or to the overlay while one is shown), key
-  // events to the first responder.
+  // events to the first responder. A handler may close the window, and may even destroy it.
   void sendEvent(const Event& event);
   // The view the pointer rests over and the text it shows there, if any.
   View* hoveredView() const { return mHovered; }
@@ -128,6 +130,7 @@ class Window : public Object {
   void viewWillLeave(View* view);
 
  private:
+  void dispatch(const Event& event);
   void render();
   void renderView(View* view, void* cr, bool parentFlipped);
   void updateKeyboardFocus();
@@ -155,6 +158,7 @@ class Window : public Object {
   View* mMouseView = nullptr;  // receives drags and the up after a mouse-down
   View* mHovered = nullptr;
   Point mPointer{-1, -1};
+  std::shared_ptr<int> mLife = std::make_shared<int>(0);  // expires when the window is destroyed
 };
 
 }  // namespace ui

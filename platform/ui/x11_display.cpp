@@ -88,6 +88,17 @@ double xftDpi(void* display) {
   return dpi > 0 ? dpi : 0;
 }
 
+Size screenPixels(void* display) {
+  auto* d = static_cast<Display*>(display);
+  return Size{static_cast<double>(DisplayWidth(d, DefaultScreen(d))),
+              static_cast<double>(DisplayHeight(d, DefaultScreen(d)))};
+}
+
+void bell(void* display) {
+  XBell(static_cast<Display*>(display), 0);
+  XFlush(static_cast<Display*>(display));
+}
+
 uint32_t queryModifiers(void* display) {
   auto* d = static_cast<Display*>(display);
   ::Window root, child;

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/ui/geometry.h"
+
 namespace ui::x11 {
 
 // Opens the display, installs the error handlers (errors are logged and counted, never fatal)
@@ -21,6 +23,10 @@ void flush(void* display);
 size_t dispatchPending(void* display);
 // Xft.dpi from the resource database, 0 when absent.
 double xftDpi(void* display);
+// The default screen's size in pixels.
+Size screenPixels(void* display);
+// Rings the bell.
+void bell(void* display);
 // Modifier keys held now, as ModifierFlags.
 uint32_t queryModifiers(void* display);
 

@@ -55,8 +55,8 @@ class X11WindowBackend : public WindowBackend {
     attributes.background_pixel = BlackPixel(mDisplay, DefaultScreen(mDisplay));
     attributes.bit_gravity = NorthWestGravity;
     const uint64_t errorsBefore = Application::shared().x11ErrorCount();
-    mWindow = XCreateWindow(mDisplay, parentWindow, static_cast<int>(r.minX() * (parent ? scale : 1)),
-                            static_cast<int>(r.minY() * (parent ? scale : 1)),
+    mWindow = XCreateWindow(mDisplay, parentWindow, static_cast<int>(r.minX() * scale),
+                            static_cast<int>(r.minY() * scale),
                             toPixels(r.width(), scale), toPixels(r.height(), scale), 0,
                             CopyFromParent, InputOutput, CopyFromParent,
                             CWEventMask | CWBackPixel | CWBitGravity, &attributes);
@@ -101,7 +101,8 @@ class X11WindowBackend : public WindowBackend {
     } else {
       applySizeHints();
       XMapRaised(mDisplay, mWindow);
-      XMoveWindow(mDisplay, mWindow, static_cast<int>(mPosition.x), static_cast<int>(mPosition.y));
+      XMoveWindow(mDisplay, mWindow, static_cast<int>(mPosition.x * mScale),
+                  static_cast<int>(mPosition.y * mScale));
     }
   }
 
@@ -128,8 +129,8 @@ class X11WindowBackend : public WindowBackend {
     if (mEmbedded) {
       XResizeWindow(mDisplay, mWindow, mPixelW, mPixelH);
     } else {
-      XMoveResizeWindow(mDisplay, mWindow, static_cast<int>(topLeft.x), static_cast<int>(topLeft.y),
-                        mPixelW, mPixelH);
+      XMoveResizeWindow(mDisplay, mWindow, static_cast<int>(topLeft.x * scale),
+                        static_cast<int>(topLeft.y * scale), mPixelW, mPixelH);
       applySizeHints();
     }
   }
@@ -220,8 +221,8 @@ class X11WindowBackend : public WindowBackend {
     if (!mWindow || mEmbedded) return;
     XSizeHints* hints = XAllocSizeHints();
     hints->flags = PMinSize | PMaxSize | USPosition;
-    hints->x = static_cast<int>(mPosition.x);
-    hints->y = static_cast<int>(mPosition.y);
+    hints->x = static_cast<int>(mPosition.x * mScale);
+    hints->y = static_cast<int>(mPosition.y * mScale);
     if (mResizable) {
       hints->min_width = mMin.width > 0 ? toPixels(mMin.width, mScale) : 1;
       hints->min_height = mMin.height > 0 ? toPixels(mMin.height, mScale) : 1;
@@ -344,7 +345,8 @@ void dispatchEvent(Display* display, XEvent* xe) {
       }
       return;
     case ClientMessage:
-      if (static_cast<Atom>(xe->xclient.data.l[0]) == XInternAtom(display, "WM_DELETE_WINDOW", False)) {
+      if (static_cast<Atom>(xe->xclient.data.l[0]) == XInternAtom(display, "WM_DELETE_WINDOW", False) &&
+          (window->styleMask() & kClosableWindowMask)) {
         window->close();
       }
       return;

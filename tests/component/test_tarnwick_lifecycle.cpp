@@ -2,6 +2,8 @@
 // The component as a host opens it: identity, preferences, buses, channel configurations,
 // Initialize, latency and tail, parameters.
 #include <gtest/gtest.h>
+#include <limits.h>
+#include <unistd.h>
 
 #include "component/parameter_table.h"
 #include "support/tarnwick_host.h"
@@ -202,12 +204,28 @@ TEST(TarnwickLifecycle, OwnPropertiesAndTheViewDescriptions) {
   EXPECT_EQ(view.componentFlags, 0u);
   EXPECT_EQ(view.componentFlagsMask, 0u);
 
-  // No editor bundle is installed beside this component yet.
+  // The editor bundle in the component's resources, when the build made one (not in a
+  // headless build): property 31 names it and its factory class.
+  const std::string editor = std::string(TARNWICK_BUILD_DIR) +
+                             "/Tarnwick.component/Contents/Resources/"
+                             "Tarnwick_CocoaViewFactory.bundle";
+  const bool editorBuilt = access((editor + "/Contents/Info.plist").c_str(), F_OK) == 0;
   AudioUnitCocoaViewInfo cocoa{};
   size = sizeof cocoa;
   testing::internal::CaptureStdout();
-  EXPECT_EQ(AudioUnitGetProperty(fx.unit(), kAudioUnitProperty_CocoaUI, kAudioUnitScope_Global, 0,
-                                 &cocoa, &size),
-            fnfErr);
-  EXPECT_NE(testing::internal::GetCapturedStdout().find("Bundle URL is NULL"), std::string::npos);
+  const OSStatus cocoaStatus = AudioUnitGetProperty(fx.unit(), kAudioUnitProperty_CocoaUI,
+                                                    kAudioUnitScope_Global, 0, &cocoa, &size);
+  const std::string said = testing::internal::GetCapturedStdout();
+  if (editorBuilt) {
+    ASSERT_EQ(cocoaStatus, noErr);
+    ASSERT_NE(cocoa.mCocoaAUViewBundleLocation, nullptr);
+    char resolved[PATH_MAX];
+    ASSERT_NE(realpath(editor.c_str(), resolved), nullptr);
+    EXPECT_EQ(std::string(cocoa.mCocoaAUViewBundleLocation), resolved);
+    EXPECT_STREQ(cocoa.mCocoaAUViewClass[0], "Tarnwick_CocoaViewFactory");
+    free(cocoa.mCocoaAUViewBundleLocation);
+  } else {
+    EXPECT_EQ(cocoaStatus, fnfErr);
+    EXPECT_NE(said.find("Bundle URL is NULL"), std::string::npos);
+  }
 }

@@ -20,6 +20,20 @@
 #include "platform/ui/window.h"
 #include "support/tarnwick_host.h"
 
+// ThreadSanitizer: pango starts fontconfig on a thread of its own and the font libraries
+// synchronise through primitives it does not see; races reported inside them are not ours.
+// (Each editor test program is one translation unit, so this is defined once.)
+extern "C" const char* __tsan_default_suppressions() {
+  return "race:libfontconfig.so\n"
+         "race:libpangoft2-1.0.so\n"
+         "race:libpango-1.0.so\n"
+         "race:libglib-2.0.so\n"
+         "race:libgobject-2.0.so\n"
+         "race:libharfbuzz.so\n"
+         "race:libcairo.so\n"
+         "called_from_lib:libfontconfig.so\n";
+}
+
 namespace editor_test {
 
 inline const std::string kComponentResources =

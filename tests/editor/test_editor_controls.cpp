@@ -358,7 +358,9 @@ TEST(EditorFactory, TheLayoutWiresEveryOutletAndTheAuthoringKeysRevealPresetSavi
     }
     for (const auto& b : Tarnwick_CocoaView::sliderBindings()) {
       EXPECT_NE(v->*(b.slider), nullptr) << b.parameter;
-      if (b.field) EXPECT_NE(v->*(b.field), nullptr) << b.parameter;
+      if (b.field) {
+        EXPECT_NE(v->*(b.field), nullptr) << b.parameter;
+      }
     }
     EXPECT_EQ(v->uiEqSliderMatrix->cells().size(), 10u);
     EXPECT_TRUE(v->uiAutoFreezeButton->isHidden());

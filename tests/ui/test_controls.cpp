@@ -318,7 +318,11 @@ TEST_F(ControlsTest, MatrixCellsTrackOnTheirOwnAndTheMatrixSends) {
   const Rect f = matrix->cellFrameAtRowColumn(0, 3);
   const Point knob = matrix->convertPointToWindow({f.midX(), f.midY()});
   // Travel 150 - 12 = 138 points for 24 dB.
-  drag(*mWindow, knob, {knob.x, knob.y + 69});
+  mWindow->sendEvent(mouse(EventType::MouseDown, knob));
+  mWindow->sendEvent(mouse(EventType::MouseDragged, {knob.x, knob.y + 23}));
+  EXPECT_EQ(mWindow->hoverText(), "4.0");  // the value beside the pointer while dragging
+  mWindow->sendEvent(mouse(EventType::MouseDragged, {knob.x, knob.y + 69}));
+  mWindow->sendEvent(mouse(EventType::MouseUp, {knob.x, knob.y + 69}));
   EXPECT_NEAR(cells[3]->doubleValue(), 12, 1e-9);
   for (int i = 0; i < 10; ++i) {
     if (i != 3) {
@@ -355,6 +359,27 @@ TEST_F(ControlsTest, ClicksPassThroughAViewThatAnswersNone) {
   click(*mWindow, centreOf(*button));
   EXPECT_EQ(button->state(), 1);
   EXPECT_EQ(mSenders.size(), 1u);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(WindowLifeTest, AnActionMayCloseAndDestroyItsOwnWindow) {
+  Application::shared().useOffscreen();
+  auto window = std::make_unique<Window>(Rect(0, 0, 200, 100), kTitledWindowMask);
+  window->setContentView(std::make_unique<View>());
+  auto* close = window->contentView()->addSubview(std::make_unique<Button>(Rect(10, 10, 80, 30), "Close"));
+  bool ran = false;
+  close->setAction([&](Control*) {
+    ran = true;
+    window->close();
+    window.reset();
+  });
+  Window* raw = window.get();
+  click(*raw, centreOf(*close));
+  EXPECT_TRUE(ran);
+  EXPECT_EQ(window, nullptr);
 }
 
 }  // namespace

@@ -399,11 +399,40 @@ TEST_F(X11Test, AlertsAreDialogsModalOnTheMainThreadAndAwaitedElsewhere) {
   ASSERT_TRUE(Application::shared().runUntil([] { return currentAlertWindow() != nullptr; },
                                              std::chrono::seconds(5)));
   pump(100);
+  currentAlertWindow()->display();
+  pump();
+  screenshot(mClient->display(), *currentAlertWindow(), kShots + "ui-x11-alert.png", 0, 0);
   clickDialogButton(*mClient, alert::kOtherButton);
   Application::shared().runUntil([&] { return answer.load() != 99; }, std::chrono::seconds(5));
   worker.join();
   EXPECT_EQ(answer.load(), alert::kOtherButton);
   pump();
+  // A one-button alert from another thread (the render thread reports the channel layout so)
+  // does not hold the caller: it returns while the main loop is not even turning.
+  std::atomic<int> quick{99};
+  std::thread reporter([&] {
+    quick = alert::showAlert("Less than 2 input channels available", "Mono input.", "Understood");
+  });
+  reporter.join();
+  EXPECT_EQ(quick.load(), alert::kDefaultButton);
+  ASSERT_TRUE(Application::shared().runUntil([] { return currentAlertWindow() != nullptr; },
+                                             std::chrono::seconds(5)));
+  pump(100);
+  clickDialogButton(*mClient, alert::kDefaultButton);
+  pump(100);
+  EXPECT_EQ(currentAlertWindow(), nullptr);
+  // Unanswered, a dialog goes away after its time-out and the caller gets the default.
+  std::atomic<int> late{99};
+  std::thread asker([&] {
+    late = runAlertDialog({"Update available", "Later?", "Download now", "Download later", ""},
+                          std::chrono::milliseconds(300));
+  });
+  ASSERT_TRUE(Application::shared().runUntil([&] { return late.load() != 99; },
+                                             std::chrono::seconds(5)));
+  asker.join();
+  EXPECT_EQ(late.load(), alert::kDefaultButton);
+  pump();
+  EXPECT_EQ(currentAlertWindow(), nullptr);
   uninstallAlertPresenter();
 #endif
 }
