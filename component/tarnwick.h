@@ -18,7 +18,7 @@
 
 class Tarnwick : public AUMIDIEffectBase {
  public:
-  // [main thread: the thread that opens the instance]
+  // [main thread; the thread that opens the instance]
   explicit Tarnwick(ComponentInstanceRecord* inInstance);
   ~Tarnwick() override;
 
@@ -53,7 +53,7 @@ class Tarnwick : public AUMIDIEffectBase {
   bool SupportsTail() override { return true; }
   UInt32 SupportedNumChannels(const AUChannelInfo** outInfo) override;
 
-  // MIDI, on the thread that delivers it. [MIDI thread]
+  // MIDI, on the thread that delivers it. [any thread; the MIDI delivery thread]
   OSStatus HandleNoteOn(uint8_t inChannel, uint8_t inNoteNumber, uint8_t inVelocity,
                         UInt32 inStartFrame) override;
   OSStatus HandleNoteOff(uint8_t inChannel, uint8_t inNoteNumber, uint8_t inVelocity,
@@ -63,11 +63,11 @@ class Tarnwick : public AUMIDIEffectBase {
   OSStatus HandlePitchWheel(uint8_t inChannel, uint8_t inPitch1, uint8_t inPitch2,
                             UInt32 inStartFrame) override;
 
-  // Posts the whole held-key list to the editor. [any thread but render]
+  // Posts the whole held-key list to the editor. [not the render thread]
   void postKeysPressed();
   // The same post with a caller-owned dictionary holding both keys (the list at its full size);
   // allocates nothing. Without wait, gives up (false) rather than wait for the centre's lock.
-  // [the thread that owns info]
+  // [any thread; the thread that owns info]
   bool postKeyList(notify::UserInfo& info, bool wait);
 
   // The engine, for the instance's own services (key messages from the editor). [any thread]
@@ -79,7 +79,7 @@ class Tarnwick : public AUMIDIEffectBase {
   static constexpr int kScratchChannels = 4;
 
   bool acceptsChannel(uint8_t inChannel) const;
-  void postMidiKeyList();  // [MIDI thread]
+  void postMidiKeyList();  // [any thread; the MIDI delivery thread]
   bool updateDue(int32_t interval) const;
   void applyParameterUpdate(Float64 inSampleRate);
   void updateEqualiserFromParameters(Float64 inSampleRate);
@@ -126,7 +126,8 @@ class Tarnwick : public AUMIDIEffectBase {
   float* mCombinedStorage = nullptr;
   UInt32 mCombinedCapacityBuffers = 0;
   notify::UserInfo mLevelInfo;  // reused by every level post
-  notify::UserInfo mMidiKeyInfo;  // reused by the key posts of the MIDI handlers [MIDI thread]
+  // reused by the key posts of the MIDI handlers [any thread; the MIDI delivery thread]
+  notify::UserInfo mMidiKeyInfo;
   notify::UserInfo mRenderKeyInfo;  // reused by the render thread's retries [render thread]
   std::atomic<bool> mKeyListPostPending{false};  // a MIDI key post was skipped
 };

@@ -42,7 +42,7 @@ struct PlanSet {
   VectorPlan wide[kMaxVectorLog2 + 1];
 };
 
-// Zero-initialised before any code runs; filled before main. [read on any thread]
+// Zero-initialised before any code runs; filled before main. [any thread; read only]
 extern PlanSet gPlans;
 
 }  // namespace fft_detail

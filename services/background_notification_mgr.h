@@ -44,7 +44,7 @@ class Tarnwick_BackgroundNotificationMgr {
   void setKeyOff(const notify::Notification& note);
   void setAllKeysOff(const notify::Notification& note);
 
-  // The alert timer's body; public so that hosts and tests may fire it. [loop thread]
+  // The alert timer's body; public so that hosts and tests may fire it. [any thread; loop thread]
   void notifyUserOfAvailableUpdate();
 
   // Whether the check has finished, and its results. [any thread]

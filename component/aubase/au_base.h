@@ -52,10 +52,10 @@ class AUBase : public ComponentBase {
   // [any thread]
   bool IsInitialized() const { return mInitialized.load(std::memory_order_acquire); }
 
-  // ---- selector dispatch [thread of the call: the selector's own thread]
+  // ---- selector dispatch [any thread; thread of the call: the selector's own thread]
   OSStatus DispatchSelector(ComponentParameters& inParams) override;
   bool CanDo(int16_t inSelector) const override;
-  // The standard properties, after the virtual hooks below. [main thread unless noted]
+  // The standard properties, after the virtual hooks below. [main thread; unless noted]
   OSStatus DispatchGetPropertyInfo(AudioUnitPropertyID inID, AudioUnitScope inScope,
                                    AudioUnitElement inElement, UInt32& outDataSize,
                                    Boolean& outWritable);
@@ -72,7 +72,7 @@ class AUBase : public ComponentBase {
 
   // ---- property hooks, consulted before the standard properties: return
   // kAudioUnitErr_InvalidProperty to leave a property to the base (the defaults do).
-  // [main thread, or the thread a host reads a property on]
+  // [main thread; or the thread a host reads a property on]
   virtual OSStatus GetPropertyInfo(AudioUnitPropertyID inID, AudioUnitScope inScope,
                                    AudioUnitElement inElement, UInt32& outDataSize,
                                    Boolean& outWritable);
@@ -86,7 +86,7 @@ class AUBase : public ComponentBase {
 
   // ---- property listeners. A removed listener is not called again once removal returns
   // (unless removed from inside a notification on the same thread: then from the next one).
-  // [any thread but render]
+  // [not the render thread]
   OSStatus AddPropertyListener(AudioUnitPropertyID inID, AUPropertyListenerProc inProc,
                                void* inUserData);
   // Removes every listener of inID with inProc (and inUserData when inMatchUserData).
@@ -99,7 +99,7 @@ class AUBase : public ComponentBase {
   // ---- render notifications: called before (PreRender flag) and after (PostRender flag) each
   // render, the same set for both halves of a render. Handed to the render thread without locks;
   // not called again once removal returns (removal waits for a render in progress to end; from
-  // inside a notification it takes effect from the next render). [any thread but render]
+  // inside a notification it takes effect from the next render). [not the render thread]
   OSStatus AddRenderNotification(AURenderCallback inProc, void* inUserData);
   OSStatus RemoveRenderNotification(AURenderCallback inProc, void* inUserData);
 

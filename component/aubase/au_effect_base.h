@@ -43,7 +43,7 @@ class AUEffectBase : public AUBase {
   bool IsBypassEffect() const { return mBypassEffect.load(std::memory_order_relaxed); }
   void SetBypassEffect(bool inFlag) { mBypassEffect.store(inFlag, std::memory_order_relaxed); }
   bool ProcessesInPlace() const { return mProcessesInPlace.load(std::memory_order_relaxed); }
-  // [main thread, uninitialised]
+  // [main thread; uninitialised]
   void SetProcessesInPlace(bool inFlag) { mProcessesInPlace.store(inFlag); }
   // The sample rate of output 0. [any thread]
   Float64 GetSampleRate();

@@ -27,7 +27,7 @@ class AUElement {
   virtual AUIOElement* AsIOElement() { return nullptr; }
 
   // Makes the element hold ids 0..n-1 as an indexed array, all 0; drops map parameters.
-  // Allocates. [main thread, not while rendering]
+  // Allocates. [main thread; not while rendering]
   void UseIndexedParameters(UInt32 inNumberOfParameters);
   bool UsesIndexedParameters() const { return mUseIndexedParameters; }
   // [any thread]
@@ -37,7 +37,7 @@ class AUElement {
   void GetParameterList(AudioUnitParameterID* outList) const;
 
   // Throws kAudioUnitErr_InvalidParameter for an id the element does not hold. No allocation,
-  // no lock. [any thread, render thread included]
+  // no lock. [any thread]
   AudioUnitParameterValue GetParameter(AudioUnitParameterID inID) const;
   // Sets an id the element holds (any thread, no allocation). On a map element an unknown id is
   // created (main thread, not while rendering), which is refused with

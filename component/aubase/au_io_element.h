@@ -32,7 +32,7 @@ class AUIOElement : public AUElement {
   // Sets the format; drops buffers sized for the old one. Allocates. [main, uninitialised]
   void SetStreamFormat(const AudioStreamBasicDescription& inFormat);
 
-  // Allocates zeroed storage for inMaxFrames frames per channel. [main thread, not rendering]
+  // Allocates zeroed storage for inMaxFrames frames per channel. [main thread; not rendering]
   void AllocateBuffer(UInt32 inMaxFrames);
   void DeallocateBuffer();
   UInt32 AllocatedFrames() const { return mAllocatedFrames; }

@@ -20,18 +20,19 @@ class AUMIDIBase {
   AUMIDIBase& operator=(AUMIDIBase&&) = delete;
 
   // kAudioUnitErr_Uninitialized before Initialize; otherwise dispatches by status byte (data
-  // bytes masked to 7 bits). Unknown status bytes are accepted and ignored. [MIDI thread]
+  // bytes masked to 7 bits). Unknown status bytes are accepted and ignored.
+  // [any thread; the MIDI delivery thread]
   OSStatus MIDIEvent(UInt32 inStatus, UInt32 inData1, UInt32 inData2, UInt32 inOffsetSampleFrame);
   // kAudioUnitErr_Uninitialized before Initialize, paramErr for null data with a length;
-  // otherwise HandleSysEx. [MIDI thread]
+  // otherwise HandleSysEx. [any thread; the MIDI delivery thread]
   OSStatus SysEx(const uint8_t* inData, UInt32 inLength);
 
   // The MIDI-event and system-exclusive selectors (others: badComponentSelector), exceptions
-  // turned into statuses as in ComponentBase. [MIDI thread]
+  // turned into statuses as in ComponentBase. [any thread; the MIDI delivery thread]
   static OSStatus ComponentEntryDispatch(ComponentParameters* inParams, AUMIDIBase* inThis);
   OSStatus DispatchMIDISelector(ComponentParameters& inParams);
 
-  // ---- handlers [MIDI thread]
+  // ---- handlers [any thread; the MIDI delivery thread]
   // inStatus is the status byte without its channel (0x80..0xF0).
   virtual OSStatus HandleMidiEvent(uint8_t inStatus, uint8_t inChannel, uint8_t inData1,
                                    uint8_t inData2, UInt32 inStartFrame);

@@ -14,7 +14,7 @@ class AUMIDIEffectBase : public AUEffectBase, public AUMIDIBase {
   AUMIDIEffectBase(ComponentInstanceRecord* inInstance, bool inProcessesInPlace = false);
   ~AUMIDIEffectBase() override;
 
-  // [thread of the call]
+  // [any thread; thread of the call]
   OSStatus DispatchSelector(ComponentParameters& inParams) override;
   bool CanDo(int16_t inSelector) const override;
   // The fast-dispatch MIDI entry, else the effect's properties. [main thread]
@@ -25,10 +25,10 @@ class AUMIDIEffectBase : public AUEffectBase, public AUMIDIBase {
                        void* outData) override;
 
   // MIDI selectors to AUMIDIBase::ComponentEntryDispatch, others to
-  // ComponentBase::ComponentEntryDispatch. [thread of the call]
+  // ComponentBase::ComponentEntryDispatch. [any thread; thread of the call]
   static OSStatus ComponentEntryDispatch(ComponentParameters* inParams, AUMIDIEffectBase* inThis);
   // The fast-dispatch MIDI entry; inStorage is the instance storage (a ComponentBase*).
-  // [MIDI thread]
+  // [any thread; the MIDI delivery thread]
   static OSStatus FastMIDIEvent(void* inStorage, UInt32 inStatus, UInt32 inData1, UInt32 inData2,
                                 UInt32 inOffsetSampleFrame);
 };

@@ -32,7 +32,7 @@ class AURealtimeSnapshot {
   AURealtimeSnapshot(AURealtimeSnapshot&&) = delete;
   AURealtimeSnapshot& operator=(AURealtimeSnapshot&&) = delete;
 
-  // Holds the current snapshot for its scope. [any thread, render thread included]
+  // Holds the current snapshot for its scope. [any thread]
   class Reader {
    public:
     explicit Reader(const AURealtimeSnapshot& inOwner) : mOwner(inOwner) {

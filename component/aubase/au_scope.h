@@ -27,7 +27,7 @@ class AUScope {
   AUElement& SafeGetElement(UInt32 inIndex) const;
   AUIOElement& GetIOElement(UInt32 inIndex) const;
   // Creates new elements through AUBase::CreateElement or drops trailing ones. Allocates.
-  // [main thread, not while rendering]
+  // [main thread; not while rendering]
   void SetNumberOfElements(UInt32 inNumberOfElements);
 
  private:

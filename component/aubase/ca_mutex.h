@@ -17,9 +17,9 @@ class CAMutex {
   CAMutex& operator=(CAMutex&&) = delete;
 
   // Blocks until the lock is held. Returns true when this call took it, false when the calling
-  // thread already owned it (then the matching Unlock must be skipped). [any thread but render]
+  // thread already owned it (then the matching Unlock must be skipped). [not the render thread]
   bool Lock();
-  // Releases a lock taken by this thread. [owning thread]
+  // Releases a lock taken by this thread. [any thread; owning thread]
   void Unlock();
   // Never blocks. Returns true when the caller holds the lock afterwards; outWasLocked is true
   // when this call took it (and must be released with Unlock). [any thread]

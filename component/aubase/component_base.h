@@ -8,23 +8,25 @@
 
 class ComponentBase {
  public:
-  explicit ComponentBase(ComponentInstanceRecord* inInstance);  // [thread of the open call]
+  // [any thread; thread of the open call]
+  explicit ComponentBase(ComponentInstanceRecord* inInstance);
   virtual ~ComponentBase();
   ComponentBase(const ComponentBase&) = delete;
   ComponentBase& operator=(const ComponentBase&) = delete;
   ComponentBase(ComponentBase&&) = delete;
   ComponentBase& operator=(ComponentBase&&) = delete;
 
-  // Called once after construction, before the instance is stored. [thread of the open call]
+  // Called once after construction, before the instance is stored.
+  // [any thread; thread of the open call]
   virtual void PostConstructor() {}
-  // Called once by the close selector, before deletion. [thread of the close call]
+  // Called once by the close selector, before deletion. [any thread; thread of the close call]
   virtual void PreDestructor() {}
   // The component's version as 0xMMMMmmbb. [any thread]
   virtual OSStatus Version();
   // Whether the instance answers a selector. [any thread]
   virtual bool CanDo(int16_t inSelector) const;
   // Handles every selector except open, close, version and can-do; may throw a status.
-  // Default: badComponentSelector. [thread of the call]
+  // Default: badComponentSelector. [any thread; thread of the call]
   virtual OSStatus DispatchSelector(ComponentParameters& inParams);
 
   // [any thread]
@@ -35,7 +37,7 @@ class ComponentBase {
   // Dispatches one selector call to inThis: close (PreDestructor, then delete, storage cleared),
   // version, can-do, then DispatchSelector. Exceptions become statuses: std::bad_alloc -108, a
   // thrown OSStatus or SInt16 that code, anything else -1. A null inParams or inThis: paramErr.
-  // [thread of the call]
+  // [any thread; thread of the call]
   static OSStatus ComponentEntryDispatch(ComponentParameters* inParams, ComponentBase* inThis);
   // The status for the exception being handled; call only inside a catch block. No allocation.
   static OSStatus StatusFromCurrentException() noexcept;

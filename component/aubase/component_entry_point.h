@@ -12,7 +12,7 @@
 template <class T>
 class ComponentEntryPoint {
  public:
-  // [thread of the call]
+  // [any thread; thread of the call]
   static OSStatus Dispatch(ComponentParameters* inParams, void* inStorage) {
     if (!inParams) return paramErr;
     if (inParams->what == kComponentOpenSelect) return Open(*inParams);

@@ -26,7 +26,7 @@ class HostedUnit {
   // Loads the bundle (once per process; later calls reuse it) and opens its first component.
   // Null with *error set (a sentence for people) on failure. [main thread]
   static std::unique_ptr<HostedUnit> open(const std::string& bundlePath, std::string* error);
-  // Uninitialises and closes the instance. [main thread, not while rendering]
+  // Uninitialises and closes the instance. [main thread; not while rendering]
   ~HostedUnit();
   HostedUnit(const HostedUnit&) = delete;
   HostedUnit& operator=(const HostedUnit&) = delete;
@@ -35,11 +35,11 @@ class HostedUnit {
 
   // The canonical format at rate with `channels` channels on the main input and the output,
   // and on the side-chain input when the instance has one (hasSideChain() tells).
-  // [main thread, before initialize]
+  // [main thread; before initialize]
   bool setFormats(double rate, UInt32 channels, std::string* error);
   bool hasSideChain() const { return mSideChain; }
   // Feeds input bus `bus` from feed (not owned; outlives the instance's renders).
-  // [main thread, before initialize]
+  // [main thread; before initialize]
   bool connect(AudioUnitElement bus, InputFeed* feed, std::string* error);
   // Asks for a maximum block; the instance may refuse (then its own stands). [main thread]
   OSStatus requestMaxFrames(UInt32 frames);
@@ -65,7 +65,7 @@ class HostedUnit {
   OSStatus render(UInt32 frames, float* const* out, UInt32 channels);
   double sampleTime() const { return mSampleTime; }
 
-  // The class-info dictionary (saved state). [main thread, not while rendering]
+  // The class-info dictionary (saved state). [main thread; not while rendering]
   OSStatus saveState(plist::Value* out) const;
   OSStatus restoreState(const plist::Value& state);
   // The same as a property-list file; false with *error set (missing, malformed, refused).

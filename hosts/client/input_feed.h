@@ -27,7 +27,7 @@ class InputFeed {
   InputFeed(const InputFeed&) = delete;
   InputFeed& operator=(const InputFeed&) = delete;
 
-  // [not the render thread, or between render calls]
+  // [not the render thread; or between render calls]
   void setSource(size_t index, const float* samples, size_t length = SIZE_MAX);
   void clearSources();
   void setMixedPairs(bool mixed) { mMixedPairs = mixed; }

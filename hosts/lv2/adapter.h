@@ -40,9 +40,9 @@ class Adapter final : private LevelSink {
   bool ok() const { return mHosted != nullptr; }
   const std::string& error() const { return mError; }
 
-  // [audio-class thread, not concurrently with run]
+  // [render thread; not concurrently with run]
   void connect(uint32_t port, void* data);
-  // Initialises the component (allocates). [instantiation thread]
+  // Initialises the component (allocates). [not the render thread; the instantiation thread]
   bool activate();
   void deactivate();
 
@@ -51,10 +51,10 @@ class Adapter final : private LevelSink {
   void run(uint32_t frames);
 
   // The component's class-info dictionary as an XML property list; empty on failure.
-  // [main thread, not concurrently with run]
+  // [main thread; not concurrently with run]
   plist::Data saveState() const;
   // Restores a state saved by saveState; false (nothing changed) when the bytes are not a
-  // property list or the component refuses them. [main thread, not concurrently with run]
+  // property list or the component refuses them. [main thread; not concurrently with run]
   bool restoreState(const uint8_t* bytes, size_t length);
 
   bool hasSideChain() const { return mSideChain; }

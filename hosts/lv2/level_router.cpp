@@ -31,7 +31,7 @@ LevelSink* sinkFor(uint64_t refCon) {
   return nullptr;
 }
 
-// [render thread of the posting instance]
+// [render thread; of the posting instance]
 void route(const notify::Notification& n) {
   const uint64_t* refCon = n.get<uint64_t>(tarnwick_notify::kRefConKey);
   const auto* levels = n.get<std::vector<float>>(tarnwick_notify::kAnalyzerLevelsKey);

@@ -10,7 +10,7 @@
 
 namespace tarnwick_lv2 {
 
-// Receives the levels of its instance. [render thread of that instance]
+// Receives the levels of its instance. [render thread; of that instance]
 class LevelSink {
  public:
   virtual void receiveLevels(const float* levels, size_t count) = 0;

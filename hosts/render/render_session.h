@@ -32,7 +32,7 @@ struct RenderJob {
   bool raw = false;    // exactly the input's length from frame 0, no compensation, no tail
   bool quiet = false;  // no notes on standard error
   // Called after every block with the frames done and the frames in all; may be empty.
-  // [the rendering thread]
+  // [any thread; the rendering thread]
   std::function<void(size_t done, size_t total)> progress;
 };
 
@@ -42,7 +42,8 @@ struct RenderResult {
 };
 
 // Runs the job on the calling thread, through an instance of its own. Returns false with
-// *error set (a message for the user) on any failure. [main thread or a batch worker]
+// *error set (a message for the user) on any failure.
+// [not the render thread; main thread or a batch worker]
 bool runRender(const RenderJob& job, RenderResult* out, std::string* error);
 
 }  // namespace render

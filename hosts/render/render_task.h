@@ -30,7 +30,7 @@ struct TaskResult {
 // Renders speechPath ("" for none, "-" for standard input) into outputPath ("-" for standard
 // output) in format. Notes (rate conversions, clipping) go to standard error unless the plan is
 // quiet. False with *error set on any failure; nothing is written then.
-// [main thread or a batch worker: each call opens an instance of its own]
+// [not the render thread; main thread or a batch worker: each call opens an instance of its own]
 bool renderFile(const Plan& plan, const std::string& speechPath, const std::string& outputPath,
                 int format, const std::function<void(size_t, size_t)>& progress,
                 TaskResult* result, std::string* error);

@@ -9,7 +9,8 @@
 namespace render {
 
 // Converts every channel of audio to rate (no change when it is already at rate). False with
-// *error set when libsoxr refuses. [main thread or a batch worker; allocates]
+// *error set when libsoxr refuses.
+// [not the render thread; main thread or a batch worker; allocates]
 bool resampleTo(Audio* audio, double rate, std::string* error);
 
 }  // namespace render

@@ -116,7 +116,7 @@ struct ComponentInstanceRecord {
   ComponentDescription description;
 };
 
-// Sets the storage of an instance during its open selector. [thread of the open call]
+// Sets the storage of an instance during its open selector. [any thread; thread of the open call]
 inline void SetComponentInstanceStorage(ComponentInstanceRecord* instance, void* storage) {
   instance->storage = storage;
 }

@@ -33,6 +33,6 @@ inline constexpr OSStatus kComponentBundleErr_NoEntrySymbol = -2803;  // an "ent
 // the handles to *registered (may be null) in Info.plist order. All or nothing: on any failure
 // no component is registered, the executable is released, and *outMessage (may be null) says
 // what was wrong. Loading a bundle again returns the same handles. The bundle itself is
-// registered for bundle::Bundle::withIdentifier. [main thread, normally]
+// registered for bundle::Bundle::withIdentifier. [main thread; normally]
 OSStatus loadComponentBundle(const std::string& bundlePath, std::vector<Component>* registered,
                              std::string* outMessage = nullptr);

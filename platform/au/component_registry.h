@@ -38,14 +38,14 @@ UInt32 GetComponentRegisteredVersion(Component component);  // 0 for a null comp
 
 // Creates an instance record, calls the routine's open selector (ComponentOpenArgs{self},
 // storage null) and on success returns the record in *outInstance. On failure the record is
-// freed, *outInstance is null and the routine's status is returned. [main thread, normally]
+// freed, *outInstance is null and the routine's status is returned. [main thread; normally]
 OSStatus OpenAComponent(Component component, ComponentInstanceRecord** outInstance);
 
 // Drops the parameter and event listeners' registrations on the instance (au_listener.h), calls
 // the close selector (ComponentOpenArgs{self}, the instance storage), then frees the record
 // whatever the status, and returns the status. An instance that is not open (closed
 // already, or never opened here) gives badComponentInstance and is not touched.
-// [main thread, normally]
+// [main thread; normally]
 OSStatus CloseComponent(ComponentInstanceRecord* instance);
 
 // Calls the version and can-do selectors; their result is the routine's return value.
@@ -55,5 +55,5 @@ OSStatus CallComponentCanDo(ComponentInstanceRecord* instance, int16_t selector)
 
 // The one way every host-side call reaches a component: packs {what, args} and calls
 // instance->entry(&params, instance->storage). An exception escaping the routine becomes
-// memFullErr (allocation failure) or -1. [the thread of the call being made]
+// memFullErr (allocation failure) or -1. [any thread; the thread of the call being made]
 OSStatus CallComponentSelector(ComponentInstanceRecord* instance, int16_t what, void* args);

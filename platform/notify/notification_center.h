@@ -47,14 +47,14 @@ class Center {
   Center& operator=(const Center&) = delete;
 
   // Registers callback for posts named name (empty: every name) whose object is object (null:
-  // any object). Allocates. [any thread, not the render thread]
+  // any object). Allocates. [not the render thread]
   Token addObserver(std::string name, const void* object, Callback callback);
   // Unregisters; false when token is unknown (already removed). Blocks as described above.
-  // [any thread, not the render thread]
+  // [not the render thread]
   bool removeObserver(Token token);
 
   // Delivers to every matching observer before returning. info is only borrowed.
-  // [any thread, render thread included]
+  // [any thread]
   void post(std::string_view name, const void* object, const UserInfo& info) const;
   void post(std::string_view name, const void* object = nullptr) const;
   // Delivers as post does, unless an add or remove holds the lock or waits for it: then

@@ -21,7 +21,7 @@ class NotificationQueue {
 
   Center& center() const { return mCenter; }
 
-  // Stores a copy of the notification. Allocates. [any thread, not the render thread]
+  // Stores a copy of the notification. Allocates. [not the render thread]
   void enqueue(std::string name, const void* object, UserInfo info = {});
   // Posts everything enqueued before the call, in order, on the calling thread, and returns how
   // many were posted. Notifications enqueued by the observers wait for the next flush.

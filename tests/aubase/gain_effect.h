@@ -179,7 +179,7 @@ class GainEffect : public AUMIDIEffectBase {
     return noErr;
   }
 
-  // [MIDI thread]
+  // [any thread; the MIDI delivery thread]
   OSStatus HandleNoteOn(uint8_t inChannel, uint8_t inNote, uint8_t inVelocity,
                         UInt32 inFrame) override {
     return Log(mMidiLog.noteOn, inChannel, inNote, inVelocity, inFrame);
