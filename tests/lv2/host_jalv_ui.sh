@@ -35,11 +35,11 @@ jackd_pid=$!
 cleanup_hooks+=("kill $jackd_pid 2>/dev/null; wait $jackd_pid 2>/dev/null")
 jack_wait -w -t 10 >/dev/null || { cat "$WORK/jackd.log"; fail "the dummy JACK server did not start"; }
 
-# The editor's window, once it has shown (up to 20 s): its own window by its title, or, with
-# "embedded", the unnamed window of the editor's size inside the host's.
+# The editor's window, once it has shown (up to 40 s, for a loaded machine): its own window by
+# its title, or, with "embedded", the unnamed window of the editor's size inside the host's.
 editor_window() {
   local id
-  for _ in $(seq 100); do
+  for _ in $(seq 200); do
     if [ "${1:-}" = embedded ]; then
       id=$(xwininfo -root -tree |
            awk -v size="${2:-1040x682}" '$0 ~ "has no name\\): \\(\\)  " size "\\+0\\+0" { print $1; exit }')
