@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "component/tarnwick_identity.h"
 #include "platform/au/audio_unit_calls.h"
 
 namespace tarnwick_lv2 {
@@ -38,6 +39,15 @@ Adapter::Adapter(const Settings& settings)
     return;
   }
   mRefCon = hosted->refCon();
+  uint64_t pendingAddress = 0;
+  UInt32 size = sizeof pendingAddress;
+  if (AudioUnitGetProperty(hosted->unit(), kTarnwickProperty_PendingDefaultSetting, kAudioUnitScope_Global, 0,
+                           &pendingAddress, &size) != noErr ||
+      size != sizeof pendingAddress) {
+    pendingAddress = 0;
+  }
+  mUi.setUp(settings.map, settings.worker, hosted.get(), mRefCon,
+            reinterpret_cast<uint8_t*>(static_cast<uintptr_t>(pendingAddress)));
   // Beyond kLevelRouterSlots instances the level ports stay at 0.
   mLevelsRouted = addLevelSink(mRefCon, this);
   mHosted = std::move(hosted);
@@ -49,6 +59,11 @@ Adapter::~Adapter() {
 
 void Adapter::receiveLevels(const float* levels, size_t count) {
   std::copy(levels, levels + std::min<size_t>(count, kBandCount), mLevels.begin());
+  mUi.receiveLevels(levels, count);
+}
+
+void Adapter::receiveKeys(const uint8_t* bytes, size_t size) {
+  mUi.receiveKeys(bytes, size);
 }
 
 void Adapter::connect(uint32_t port, void* data) {
@@ -71,6 +86,10 @@ void Adapter::connect(uint32_t port, void* data) {
     mLevelPorts[port - kFirstBandLevelPort] = static_cast<float*>(data);
   } else if (port == kEnabledPort) {
     mEnabled = static_cast<const float*>(data);
+  } else if (port == kUiInPort) {
+    mUi.connectIn(data);
+  } else if (port == kUiOutPort) {
+    mUi.connectOut(data);
   }
 }
 
@@ -146,8 +165,10 @@ void Adapter::run(uint32_t frames) {
     for (float* out : mAudioOut) {
       if (out) std::memset(out, 0, frames * sizeof(float));
     }
+    mUi.writeMessages();
     return;
   }
+  mUi.readCommands();
   // The block is split at every event's frame, so that each event lands on its sample.
   uint32_t position = 0;
   while (position < frames) {
@@ -164,6 +185,7 @@ void Adapter::run(uint32_t frames) {
   for (int band = 0; band < kBandCount; ++band) {
     if (mLevelPorts[band]) *mLevelPorts[band] = mLevels[band];
   }
+  mUi.writeMessages();
 }
 
 plist::Data Adapter::saveState() const {

@@ -14,6 +14,7 @@
 #include "hosts/client/host_client.h"
 #include "hosts/lv2/level_router.h"
 #include "hosts/lv2/lv2_ports.h"
+#include "hosts/lv2/ui_link.h"
 #include "platform/au/au_types.h"
 #include "platform/plist/plist_value.h"
 
@@ -26,6 +27,8 @@ class Adapter final : private LevelSink {
     std::string componentPath;   // the Tarnwick.component folder
     UInt32 maxBlock = 0;         // the host's maximum block length; 0: unknown
     LV2_URID midiEventUrid = 0;  // 0: no urid:map, the MIDI port is ignored
+    LV2_URID_Map* map = nullptr;                // null: the UI ports are ignored
+    const LV2_Worker_Schedule* worker = nullptr;  // null: UI key commands go in as MIDI
   };
 
   // Opens the component; ok() tells whether that worked, error() why not. [main thread]
@@ -59,12 +62,16 @@ class Adapter final : private LevelSink {
   // Render calls that failed (their output is silence). [any thread]
   uint64_t failedRenders() const { return mFailedRenders; }
 
+  // Posts a key message the UI sent. [worker thread]
+  LV2_Worker_Status work(const void* data, uint32_t size) { return mUi.work(data, size); }
+
  private:
   void sendChangedParameters();
   void followEnabledPort();
   void deliverMidi(const LV2_Atom_Event*& next, const LV2_Atom_Event* end, uint32_t upTo, bool all);
   void renderPiece(uint32_t offset, uint32_t frames);
   void receiveLevels(const float* levels, size_t count) override;  // [render thread]
+  void receiveKeys(const uint8_t* bytes, size_t size) override;     // [any thread]
 
   std::unique_ptr<host_client::HostedUnit> mHosted;
   bool mSideChain = false;
@@ -91,6 +98,7 @@ class Adapter final : private LevelSink {
 
   std::array<float, kBandCount> mLevels{};  // last levels posted by the component
   bool mLevelsRouted = false;
+  UiLink mUi;
 };
 
 }  // namespace tarnwick_lv2

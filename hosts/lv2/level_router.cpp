@@ -20,19 +20,31 @@ Slot gSlots[kLevelRouterSlots];
 std::mutex gMutex;  // add and remove only
 size_t gSinks = 0;
 notify::Center::Token gObserver = 0;
+notify::Center::Token gKeysObserver = 0;
+
+LevelSink* sinkFor(uint64_t refCon) {
+  for (Slot& slot : gSlots) {
+    if (slot.refCon.load(std::memory_order_acquire) == refCon) {
+      return slot.sink.load(std::memory_order_acquire);
+    }
+  }
+  return nullptr;
+}
 
 // [render thread; of the posting instance]
 void route(const notify::Notification& n) {
   const uint64_t* refCon = n.get<uint64_t>(tarnwick_notify::kRefConKey);
   const auto* levels = n.get<std::vector<float>>(tarnwick_notify::kAnalyzerLevelsKey);
   if (!refCon || !levels || *refCon == 0) return;
-  for (Slot& slot : gSlots) {
-    if (slot.refCon.load(std::memory_order_acquire) != *refCon) continue;
-    if (LevelSink* sink = slot.sink.load(std::memory_order_acquire)) {
-      sink->receiveLevels(levels->data(), levels->size());
-    }
-    return;
-  }
+  if (LevelSink* sink = sinkFor(*refCon)) sink->receiveLevels(levels->data(), levels->size());
+}
+
+// [the thread that changed the key list]
+void routeKeys(const notify::Notification& n) {
+  const uint64_t* refCon = n.get<uint64_t>(tarnwick_notify::kRefConKey);
+  const auto* keys = n.get<std::vector<uint8_t>>(tarnwick_notify::kKeysListKey);
+  if (!refCon || !keys || *refCon == 0) return;
+  if (LevelSink* sink = sinkFor(*refCon)) sink->receiveKeys(keys->data(), keys->size());
 }
 
 }  // namespace
@@ -47,6 +59,8 @@ bool addLevelSink(uint64_t refCon, LevelSink* sink) {
     if (gSinks++ == 0) {
       gObserver = notify::Center::defaultCenter().addObserver(tarnwick_notify::kSetAnalyzerLevels,
                                                               nullptr, route);
+      gKeysObserver = notify::Center::defaultCenter().addObserver(tarnwick_notify::kSetKeysPressed,
+                                                                  nullptr, routeKeys);
     }
     return true;
   }
@@ -63,7 +77,9 @@ void removeLevelSink(uint64_t refCon) {
     // Unregistered while the adapter's code is still loaded: a host may unload it next.
     if (--gSinks == 0) {
       notify::Center::defaultCenter().removeObserver(gObserver);
+      notify::Center::defaultCenter().removeObserver(gKeysObserver);
       gObserver = 0;
+      gKeysObserver = 0;
     }
     return;
   }

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Routes the component's analyser-level posts to the adapter instance they belong to through
-// one observer for every instance in the process: the notification centre delivers to at most
-// Center::kInlineMatches matching observers without allocating, and a level post (on the
-// render thread) matches every level observer.
+// Routes the component's analyser-level and held-key posts to the adapter instance they belong
+// to through one observer per name for every instance in the process: the notification centre
+// delivers to at most Center::kInlineMatches matching observers without allocating, and a level
+// post (on the render thread) matches every level observer.
 #pragma once
 
 #include <cstddef>
@@ -14,6 +14,8 @@ namespace tarnwick_lv2 {
 class LevelSink {
  public:
   virtual void receiveLevels(const float* levels, size_t count) = 0;
+  // Receives the held-key list of its instance (native floats). [the posting thread]
+  virtual void receiveKeys(const uint8_t* bytes, size_t size) = 0;
 
  protected:
   ~LevelSink() = default;

@@ -22,6 +22,8 @@ inline constexpr float kLatencyFrames = kTarnwickLatencyFrames;
 inline constexpr int kBandCount = 10;
 // Upper end declared for the band levels: (mean |left| + mean |right|) × 2.5 at full scale.
 inline constexpr float kBandLevelMaximum = 5.0f;
+// Bytes the host must give the UI output port (a key list and levels per block, with room).
+inline constexpr uint32_t kUiOutMinimumBytes = 4096;
 
 enum Port : uint32_t {
   kMainInLeft = 0,
@@ -35,7 +37,9 @@ enum Port : uint32_t {
   kLatencyPort = kFirstParameterPort + kParameterCount,  // 55
   kFirstBandLevelPort = kLatencyPort + 1,                // 56 … 65
   kEnabledPort = kFirstBandLevelPort + kBandCount,       // 66, lv2:enabled
-  kPortCount = kEnabledPort + 1,                         // 67
+  kUiInPort = kEnabledPort + 1,                          // 67, atom messages from the UI
+  kUiOutPort = kUiInPort + 1,                            // 68, atom messages to the UI
+  kPortCount = kUiOutPort + 1,                           // 69
 };
 
 // The port symbol of a parameter name: lower case letters and digits, every other run of

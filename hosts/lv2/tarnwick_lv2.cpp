@@ -11,7 +11,7 @@
 #include <lv2/options/options.h>
 #include <lv2/state/state.h>
 #include <lv2/urid/urid.h>
-#include <sys/stat.h>
+#include <lv2/worker/worker.h>
 
 #include <cstdio>
 #include <cstring>
@@ -19,6 +19,7 @@
 #include <string>
 
 #include "hosts/lv2/adapter.h"
+#include "hosts/lv2/component_path.h"
 
 namespace {
 
@@ -31,24 +32,6 @@ struct Instance {
   LV2_URID atomString = 0;
   LV2_URID atomChunk = 0;
 };
-
-bool isFolder(const std::string& path) {
-  struct stat info {};
-  return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
-// <bundle>/Tarnwick.component, else <bundle>/../Tarnwick.component; empty when neither exists.
-std::string componentPathFor(const char* bundlePath) {
-  std::string bundle = bundlePath ? bundlePath : "";
-  while (bundle.size() > 1 && bundle.back() == '/') bundle.pop_back();
-  const std::string inside = bundle + "/" + tarnwick_lv2::kComponentBundleName;
-  if (isFolder(inside)) return inside;
-  const size_t slash = bundle.rfind('/');
-  const std::string parent = slash == std::string::npos ? "." : bundle.substr(0, slash);
-  const std::string beside = parent + "/" + tarnwick_lv2::kComponentBundleName;
-  if (isFolder(beside)) return beside;
-  return {};
-}
 
 UInt32 maxBlockFrom(const LV2_Options_Option* options, LV2_URID_Map* map) {
   if (!options || !map) return 0;
@@ -68,10 +51,15 @@ LV2_Handle instantiate(const LV2_Descriptor*, double rate, const char* bundlePat
   LV2_URID_Map* map = nullptr;
   LV2_Log_Log* log = nullptr;
   const LV2_Options_Option* options = nullptr;
+  const LV2_Worker_Schedule* worker = nullptr;
   for (int i = 0; features && features[i]; ++i) {
     const char* uri = features[i]->URI;
+    if (!uri) continue;  // lv2file passes empty entries for optional features it lacks
     if (!std::strcmp(uri, LV2_URID__map)) map = static_cast<LV2_URID_Map*>(features[i]->data);
     if (!std::strcmp(uri, LV2_LOG__log)) log = static_cast<LV2_Log_Log*>(features[i]->data);
+    if (!std::strcmp(uri, LV2_WORKER__schedule)) {
+      worker = static_cast<const LV2_Worker_Schedule*>(features[i]->data);
+    }
     if (!std::strcmp(uri, LV2_OPTIONS__options)) {
       options = static_cast<const LV2_Options_Option*>(features[i]->data);
     }
@@ -90,13 +78,15 @@ LV2_Handle instantiate(const LV2_Descriptor*, double rate, const char* bundlePat
 
   Adapter::Settings settings;
   settings.rate = rate;
-  settings.componentPath = componentPathFor(bundlePath);
+  settings.componentPath = tarnwick_lv2::componentPathFor(bundlePath);
   if (settings.componentPath.empty()) {
     return fail(std::string("no ") + tarnwick_lv2::kComponentBundleName + " inside or beside '" +
                 (bundlePath ? bundlePath : "") + "'");
   }
   settings.maxBlock = maxBlockFrom(options, map);
   if (map) settings.midiEventUrid = map->map(map->handle, LV2_MIDI__MidiEvent);
+  settings.map = map;
+  settings.worker = worker;
 
   auto* instance = new (std::nothrow) Instance;
   if (!instance) return fail("out of memory");
@@ -169,9 +159,21 @@ LV2_State_Status restoreState(LV2_Handle handle, LV2_State_Retrieve_Function ret
   return instance->adapter->restoreState(bytes, size) ? LV2_STATE_SUCCESS : LV2_STATE_ERR_UNKNOWN;
 }
 
+// A key message from the UI, posted on the host's worker thread. [worker thread]
+LV2_Worker_Status work(LV2_Handle handle, LV2_Worker_Respond_Function, LV2_Worker_Respond_Handle,
+                       uint32_t size, const void* data) {
+  return static_cast<Instance*>(handle)->adapter->work(data, size);
+}
+
+LV2_Worker_Status workResponse(LV2_Handle, uint32_t, const void*) {
+  return LV2_WORKER_SUCCESS;
+}
+
 const void* extensionData(const char* uri) {
   static const LV2_State_Interface kState{saveState, restoreState};
+  static const LV2_Worker_Interface kWorker{work, workResponse, nullptr};
   if (!std::strcmp(uri, LV2_STATE__interface)) return &kState;
+  if (!std::strcmp(uri, LV2_WORKER__interface)) return &kWorker;
   return nullptr;
 }
 

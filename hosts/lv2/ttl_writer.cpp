@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// tarnwick-lv2-ttl <bundle folder>: writes manifest.ttl and tarnwick.ttl of Tarnwick.lv2 from the
-// component's parameter table, so that symbols, names, ranges, defaults and units cannot drift
-// from the component. Exit status 0 on success, 1 for a usage error, 2 when a file cannot be
-// written or the table gives two parameters one symbol.
+// tarnwick-lv2-ttl <bundle folder> [--with-ui]: writes manifest.ttl and tarnwick.ttl of
+// Tarnwick.lv2 from the component's parameter table, so that symbols, names, ranges, defaults and
+// units cannot drift from the component; with --with-ui also the two UIs. Exit status
+// 0 on success, 1 for a usage error, 2 when a file cannot be written or the table gives two
+// parameters one symbol.
 #include <cstdio>
 #include <fstream>
 #include <set>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "hosts/lv2/lv2_ports.h"
+#include "hosts/lv2/ui_protocol.h"
 
 namespace {
 
@@ -25,6 +27,10 @@ const char* kPrefixes =
     "@prefix opts:  <http://lv2plug.in/ns/ext/options#> .\n"
     "@prefix pg:    <http://lv2plug.in/ns/ext/port-groups#> .\n"
     "@prefix pprop: <http://lv2plug.in/ns/ext/port-props#> .\n"
+    "@prefix rsz:   <http://lv2plug.in/ns/ext/resize-port#> .\n"
+    "@prefix ui:    <http://lv2plug.in/ns/extensions/ui#> .\n"
+    "@prefix kx:    <http://kxstudio.sf.net/ns/lv2ext/external-ui#> .\n"
+    "@prefix work:  <http://lv2plug.in/ns/ext/worker#> .\n"
     "@prefix rdfs:  <http://www.w3.org/2000/01/rdf-schema#> .\n"
     "@prefix state: <http://lv2plug.in/ns/ext/state#> .\n"
     "@prefix units: <http://lv2plug.in/ns/extensions/units#> .\n"
@@ -152,6 +158,31 @@ bool writeParameterPort(std::ostream& out, AudioUnitParameterID id, std::set<std
   return true;
 }
 
+bool gWithUi = false;
+
+// Both UIs: urid:map is all they require; the rest they use when the host offers it.
+void writeUis(std::ostream& out) {
+  out << "\nkx:Widget a rdfs:Class ;\n    rdfs:subClassOf ui:UI .\n"
+      << "kx:Host a lv2:Feature .\n\n";
+  const auto common = [&out](const char* features) {
+    out << "    lv2:requiredFeature urid:map ;\n"
+        << "    lv2:optionalFeature " << features << " ;\n"
+        << "    opts:supportedOption ui:scaleFactor ;\n"
+        << "    ui:portNotification [\n"
+        << "        ui:plugin <" << kPluginUri << "> ;\n"
+        << "        lv2:symbol \"notify\" ;\n"
+        << "        ui:protocol atom:eventTransfer\n"
+        << "    ] .\n\n";
+  };
+  out << "<" << kUiUri << ">\n"
+      << "    a ui:X11UI ;\n"
+      << "    lv2:extensionData ui:idleInterface , ui:showInterface , ui:resize ;\n";
+  common("ui:parent , ui:resize , ui:touch , ui:idleInterface , opts:options");
+  out << "<" << kExternalUiUri << ">\n"
+      << "    a kx:Widget ;\n";
+  common("kx:Host , ui:touch , opts:options");
+}
+
 bool writePluginTtl(const std::string& path) {
   std::ostringstream out;
   out << "# SPDX-License-Identifier: GPL-3.0-or-later\n"
@@ -174,9 +205,11 @@ bool writePluginTtl(const std::string& path) {
       << "    lv2:minorVersion " << TARNWICK_VERSION_MINOR << " ;\n"
       << "    lv2:microVersion " << TARNWICK_VERSION_PATCH << " ;\n"
       << "    lv2:binary <" << kBinaryName << "> ;\n"
-      << "    lv2:optionalFeature lv2:hardRTCapable , urid:map , opts:options ;\n"
+      << "    lv2:optionalFeature lv2:hardRTCapable , urid:map , opts:options , work:schedule ;\n"
       << "    opts:supportedOption bufsz:maxBlockLength ;\n"
-      << "    lv2:extensionData state:interface ;\n"
+      << "    lv2:extensionData state:interface , work:interface ;\n";
+  if (gWithUi) out << "    ui:ui <" << kUiUri << "> , <" << kExternalUiUri << "> ;\n";
+  out
       << "    pg:mainInput <#main_in> ;\n    pg:mainOutput <#main_out> ;\n";
   out << "    lv2:port [\n";
   audioPort(out, kMainInLeft, true, "in_l", "Speech Left", "<#main_in>", "pg:left", false);
@@ -199,8 +232,8 @@ bool writePluginTtl(const std::string& path) {
       << "        atom:supports midi:MidiEvent ;\n"
       << "        lv2:designation lv2:control ;\n"
       << "        lv2:portProperty lv2:connectionOptional\n";
-  std::set<std::string> used{"in_l",  "in_r",  "side_l",  "side_r",
-                             "out_l", "out_r", "midi_in", "latency"};
+  std::set<std::string> used{"in_l",  "in_r",    "side_l",  "side_r", "out_l",
+                             "out_r", "midi_in", "latency", "ui_in",  "notify"};
   for (AudioUnitParameterID id = 0; id < kParameterCount; ++id) {
     out << "    ] , [\n";
     if (!writeParameterPort(out, id, used)) return false;
@@ -235,7 +268,26 @@ bool writePluginTtl(const std::string& path) {
       << "        lv2:designation lv2:enabled ;\n"
       << "        lv2:default 1 ;\n        lv2:minimum 0 ;\n        lv2:maximum 1 ;\n"
       << "        lv2:portProperty lv2:toggled , lv2:integer\n";
+  // The UI's messages (hosts/lv2/ui_protocol.h).
+  out << "    ] , [\n"
+      << "        a lv2:InputPort , atom:AtomPort ;\n"
+      << "        lv2:index " << kUiInPort << " ;\n"
+      << "        lv2:symbol \"ui_in\" ;\n"
+      << "        lv2:name \"UI Messages In\" ;\n"
+      << "        atom:bufferType atom:Sequence ;\n"
+      << "        atom:supports atom:Object ;\n"
+      << "        lv2:portProperty lv2:connectionOptional , pprop:notOnGUI\n"
+      << "    ] , [\n"
+      << "        a lv2:OutputPort , atom:AtomPort ;\n"
+      << "        lv2:index " << kUiOutPort << " ;\n"
+      << "        lv2:symbol \"notify\" ;\n"
+      << "        lv2:name \"UI Messages Out\" ;\n"
+      << "        atom:bufferType atom:Sequence ;\n"
+      << "        atom:supports atom:Object ;\n"
+      << "        rsz:minimumSize " << kUiOutMinimumBytes << " ;\n"
+      << "        lv2:portProperty lv2:connectionOptional , pprop:notOnGUI\n";
   out << "    ] .\n";
+  if (gWithUi) writeUis(out);
   std::ofstream file(path, std::ios::binary | std::ios::trunc);
   file << out.str();
   return static_cast<bool>(file.flush());
@@ -253,17 +305,33 @@ bool writeManifest(const std::string& path) {
        << "    doap:name \"Tarnwick\" ;\n"
        << "    lv2:binary <" << kBinaryName << "> ;\n"
        << "    rdfs:seeAlso <tarnwick.ttl> , <presets.ttl> .\n";  // presets: tarnwick-preset --lv2
+  if (gWithUi) {
+    // The external-window UI's class, for tools that check every type is a class.
+    file << "\n<" << kExternalUiWidgetUri << ">\n"
+         << "    a rdfs:Class ;\n"
+         << "    rdfs:subClassOf <http://lv2plug.in/ns/extensions/ui#UI> .\n";
+    file << "\n<" << kUiUri << ">\n"
+         << "    a <http://lv2plug.in/ns/extensions/ui#X11UI> ;\n"
+         << "    <http://lv2plug.in/ns/extensions/ui#binary> <" << kUiBinaryName << "> ;\n"
+         << "    rdfs:seeAlso <tarnwick.ttl> .\n\n"
+         << "<" << kExternalUiUri << ">\n"
+         << "    a <" << kExternalUiWidgetUri << "> ;\n"
+         << "    <http://lv2plug.in/ns/extensions/ui#binary> <" << kUiBinaryName << "> ;\n"
+         << "    rdfs:seeAlso <tarnwick.ttl> .\n";
+  }
   return static_cast<bool>(file.flush());
 }
+
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: tarnwick-lv2-ttl <bundle folder>\n");
+  if (argc < 2 || argc > 3 || (argc == 3 && std::string(argv[2]) != "--with-ui")) {
+    std::fprintf(stderr, "usage: tarnwick-lv2-ttl <bundle folder> [--with-ui]\n");
     return 1;
   }
   const std::string folder = argv[1];
+  gWithUi = argc == 3;
   if (!writePluginTtl(folder + "/tarnwick.ttl") || !writeManifest(folder + "/manifest.ttl")) {
     std::fprintf(stderr, "tarnwick-lv2-ttl: cannot write the ttl files into '%s'\n",
                  folder.c_str());

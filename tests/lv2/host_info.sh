@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# lv2info shows all 67 ports with the right properties; the 48 parameter ports agree in name,
+# lv2info shows all 69 ports with the right properties; the 48 parameter ports agree in name,
 # range and default with the component's table as tarnwick-render --list-params prints it.
 source "$(dirname "$0")/host_common.sh"
 need_tool lv2info
@@ -27,7 +27,7 @@ awk '
 ' "$WORK/info.txt" >"$WORK/ports.txt"
 
 ports=$(wc -l <"$WORK/ports.txt")
-[ "$ports" -eq 67 ] || fail "lv2info shows $ports ports, 67 expected"
+[ "$ports" -eq 69 ] || fail "lv2info shows $ports ports, 69 expected"
 # The lines lv2info prints for port $1.
 block() { awk -v p="$1" '/^\tPort [0-9]+:/ { on = ($2 == p ":") } on' "$WORK/info.txt"; }
 port() { awk -F'|' -v p="$1" '$1 == p' "$WORK/ports.txt"; }
@@ -74,4 +74,4 @@ while IFS=$'\t' read -r id name unit range default; do
   count=$((count + 1))
 done <"$WORK/params.txt"
 [ "$count" -eq 48 ] || fail "tarnwick-render listed $count parameters, 48 expected"
-echo "lv2info: 67 ports, 48 parameters agree with the component's table"
+echo "lv2info: 69 ports, 48 parameters agree with the component's table"

@@ -14,14 +14,19 @@
 #include <lv2/options/options.h>
 #include <lv2/state/state.h>
 #include <lv2/urid/urid.h>
+#include <lv2/worker/worker.h>
 
+#include <array>
+#include <atomic>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "hosts/lv2/lv2_ports.h"
+#include "hosts/lv2/ui_protocol.h"
 #include "support/tarnwick_host.h"
 
 namespace lv2_test {
@@ -61,6 +66,57 @@ inline const LV2_Descriptor* descriptor() {
   return d;
 }
 
+// The worker feature as hosts give it: schedule_work copies the request into a lock-free ring
+// (no allocation, no lock, as the render thread needs); drain() runs the plug-in's work() for
+// each request on the calling thread, the "worker thread".
+class TestWorker {
+ public:
+  LV2_Worker_Schedule* feature() { return &mSchedule; }
+  size_t drain(LV2_Handle handle) {
+    const auto* worker = static_cast<const LV2_Worker_Interface*>(
+        descriptor()->extension_data(LV2_WORKER__interface));
+    size_t done = 0;
+    for (size_t tail = mTail.load(std::memory_order_relaxed);
+         tail != mHead.load(std::memory_order_acquire); ++done) {
+      const Item& item = mItems[tail % kSlots];
+      if (worker) worker->work(handle, nullptr, nullptr, item.size, item.data);
+      mTail.store(++tail, std::memory_order_release);
+    }
+    return done;
+  }
+
+ private:
+  static constexpr size_t kSlots = 64;
+  struct Item {
+    uint32_t size;
+    alignas(8) uint8_t data[64];
+  };
+  static LV2_Worker_Status schedule(LV2_Worker_Schedule_Handle handle, uint32_t size,
+                                    const void* data) {
+    auto* self = static_cast<TestWorker*>(handle);
+    const size_t head = self->mHead.load(std::memory_order_relaxed);
+    if (size > sizeof(Item::data) ||
+        head - self->mTail.load(std::memory_order_acquire) >= kSlots) {
+      return LV2_WORKER_ERR_NO_SPACE;
+    }
+    Item& item = self->mItems[head % kSlots];
+    item.size = size;
+    std::memcpy(item.data, data, size);
+    self->mHead.store(head + 1, std::memory_order_release);
+    return LV2_WORKER_SUCCESS;
+  }
+  std::array<Item, kSlots> mItems{};
+  std::atomic<size_t> mHead{0}, mTail{0};
+  LV2_Worker_Schedule mSchedule{this, &TestWorker::schedule};
+};
+
+// One message the plug-in sent on its UI port, copied out of the port buffer.
+struct UiReceived {
+  LV2_URID kind = 0;
+  std::vector<float> values;
+  bool pending = false;
+};
+
 // The key/value store of one saved state.
 struct StateStore {
   struct Entry {
@@ -97,6 +153,7 @@ class Plugin {
     uint32_t maxBlock = 4096;
     bool withMap = true;
     bool withOptions = true;
+    bool withWorker = true;
   };
 
   explicit Plugin(const Options& options) : mOptions(options) {
@@ -115,9 +172,11 @@ class Plugin {
     mOptionList[1] = {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr};
     mMapFeature = {LV2_URID__map, mMap.feature()};
     mOptionsFeature = {LV2_OPTIONS__options, mOptionList};
+    mWorkerFeature = {LV2_WORKER__schedule, mWorker.feature()};
     std::vector<const LV2_Feature*> features;
     if (options.withMap) features.push_back(&mMapFeature);
     if (options.withOptions) features.push_back(&mOptionsFeature);
+    if (options.withWorker) features.push_back(&mWorkerFeature);
     features.push_back(nullptr);
     const LV2_Descriptor* d = descriptor();
     if (!d) return;
@@ -127,7 +186,12 @@ class Plugin {
     mMidiEvent = mMap.map(LV2_MIDI__MidiEvent);
     mSequenceType = mMap.map(LV2_ATOM__Sequence);
     mAtomBuffer.assign(8192 / 8, 0);
+    mUiInBuffer.assign(4096 / 8, 0);
+    mUiOutBuffer.assign(kUiOutMinimumBytes / 8, 0);
+    mUrids.map(mMap.feature());
+    lv2_atom_forge_init(&mForge, mMap.feature());
     clearMidi();
+    clearUiCommands();
     for (uint32_t p = 0; p < 6; ++p) d->connect_port(mHandle, p, mAudio[p].data());
     d->connect_port(mHandle, kMidiIn, mAtomBuffer.data());
     for (AudioUnitParameterID id = 0; id < kParameterCount; ++id) {
@@ -135,6 +199,8 @@ class Plugin {
     }
     d->connect_port(mHandle, kLatencyPort, &mLatency);
     d->connect_port(mHandle, kEnabledPort, &mEnabled);
+    d->connect_port(mHandle, kUiInPort, mUiInBuffer.data());
+    d->connect_port(mHandle, kUiOutPort, mUiOutBuffer.data());
     for (int b = 0; b < kBandCount; ++b)
       d->connect_port(mHandle, kFirstBandLevelPort + b, &mLevels[b]);
     d->activate(mHandle);
@@ -183,7 +249,56 @@ class Plugin {
         nullptr);
   }
 
-  void run(uint32_t frames) { descriptor()->run(mHandle, frames); }
+  // Runs one block: the UI commands queued since the last run go in, the plug-in's UI messages
+  // are collected (uiReceived) as a host hands them to its UI.
+  void run(uint32_t frames) {
+    auto* out = reinterpret_cast<LV2_Atom_Sequence*>(mUiOutBuffer.data());
+    out->atom.type = 0;
+    out->atom.size = static_cast<uint32_t>(mUiOutBuffer.size() * 8 - sizeof(LV2_Atom));
+    descriptor()->run(mHandle, frames);
+    clearUiCommands();
+    if (out->atom.type != mSequenceType) return;
+    LV2_ATOM_SEQUENCE_FOREACH(out, event) {
+      const UiMessage m = parseUiMessage(&event->body, event->body.size + sizeof(LV2_Atom), mUrids);
+      if (uiTap) uiTap(event->body);
+      if (m.kind == 0) continue;
+      ++mUiEvents;
+      if (mCollectUi) mUiReceived.push_back({m.kind, std::vector<float>(m.values, m.values + m.count), m.pending});
+    }
+  }
+
+  // UI commands for the next run (ui_protocol.h). note < 0: a command without a note.
+  void clearUiCommands() {
+    auto* seq = reinterpret_cast<LV2_Atom_Sequence*>(mUiInBuffer.data());
+    seq->atom.type = mSequenceType;
+    seq->atom.size = sizeof(LV2_Atom_Sequence_Body);
+    seq->body.unit = 0;
+    seq->body.pad = 0;
+  }
+  void sendUi(LV2_URID kind, int note = -1) {
+    alignas(8) uint8_t buffer[128];
+    lv2_atom_forge_set_buffer(&mForge, buffer, sizeof buffer);
+    ASSERT_TRUE(forgeUiCommand(&mForge, mUrids, kind, note));
+    sendUiAtom(*reinterpret_cast<const LV2_Atom*>(buffer));
+  }
+  void sendUiAtom(const LV2_Atom& atom) {
+    auto* seq = reinterpret_cast<LV2_Atom_Sequence*>(mUiInBuffer.data());
+    alignas(8) uint8_t event[256] = {};  // no allocation: the real-time test sends from its thread
+    ASSERT_LE(sizeof(LV2_Atom_Event) + atom.size, sizeof event);
+    auto* e = reinterpret_cast<LV2_Atom_Event*>(event);
+    e->time.frames = 0;
+    std::memcpy(&e->body, &atom, sizeof(LV2_Atom) + atom.size);
+    ASSERT_NE(lv2_atom_sequence_append_event(seq, mUiInBuffer.size() * 8 - sizeof(LV2_Atom), e),
+              nullptr);
+  }
+  const UiUrids& urids() const { return mUrids; }
+  std::vector<UiReceived>& uiReceived() { return mUiReceived; }
+  // Sees every event of the UI output port as a host hands it on. [the thread of run]
+  std::function<void(const LV2_Atom& atom)> uiTap;
+  // Off: messages are only counted (the real-time tests run on the render thread's counters).
+  void setCollectUi(bool on) { mCollectUi = on; }
+  long uiEvents() const { return mUiEvents; }
+  TestWorker& worker() { return mWorker; }
 
   // Runs total frames in blocks of block, feeding input(p, frame) on the four inputs and
   // appending the outputs to left/right.
@@ -215,6 +330,14 @@ class Plugin {
   UridMap mMap;
   LV2_Feature mMapFeature{};
   LV2_Feature mOptionsFeature{};
+  LV2_Feature mWorkerFeature{};
+  TestWorker mWorker;
+  UiUrids mUrids;
+  LV2_Atom_Forge mForge{};
+  std::vector<uint64_t> mUiInBuffer, mUiOutBuffer;
+  std::vector<UiReceived> mUiReceived;
+  bool mCollectUi = true;
+  long mUiEvents = 0;
   LV2_Options_Option mOptionList[2]{};
   int32_t mMaxBlockValue = 0;
   LV2_Handle mHandle = nullptr;

@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // run() of Tarnwick.lv2 neither allocates nor makes a waiting call (locks, condition waits,
 // yields, sleeps) once the first block has run: audio, parameter changes, MIDI notes mid-block,
-// blocks split into pieces, the analyser levels. This is what lv2:hardRTCapable in tarnwick.ttl
+// blocks split into pieces, the analyser levels, the UI's commands and messages. This is what lv2:hardRTCapable in tarnwick.ttl
 // rests on.
+#include <atomic>
+#include <chrono>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 #include "lv2/lv2_test_host.h"
 #include "support/alloc_counter.h"
@@ -23,9 +26,23 @@ struct Counts {
   long waits = 0;
 };
 
-Counts countInSteadyState(Plugin& plugin, bool midi) {
+// ui: every block carries UI commands, and a worker thread of the test host posts the key
+// messages while the render thread runs.
+Counts countInSteadyState(Plugin& plugin, bool midi, bool ui = false) {
   size_t position = 0;
   plugin.render(512, 512, vocoderInput, nullptr, nullptr, &position);  // the first run
+  std::atomic<bool> stop{false};
+  std::thread worker;
+  plugin.setCollectUi(false);  // the test host's own copies would count
+  if (ui) {
+    worker = std::thread([&] {
+      while (!stop.load()) {
+        plugin.worker().drain(plugin.handle());
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      }
+    });
+  }
+  const long uiEventsBefore = plugin.uiEvents();
   lock_counter::Scope waits;
   alloc_counter::Scope scope;
   const uint32_t blocks[] = {512, 1, 137, 4096, 64, 1024};
@@ -37,15 +54,29 @@ Counts countInSteadyState(Plugin& plugin, bool midi) {
         plugin.addMidi(block - 1, 0x80, static_cast<uint8_t>(48 + (round - 2) % 24), 0);
       plugin.addMidi(0, 0xE0, 0, static_cast<uint8_t>(64 + round % 8));
     }
+    if (ui) {
+      const UiUrids& u = plugin.urids();
+      plugin.sendUi(u.keyOn, 48 + round % 24);
+      if (round % 3 == 2) plugin.sendUi(u.keyOff, 48 + (round - 2) % 24);
+      if (round % 10 == 9) plugin.sendUi(u.allKeysOff);
+      if (round % 4 == 0) plugin.sendUi(u.hello);
+      if (round % 8 == 0) plugin.sendUi(u.clearPendingDefault);
+    }
     if (round % 5 == 0) plugin.control(kParamSoundMode) = static_cast<float>(round % 8);
     plugin.enabled() = round % 11 == 10 ? 0.0f : 1.0f;  // a bypassed block now and then
     if (round % 7 == 0)
       plugin.control(kParamEqBand0Gain + round % 10) = static_cast<float>(round % 12);
     plugin.render(block, block, vocoderInput, nullptr, nullptr, &position);
   }
+  const Counts counts{scope.allocations(), waits.waits()};
+  if (ui) {
+    stop = true;
+    worker.join();
+    EXPECT_GT(plugin.uiEvents() - uiEventsBefore, 60);  // levels, key lists, flags went out
+  }
   // The levels reached the ports through the component's post on this thread.
   EXPECT_GT(plugin.level(5), 0.0f);
-  return {scope.allocations(), waits.waits()};
+  return counts;
 }
 
 void expectRealTime(const Counts& counts) {
@@ -68,6 +99,12 @@ TEST(Lv2Alloc, MidiNotesInRunAllocateNothing) {
   expectRealTime(countInSteadyState(plugin, true));
 }
 
+TEST(Lv2Alloc, UiCommandsAndMessagesInRunAllocateNothing) {
+  Plugin plugin({});
+  ASSERT_TRUE(plugin.ok());
+  expectRealTime(countInSteadyState(plugin, true, true));
+}
+
 TEST(Lv2Alloc, BlocksInPiecesAllocateNothing) {
   Plugin plugin({44100.0, 4096, true, false});  // the component keeps 1156 frames
   ASSERT_TRUE(plugin.ok());
@@ -88,6 +125,7 @@ TEST(Lv2Alloc, ManyInstancesAllocateNothing) {
     plugin->render(512, 512, vocoderInput, nullptr, nullptr, &position);
   }
   Plugin& last = *plugins.back();
+  last.setCollectUi(false);
   size_t position = 512;
   alloc_counter::Scope scope;
   last.render(44100, 512, vocoderInput, nullptr, nullptr, &position);  // several level posts
