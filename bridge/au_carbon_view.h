@@ -54,7 +54,7 @@ struct AudioUnitCarbonViewSetEventListenerArgs {
   void* inUserData;
 };
 
-// Host-side calls. [main thread: the thread that runs the UI loop]
+// Host-side calls. [main thread; the thread that runs the UI loop]
 inline OSStatus AudioUnitCarbonViewCreate(ComponentInstanceRecord* inView, AudioUnit inAudioUnit,
                                           HostWindowRef inWindow, HostPaneRef inParentControl,
                                           const Float32Point* inLocation,

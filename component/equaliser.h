@@ -47,7 +47,7 @@ struct EqBandFilter {
 };
 static_assert(std::is_trivial_v<EqBandFilter> && std::is_standard_layout_v<EqBandFilter>);
 
-// Zeroes every field, stage gain 1, valid 0. [main thread, at construction]
+// Zeroes every field, stage gain 1, valid 0. [main thread; at construction]
 void eqResetBank(EqBandFilter bank[kEqBandCount]);
 
 // Computes both coefficient sets of one band for a centre frequency (Hz), a peak gain (dB) and a
@@ -58,13 +58,13 @@ void eqResetBank(EqBandFilter bank[kEqBandCount]);
 void computeBand(EqBandFilter& filter, double sampleRate, double frequency, double gainDb,
                  double q);
 
-// Stage gain 1 and every band at its fixed offset, Q 1. State is kept. [main thread, Initialize]
+// Stage gain 1 and every band at its fixed offset, Q 1. State is kept. [main thread; Initialize]
 void eqInitialiseBanks(EqBandFilter left[kEqBandCount], EqBandFilter right[kEqBandCount],
                        double sampleRate);
 
 // Stage gains from the overall gain (dB; ten stages multiply to 10^(outGainDb/20)) and each band
 // at its fixed offset plus bandGainsDb[i]. Gains are clamped to kEqGainMinDb..kEqGainMaxDb; a
-// non-finite gain counts as 0. State is kept. [render thread, periodic update; no allocation]
+// non-finite gain counts as 0. State is kept. [render thread; periodic update; no allocation]
 void updateEqualiser(EqBandFilter left[kEqBandCount], EqBandFilter right[kEqBandCount],
                      const float bandGainsDb[kEqBandCount], float outGainDb, double sampleRate);
 

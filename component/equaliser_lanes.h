@@ -12,7 +12,7 @@ inline constexpr int kEqLaneCount = 24;
 inline constexpr int kEqUsedLanes = 2 * kEqBandCount;
 
 // Quotients of each section divided through by its a0, the stage gain, and the running state in
-// double precision. Pad lanes hold zero coefficients. [render thread, on the stack]
+// double precision. Pad lanes hold zero coefficients. [render thread; on the stack]
 struct alignas(64) EqLanes {
   double b0[kEqLaneCount], b1[kEqLaneCount], b2[kEqLaneCount], a1[kEqLaneCount],
       a2[kEqLaneCount];  // peaking section

@@ -13,7 +13,7 @@
 namespace assertion_handler {
 
 // Where the host wants the lines too (its own log); null: standard error only. The sink is
-// called with one line without a newline. [main thread, before editors open]
+// called with one line without a newline. [main thread; before editors open]
 using LogSink = void (*)(const char* line, void* context);
 void setLogSink(LogSink sink, void* context);
 

@@ -165,7 +165,7 @@ class Tarnwick_CocoaView : public ui::View {
   void fail(const char* method, const char* description, OSStatus status);
   void startRedrawThread();
   void stopRedrawThread();
-  void pollDisplayRequests();  // [main thread, from the poll timer]
+  void pollDisplayRequests();  // [main thread; from the poll timer]
   bool matchesRefCon(const notify::Notification& note) const;
   const SliderBinding* bindingFor(ui::Control* sender, int parameter) const;
 

@@ -36,5 +36,6 @@ struct SpectralScratch {
 int lifterLengthForMode(int soundMode);
 
 // Builds the FFT table, the rotation table and the three lifter windows, then sets ready.
-// Allocates nothing. [called from the first engineSetup; any thread that owns the scratch]
+// Allocates nothing.
+// [any thread; called from the first engineSetup; any thread that owns the scratch]
 void spectralScratchInit(SpectralScratch& scratch);

@@ -20,7 +20,7 @@ class LatestValues {
  public:
   static constexpr size_t kSlots = 4;
 
-  // Publishes count words (at most Capacity are kept). [any thread, render thread included]
+  // Publishes count words (at most Capacity are kept). [any thread]
   void publish(const uint32_t* words, size_t count) {
     if (count > Capacity) count = Capacity;
     const uint64_t ticket = mTickets.fetch_add(1, std::memory_order_relaxed) + 1;
@@ -40,7 +40,7 @@ class LatestValues {
   // Copies the newest complete list into out (Capacity words) and its length into count.
   // Returns false when nothing complete could be read (out and count are then unspecified and
   // the caller keeps its previous copy). With nothing published yet, count is 0.
-  // [one reading thread at a time]
+  // [any thread; one reading thread at a time]
   bool read(uint32_t* out, size_t& count) const {
     for (int attempt = 0; attempt < 8; ++attempt) {
       const uint64_t ticket = mPublished.load(std::memory_order_acquire);

@@ -25,11 +25,11 @@ class VXAnalyzerView : public ui::View {
   void awakeFromNib() override { prepare(); }
 
   // Takes count levels (at most kMaxBands), unless an update was taken less than 4 ticks
-  // (1/60 s) ago. Returns whether it was taken. [any thread, render thread included]
+  // (1/60 s) ago. Returns whether it was taken. [any thread]
   bool setValuesFromArray(const float* levels, size_t count);
   // True once after levels were taken since the last call; the caller redraws. [main thread]
   bool takeDisplayRequest() { return mDisplayRequested.exchange(false); }
-  // The tick clock (systemTicks unless replaced; tests step it). [main thread, before use]
+  // The tick clock (systemTicks unless replaced; tests step it). [main thread; before use]
   void setTickSource(TickSource source) { mTicks = source; }
 
   // The levels the last drawing used. [main thread]

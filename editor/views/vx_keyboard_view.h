@@ -32,7 +32,7 @@ class VXKeyboardView : public ui::View {
   bool isPlayingKey(int k);
 
   // Replaces the key list with size 32-bit words (float bit patterns; at most 1023 kept),
-  // byte-swapping each when swap is set. [any thread, render thread included]
+  // byte-swapping each when swap is set. [any thread]
   void setKeyList(const uint32_t* words, int size, bool swap);
   // The live list: native-order words, length / 4 entries. [any thread]
   void setState(const uint8_t* bytes, size_t length);

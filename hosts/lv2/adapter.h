@@ -62,7 +62,7 @@ class Adapter final : private LevelSink {
   // Render calls that failed (their output is silence). [any thread]
   uint64_t failedRenders() const { return mFailedRenders; }
 
-  // Posts a key message the UI sent. [worker thread]
+  // Posts a key message the UI sent. [not the render thread; the host's worker thread]
   LV2_Worker_Status work(const void* data, uint32_t size) { return mUi.work(data, size); }
 
  private:

@@ -39,7 +39,7 @@ void route(const notify::Notification& n) {
   if (LevelSink* sink = sinkFor(*refCon)) sink->receiveLevels(levels->data(), levels->size());
 }
 
-// [the thread that changed the key list]
+// [any thread; the thread that changed the key list]
 void routeKeys(const notify::Notification& n) {
   const uint64_t* refCon = n.get<uint64_t>(tarnwick_notify::kRefConKey);
   const auto* keys = n.get<std::vector<uint8_t>>(tarnwick_notify::kKeysListKey);

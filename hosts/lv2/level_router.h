@@ -14,7 +14,7 @@ namespace tarnwick_lv2 {
 class LevelSink {
  public:
   virtual void receiveLevels(const float* levels, size_t count) = 0;
-  // Receives the held-key list of its instance (native floats). [the posting thread]
+  // Receives the held-key list of its instance (native floats). [any thread; the posting thread]
   virtual void receiveKeys(const uint8_t* bytes, size_t size) = 0;
 
  protected:

@@ -159,7 +159,7 @@ LV2_State_Status restoreState(LV2_Handle handle, LV2_State_Retrieve_Function ret
   return instance->adapter->restoreState(bytes, size) ? LV2_STATE_SUCCESS : LV2_STATE_ERR_UNKNOWN;
 }
 
-// A key message from the UI, posted on the host's worker thread. [worker thread]
+// A key message from the UI, posted on the host's worker thread. [not the render thread; the host's worker thread]
 LV2_Worker_Status work(LV2_Handle handle, LV2_Worker_Respond_Function, LV2_Worker_Respond_Handle,
                        uint32_t size, const void* data) {
   return static_cast<Instance*>(handle)->adapter->work(data, size);

@@ -29,12 +29,13 @@ namespace tarnwick_lv2 {
 class UiLink {
  public:
   // map null: the link stays off (both ports are ignored). worker may be null. pendingFlag:
-  // the component's pending-default byte (property 65537), may be null. [instantiation thread]
+  // the component's pending-default byte (property 65537), may be null.
+  // [not the render thread; the instantiation thread]
   void setUp(LV2_URID_Map* map, const LV2_Worker_Schedule* worker, host_client::HostedUnit* unit,
              uint64_t refCon, uint8_t* pendingFlag);
   bool enabled() const { return mEnabled; }
 
-  // [audio-class thread, not concurrently with run]
+  // [render thread; not concurrently with run]
   void connectIn(const void* data) { mIn = static_cast<const LV2_Atom_Sequence*>(data); }
   void connectOut(void* data) { mOut = static_cast<LV2_Atom_Sequence*>(data); }
 
@@ -49,7 +50,7 @@ class UiLink {
   // [render thread; no allocation, no waiting]
   void writeMessages();
 
-  // Posts one key message scheduled by readCommands. [worker thread]
+  // Posts one key message scheduled by readCommands. [not the render thread; the host's worker thread]
   LV2_Worker_Status work(const void* data, uint32_t size);
 
  private:

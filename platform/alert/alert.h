@@ -24,7 +24,7 @@ struct Alert {
 using Presenter = int (*)(const Alert& alert, void* context);
 
 // Installs the presenter for the process; null restores the standard-error presenter.
-// [main thread, before instances render]
+// [main thread; before instances render]
 void setPresenter(Presenter presenter, void* context);
 
 // Shows an alert through the installed presenter. [any thread; allocates]

@@ -38,7 +38,7 @@ struct AUListenerBase : std::enable_shared_from_this<AUListenerBase> {
   bool forgetUnit(AudioUnit unit);
 
   // Queues event for every registration that matches it, except (sender, sendingObject);
-  // schedules a delivery when none is pending. [any thread, not the render thread]
+  // schedules a delivery when none is pending. [not the render thread]
   void tell(const AudioUnitEvent& event, AudioUnitParameterValue value, uint64_t hostTime,
             const AUListenerBase* sender, void* sendingObject);
 

@@ -33,7 +33,7 @@ OSStatus AudioUnitRemovePropertyListener(AudioUnit unit, AudioUnitPropertyID id,
 OSStatus AudioUnitRemovePropertyListenerWithUserData(AudioUnit unit, AudioUnitPropertyID id,
                                                      AUPropertyListenerProc proc, void* userData);
 
-// [any thread, render thread included]
+// [any thread]
 OSStatus AudioUnitGetParameter(AudioUnit unit, AudioUnitParameterID id, AudioUnitScope scope,
                                AudioUnitElement element, AudioUnitParameterValue* outValue);
 OSStatus AudioUnitSetParameter(AudioUnit unit, AudioUnitParameterID id, AudioUnitScope scope,
@@ -44,14 +44,14 @@ OSStatus AudioUnitSetParameter(AudioUnit unit, AudioUnitParameterID id, AudioUni
 OSStatus AudioUnitRender(AudioUnit unit, AudioUnitRenderActionFlags* ioActionFlags,
                          const AudioTimeStamp* inTimeStamp, UInt32 inOutputBusNumber,
                          UInt32 inNumberFrames, AudioBufferList* ioData);
-// [main thread, or the render thread between render calls]
+// [main thread; or the render thread between render calls]
 OSStatus AudioUnitReset(AudioUnit unit, AudioUnitScope scope, AudioUnitElement element);
 
 // [main thread]
 OSStatus AudioUnitAddRenderNotify(AudioUnit unit, AURenderCallback proc, void* userData);
 OSStatus AudioUnitRemoveRenderNotify(AudioUnit unit, AURenderCallback proc, void* userData);
 
-// [MIDI delivery thread or render thread]
+// [any thread; the MIDI delivery or render thread]
 OSStatus MusicDeviceMIDIEvent(AudioUnit unit, UInt32 status, UInt32 data1, UInt32 data2,
                               UInt32 offsetSampleFrame);
 OSStatus MusicDeviceSysEx(AudioUnit unit, const uint8_t* data, UInt32 length);

@@ -2,7 +2,7 @@
 // Running a tool with administrator rights. Rights are obtained once (the user may be asked
 // for a password) and held until deauthorize or the end of the process, so later runs ask
 // nothing. A tool is always started from an argument vector, never through a shell, and is
-// not waited for. [main thread: every call may block while the user answers a prompt]
+// not waited for. [main thread; every call may block while the user answers a prompt]
 #pragma once
 
 #include <cstddef>

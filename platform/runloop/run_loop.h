@@ -41,17 +41,17 @@ class RunLoop {
   RunLoop& operator=(const RunLoop&) = delete;
 
   // Schedules callback to fire once after delay, or, with a positive interval, first after
-  // delay and then every interval. Allocates. [any thread, not the render thread]
+  // delay and then every interval. Allocates. [not the render thread]
   TimerId schedule(Clock::duration delay, Callback callback,
                    Clock::duration interval = Clock::duration::zero());
   // Cancels a pending or repeating timer; false when it is unknown (fired once-only timers are
-  // unknown). Blocks as described above. [any thread, not the render thread]
+  // unknown). Blocks as described above. [not the render thread]
   bool cancel(TimerId id);
 
-  // Fires every timer that is due now; returns how many fired. [this loop's thread]
+  // Fires every timer that is due now; returns how many fired. [not the render thread; this loop's thread]
   size_t runOnce();
   // Fires timers as they fall due until deadline or stop(); returns how many fired.
-  // [this loop's thread]
+  // [not the render thread; this loop's thread]
   size_t runUntil(Clock::time_point deadline);
   // Makes a runUntil in progress return soon. [any thread]
   void stop();

@@ -32,7 +32,8 @@ class Application {
   static Application& shared();
 
   // Opens the X11 display (name null: $DISPLAY); false, with error, when there is none.
-  // The calling thread becomes the display thread; alerts become dialogs (alert_presenter.h). [the thread that will run the loop]
+  // The calling thread becomes the display thread; alerts become dialogs (alert_presenter.h).
+  // [any thread; the thread that will run the loop]
   bool openX11(const char* displayName = nullptr, std::string* error = nullptr);
   // Uses the offscreen back end (no display needed); the calling thread becomes the main
   // thread of this layer.
@@ -70,11 +71,11 @@ class Application {
   bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout);
   void stop();  // [any thread]
   // Wakes a blocking run so that it turns now (after a setNeedsDisplay from another thread).
-  // [any thread, not the render thread]
+  // [not the render thread]
   void wake();
 
   // Runs fn on the main thread's next turn; with wait, returns after it ran (directly when
-  // called on the main thread). [any thread, not the render thread]
+  // called on the main thread). [not the render thread]
   static void performOnMainThread(std::function<void()> fn, bool wait);
 
   // Windows (open ones, in creation order). [main thread]

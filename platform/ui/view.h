@@ -71,7 +71,7 @@ class View : public Object {
   View* viewWithTag(int tag);
 
   // Display.
-  void setNeedsDisplay(bool flag = true);  // [any thread, render thread included]
+  void setNeedsDisplay(bool flag = true);  // [any thread]
   bool needsDisplay() const { return mNeedsDisplay.load(std::memory_order_acquire); }
   bool isHidden() const { return mHidden; }
   void setHidden(bool hidden);

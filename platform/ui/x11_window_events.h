@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Internal: X11 events turned into this library's events, and given to the window they belong
-// to. [display thread]
+// to. [main thread; the display thread]
 #pragma once
 
 #include <X11/Xlib.h>

@@ -293,7 +293,7 @@ class Plugin {
   }
   const UiUrids& urids() const { return mUrids; }
   std::vector<UiReceived>& uiReceived() { return mUiReceived; }
-  // Sees every event of the UI output port as a host hands it on. [the thread of run]
+  // Sees every event of the UI output port as a host hands it on. [render thread; the thread of run]
   std::function<void(const LV2_Atom& atom)> uiTap;
   // Off: messages are only counted (the real-time tests run on the render thread's counters).
   void setCollectUi(bool on) { mCollectUi = on; }

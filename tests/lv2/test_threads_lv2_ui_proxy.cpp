@@ -48,7 +48,7 @@ class Host {
   }
   ~Host() { stop(); }
 
-  // The UI's write_function. [UI thread]
+  // The UI's write_function. [main thread; the host's UI thread]
   ComponentProxy::Link link(std::vector<std::pair<uint32_t, bool>>* touches) {
     ComponentProxy::Link link;
     link.writeControl = [this](uint32_t port, float value) {
@@ -64,7 +64,7 @@ class Host {
     link.touch = [touches](uint32_t port, bool grabbed) { touches->emplace_back(port, grabbed); };
     return link;
   }
-  // Automation: the host moves a control port and tells the UI. [UI thread]
+  // Automation: the host moves a control port and tells the UI. [main thread; the host's UI thread]
   void automate(AudioUnitParameterID id, float value) {
     std::lock_guard<std::mutex> hold(mMutex);
     mControlWrites.emplace_back(kFirstParameterPort + id, value);
@@ -72,7 +72,7 @@ class Host {
     std::memcpy(bytes.data(), &value, sizeof value);
     mToUi.push_back({kFirstParameterPort + id, std::move(bytes)});
   }
-  // Hands the queued port events to the proxy. [UI thread]
+  // Hands the queued port events to the proxy. [main thread; the host's UI thread]
   void deliver(ComponentProxy& proxy) {
     std::deque<PortEvent> events;
     {

@@ -24,7 +24,8 @@ constexpr ComponentDescription kProxyDescription{kTarnwickType, fourCharCode("Tk
 constexpr AudioUnitEventType kGestureTypes[] = {kAudioUnitEvent_BeginParameterChangeGesture,
                                                 kAudioUnitEvent_EndParameterChangeGesture};
 
-// The proxy being opened: the open selector stores it as the instance storage. [UI thread]
+// The proxy being opened: the open selector stores it as the instance storage.
+// [main thread; the host's UI thread]
 thread_local ComponentProxy* tOpening = nullptr;
 
 }  // namespace
@@ -105,7 +106,7 @@ void ComponentProxy::sendCommand(LV2_URID kind, int note) {
   mLink.writeMessage(*reinterpret_cast<const LV2_Atom*>(buffer));
 }
 
-// [the posting thread: the UI thread for the editor's keyboard]
+// [any thread; the posting thread: the UI thread for the editor's keyboard]
 void ComponentProxy::keyMessage(const notify::Notification& note, LV2_URID kind) {
   const uint64_t* sender = note.get<uint64_t>(tarnwick_notify::kRefConKey);
   if (!sender || *sender != refCon()) return;

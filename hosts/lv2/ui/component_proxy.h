@@ -48,11 +48,11 @@ class ComponentProxy {
   // Opens a proxy instance through the component registry; its first idle() asks the plug-in
   // for the key list and the pending-default flag.
   // componentBundle: the Tarnwick.component folder (registered as a bundle, so that the editor
-  // finds its pictures by identifier). Null, with *error set, on failure. [UI thread]
+  // finds its pictures by identifier). Null, with *error set, on failure. [main thread; the host's UI thread]
   static std::unique_ptr<ComponentProxy> open(LV2_URID_Map* map, Link link,
                                               const std::string& componentBundle,
                                               std::string* error);
-  ~ComponentProxy();  // closes the instance (its listeners are dropped) [UI thread]
+  ~ComponentProxy();  // closes the instance (its listeners are dropped) [main thread; the host's UI thread]
   ComponentProxy(const ComponentProxy&) = delete;
   ComponentProxy& operator=(const ComponentProxy&) = delete;
 
@@ -60,15 +60,15 @@ class ComponentProxy {
   uint64_t refCon() const { return reinterpret_cast<uintptr_t>(this); }
   const std::string& editorBundlePath() const { return mEditorBundle; }
 
-  // A port event from the host: control values and the plug-in's messages. [UI thread]
+  // A port event from the host: control values and the plug-in's messages. [main thread; the host's UI thread]
   void portEvent(uint32_t port, uint32_t size, uint32_t format, const void* buffer);
   // Says hello to the plug-in the first time; sends the clearing of the pending-default byte
-  // once the editor has cleared it. [UI thread]
+  // once the editor has cleared it. [main thread; the host's UI thread]
   void idle();
-  // True once the plug-in has said whether its pending-default flag is set. [UI thread]
+  // True once the plug-in has said whether its pending-default flag is set. [main thread; the host's UI thread]
   bool pendingKnown() const { return mPendingKnown; }
 
-  // The component entry routine of every proxy instance. [the calling thread]
+  // The component entry routine of every proxy instance. [any thread; the calling thread]
   static OSStatus entry(ComponentParameters* params, void* storage);
 
  private:
@@ -79,7 +79,7 @@ class ComponentProxy {
   void keyMessage(const notify::Notification& note, LV2_URID kind);
   void sendCommand(LV2_URID kind, int note = -1);
   void receive(const LV2_Atom* atom, uint32_t size);
-  // A value the plug-in side holds; the listeners hear of a change. [UI thread]
+  // A value the plug-in side holds; the listeners hear of a change. [main thread; the host's UI thread]
   void setFromPlugin(AudioUnitParameterID id, float value);
   static void gesture(void* self, void*, const AudioUnitEvent* event, uint64_t,
                       AudioUnitParameterValue);
