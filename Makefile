@@ -5,7 +5,7 @@ BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build check demo engine-demo bench peer-bench tsan fuzz conformance clean
+.PHONY: all deps configure build check demo engine-demo presets-demo bench peer-bench tsan fuzz conformance clean
 
 all: build
 
@@ -34,7 +34,7 @@ tsan: deps
 # FUZZ_SECONDS on a copy of its checked-in corpus.
 FUZZ_SECONDS ?= 60
 CHECK_FUZZ_SECONDS ?= 10
-FUZZ_TARGETS = fuzz_plist fuzz_class_info fuzz_midi_file fuzz_layout
+FUZZ_TARGETS = fuzz_plist fuzz_class_info fuzz_midi_file fuzz_preset_list fuzz_layout
 fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B $(BUILD)-fuzz -G Ninja -DTARNWICK_FUZZ=ON \
 	  -DTARNWICK_BUILD_TESTS=OFF -DTARNWICK_BUILD_BENCH=OFF -DTARNWICK_SANITIZE=address,undefined \
@@ -64,6 +64,11 @@ demo: build
 # The engine alone: every waveform and sample set, and each Sound Mode, as WAV files.
 engine-demo: build
 	$(BUILD)/hosts/demo/tarnwick-engine-demo $(BUILD)/demo
+
+# Every factory preset rendered onto the demo speech: build/presets-demo/<name>.wav and a table
+# of peak, RMS and spectral centroid.
+presets-demo: build
+	scripts/presets-demo.sh $(BUILD)
 
 bench: build
 	@for b in $(BUILD)/bench/bench_*; do \

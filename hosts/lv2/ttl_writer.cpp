@@ -252,7 +252,7 @@ bool writeManifest(const std::string& path) {
        << "    a lv2:Plugin ;\n"
        << "    doap:name \"Tarnwick\" ;\n"
        << "    lv2:binary <" << kBinaryName << "> ;\n"
-       << "    rdfs:seeAlso <tarnwick.ttl> .\n";
+       << "    rdfs:seeAlso <tarnwick.ttl> , <presets.ttl> .\n";  // presets: tarnwick-preset --lv2
   return static_cast<bool>(file.flush());
 }
 
