@@ -116,10 +116,18 @@ TEST(EditorPresets, EveryFactoryPresetReachesTheComponentAsTheModuleReadsIt) {
   EXPECT_FALSE(keys.held().empty()) << "the first factory preset holds a chord";
 
   // The editor as a musician sees it: the menu filled and a preset applied.
-  choose(editor, 2);
   for (double scale : {1.0, 2.0}) {
     Editor shot(fx.unit(), scale);
     ASSERT_NE(shot.view(), nullptr);
+    pumpFor(std::chrono::milliseconds(300));  // the opening's own notifications, delivered
+    choose(shot, 2);
+    pumpFor(std::chrono::milliseconds(300));
+    // Two editors on the unit: the other one follows and sends nothing back.
+    const float wave = tp::settingsFromPreset(&list->preset(2)).parameters[26];
+    EXPECT_EQ(shot.view()->uiOscAWavePopUp->indexOfSelectedItem(), static_cast<int>(wave));
+    EXPECT_EQ(view->uiOscAWavePopUp->indexOfSelectedItem(), static_cast<int>(wave));
+    EXPECT_FLOAT_EQ(fx.parameter(26), wave);
+    EXPECT_EQ(shot.view()->uiPresetPopup->titleOfSelectedItem(), list->name(2));
     shot.window()->display();
     const std::string name = scale == 1 ? "1x" : "2x";
     EXPECT_TRUE(shot.window()->writePNG(std::string(TARNWICK_BUILD_DIR) +
