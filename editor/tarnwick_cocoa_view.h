@@ -195,6 +195,7 @@ class Tarnwick_CocoaView : public ui::View {
   std::array<AudioUnitParameter, kParameterCount> mParameter{};
   GestureNesting mGestures;
   bool mPresetAuthoring = false;
+  bool mApplyingPreset = false;  // a held reset modifier does not reset the preset's sliders
   double mNightShown = 0;
 
   std::vector<notify::Center::Token> mObservers;

@@ -76,7 +76,7 @@ void Tarnwick_CocoaView::iaParamSliderChanged(ui::Control* sender, int parameter
   ui::TextField* field = binding->field ? this->*(binding->field) : nullptr;
   float value = static_cast<float>(sender->intValue());
   if (sender == slider) {
-    if (isResetClick(ui::GetCurrentKeyModifiers())) {
+    if (!mApplyingPreset && isResetClick(ui::GetCurrentKeyModifiers())) {
       slider->setFloatValue(binding->sliderReset);
       value = binding->valueReset;
     }

@@ -121,7 +121,9 @@ void Tarnwick_CocoaView::loadCurrentSetting(ui::Control*) {
     preset = &list->preset(static_cast<size_t>(index));
   }
   if (preset) {
+    mApplyingPreset = true;
     applyPreset(*preset);
+    mApplyingPreset = false;
   } else {
     // No list, or a selection that names no preset: the controls and the component keep
     // their values (a fresh instance without presets must not fall silent).

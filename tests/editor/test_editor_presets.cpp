@@ -146,7 +146,16 @@ TEST(EditorPresets, SavingReplacesByNameIgnoringCaseAndMovesTheComponentCopyInto
   ASSERT_NE(view, nullptr);
 
   const int k = 3;
+  // Ctrl held (the sliders' reset click) while a preset is applied resets nothing.
+  ui::Application::shared().setOffscreenModifiers(ui::kControlKey);
   choose(editor, k);
+  ui::Application::shared().setOffscreenModifiers(0);
+  const tp::PresetSettings applied = tp::settingsFromPreset(&factory->preset(k));
+  for (int id = 0; id < Tarnwick_CocoaView::kParameterCount; ++id) {
+    EXPECT_FLOAT_EQ(fx.parameter(static_cast<AudioUnitParameterID>(id)),
+                    applied.parameters[static_cast<size_t>(id)])
+        << "parameter " << id;
+  }
   std::string renamed = factory->name(k);
   for (char& c : renamed) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   ASSERT_NE(renamed, factory->name(k));
