@@ -53,10 +53,6 @@ tp::PresetLocations presetLocations() {
   return where;
 }
 
-double realOf(const plist::Value* value) {
-  return value && value->isNumber() ? value->asReal() : 0.0;
-}
-
 }  // namespace
 
 std::optional<tp::PresetList> Tarnwick_CocoaView::presetListRef() {
@@ -150,9 +146,6 @@ void Tarnwick_CocoaView::applyPreset(const plist::Value& preset) {
           control->setState(value != 0 ? 1 : 0);
         } else if (c.kind == tp::ControlKind::Menu) {
           static_cast<ui::PopUpButton*>(control)->selectItemAtIndex(static_cast<int>(value));
-        } else if (c.kind == tp::ControlKind::TuningField) {
-          // The field shows what was stored; its action sends the integer part.
-          control->setFloatValue(static_cast<float>(realOf(preset.find(c.key))));
         } else {
           control->setFloatValue(value);
         }
