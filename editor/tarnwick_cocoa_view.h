@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -35,6 +36,7 @@
 #include "platform/ui/slider.h"
 #include "platform/ui/text_field.h"
 #include "platform/ui/view.h"
+#include "presets/preset_list.h"
 
 class VXAnalyzerView;
 class VXKeyboardView;
@@ -102,9 +104,21 @@ class Tarnwick_CocoaView : public ui::View {
   void iaKeyboardReset(ui::Control* sender);
   void iaGetInfo(ui::Control* sender);
 
-  // Presets (hooks; the preset files come with their own work).
+  // Presets. The list is read afresh every time: the user's file once the user has saved, else
+  // the component bundle's copy, else the user's file (TARNWICK_COMPONENT_PRESETS names
+  // another file as the component copy, for tests). nullopt when neither gives a list.
+  std::optional<tarnwick_presets::PresetList> presetListRef();
+  // Rebuilds the menu keeping the selected index (the last item when it is gone); without a
+  // list the menu holds the disabled "Factory Presets".
   void populatePresetPopup();
+  // Applies the selected preset through the controls and their actions, in one gesture: the
+  // toggles, the menus (Waves/Samples first), the sliders, the tuning field, the equaliser
+  // cells (one matrix action), then the keys. Without a preset at the selection nothing
+  // changes. Rebuilds the menu.
   void loadCurrentSetting(ui::Control* sender);
+  // Stores the controls and the held keys under the name in uiPresetName (a beep when it is
+  // empty) into the user's file, replacing the preset of that name ignoring case in place, and
+  // selects it in the rebuilt menu.
   void saveCurrentSetting(ui::Control* sender);
 
   // Outlets (filled by the layout).
@@ -168,6 +182,9 @@ class Tarnwick_CocoaView : public ui::View {
   void pollDisplayRequests();  // [main thread; from the poll timer]
   bool matchesRefCon(const notify::Notification& note) const;
   const SliderBinding* bindingFor(ui::Control* sender, int parameter) const;
+  void applyPreset(const plist::Value& preset);
+  // The control of a preset key (toggles, menus, sliders, the tuning field), or null.
+  ui::Control* presetControl(const char* key) const;
 
   char mFirstRun = 1;
   std::shared_ptr<ui::Image> mBackground;
@@ -178,6 +195,7 @@ class Tarnwick_CocoaView : public ui::View {
   std::array<AudioUnitParameter, kParameterCount> mParameter{};
   GestureNesting mGestures;
   bool mPresetAuthoring = false;
+  bool mApplyingPreset = false;  // a held reset modifier does not reset the preset's sliders
   double mNightShown = 0;
 
   std::vector<notify::Center::Token> mObservers;

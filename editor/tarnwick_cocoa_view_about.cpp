@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The About box, and the preset menu's hooks.
+// The About box.
 #include <spawn.h>
 #include <sys/wait.h>
 
@@ -71,42 +71,4 @@ void Tarnwick_CocoaView::iaGetInfo(ui::Control*) {
     return;
   }
   openWithDesktop(path);
-}
-
-// The preset menu lists the component's preset file; applying and saving presets are not built
-// into the editor yet (they come with the preset files' own work): the hooks say so and leave
-// the parameters as they are.
-void Tarnwick_CocoaView::populatePresetPopup() {
-  if (!uiPresetPopup) return;
-  const int remembered = uiPresetPopup->indexOfSelectedItem();
-  uiPresetPopup->removeAllItems();
-  std::optional<plist::Value> list;
-  if (const auto bundle = bundle::Bundle::withIdentifier(kTarnwickIdentifier)) {
-    const std::string path = bundle->resourcePath("TarnwickPresets", "plist");
-    if (!path.empty()) list = plist::readFile(path);
-  }
-  if (!list || !list->isArray() || list->asArray().empty()) {
-    uiPresetPopup->addItemWithTitle("Factory Presets");
-    uiPresetPopup->selectItemAtIndex(0);
-    uiPresetPopup->setEnabled(false);
-    return;
-  }
-  for (const plist::Value& preset : list->asArray()) {
-    const plist::Value* name = preset.find("uiPresetName");
-    uiPresetPopup->addItemWithTitle(name && name->isString() ? name->asString() : "");
-  }
-  const int last = uiPresetPopup->numberOfItems() - 1;
-  uiPresetPopup->selectItemAtIndex(remembered > last ? last : (remembered < 0 ? 0 : remembered));
-  uiPresetPopup->setEnabled(true);
-  uiPresetPopup->setNeedsDisplay();
-}
-
-void Tarnwick_CocoaView::loadCurrentSetting(ui::Control*) {
-  std::printf("presets: applying a preset is not available in this editor yet\n");
-  std::fflush(stdout);
-}
-
-void Tarnwick_CocoaView::saveCurrentSetting(ui::Control*) {
-  std::printf("presets: saving a preset is not available in this editor yet\n");
-  std::fflush(stdout);
 }

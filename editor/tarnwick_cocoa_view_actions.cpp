@@ -76,7 +76,7 @@ void Tarnwick_CocoaView::iaParamSliderChanged(ui::Control* sender, int parameter
   ui::TextField* field = binding->field ? this->*(binding->field) : nullptr;
   float value = static_cast<float>(sender->intValue());
   if (sender == slider) {
-    if (isResetClick(ui::GetCurrentKeyModifiers())) {
+    if (!mApplyingPreset && isResetClick(ui::GetCurrentKeyModifiers())) {
       slider->setFloatValue(binding->sliderReset);
       value = binding->valueReset;
     }
@@ -181,8 +181,14 @@ void Tarnwick_CocoaView::_parameterListener(void*, const AudioUnitParameter* par
 void Tarnwick_CocoaView::syncWavePopupWithSampleSelector() {
   if (!uiOscAWavePopUp || !uiOscBWavePopUp || !uiSamplesWavesPopUp) return;
   const bool samples = uiSamplesWavesPopUp->indexOfSelectedItem() != 0;
+  // Only a corrected index is sent: a menu that merely follows the component (this runs for
+  // the listener too) must not send back what it showed before the component's own values
+  // arrive, which would undo a change another editor of the unit just made.
+  bool corrected[2] = {false, false};
+  int m = 0;
   for (ui::PopUpButton* menu : {uiOscAWavePopUp, uiOscBWavePopUp}) {
     const int remembered = menu->indexOfSelectedItem();
+    corrected[m++] = wave_menus::correctedIndex(remembered, samples) != remembered;
     menu->setAutoenablesItems(false);
     for (int i = 0; i < wave_menus::kItems; ++i) {
       if (ui::MenuItem* item = menu->itemAtIndex(i)) {
@@ -193,8 +199,8 @@ void Tarnwick_CocoaView::syncWavePopupWithSampleSelector() {
     menu->selectItemAtIndex(wave_menus::correctedIndex(remembered, samples));
     menu->setNeedsDisplay();
   }
-  iaParamOscAWaveChanged(uiOscAWavePopUp);
-  iaParamOscBWaveChanged(uiOscBWavePopUp);
+  if (corrected[0]) iaParamOscAWaveChanged(uiOscAWavePopUp);
+  if (corrected[1]) iaParamOscBWaveChanged(uiOscBWavePopUp);
 }
 
 void Tarnwick_CocoaView::randomizeParameters(ui::Control*) {

@@ -19,6 +19,8 @@
 #include "platform/ui/popup_button.h"
 #include "platform/ui/slider.h"
 #include "platform/ui/text_field.h"
+#include "presets/preset_list.h"
+#include "presets/preset_settings.h"
 
 using namespace editor_test;
 using tarnwick_host::Instance;
@@ -373,11 +375,14 @@ TEST(EditorFactory, TheLayoutWiresEveryOutletAndTheAuthoringKeysRevealPresetSavi
 TEST(EditorFactory, OnlyTheFirstEditorOfAFreshInstanceAppliesTheSelectedPreset) {
   Instance fx;
   useOffscreen();
-  const std::string hook = "presets: applying a preset";
-  testing::internal::CaptureStdout();
+  const auto factory =
+      tarnwick_presets::PresetList::readFile(kComponentResources + "/TarnwickPresets.plist", nullptr);
+  ASSERT_TRUE(factory && factory->size() > 0);
+  const float amount = tarnwick_presets::settingsFromPreset(&factory->preset(0)).parameters[0];
+  ASSERT_EQ(fx.setParameter(0, amount + 1), noErr);
   { Editor first(fx.unit()); }
-  EXPECT_NE(testing::internal::GetCapturedStdout().find(hook), std::string::npos);
-  testing::internal::CaptureStdout();
+  EXPECT_FLOAT_EQ(fx.parameter(0), amount);  // the menu's first preset
+  ASSERT_EQ(fx.setParameter(0, amount + 1), noErr);
   { Editor second(fx.unit()); }
-  EXPECT_EQ(testing::internal::GetCapturedStdout().find(hook), std::string::npos);
+  EXPECT_FLOAT_EQ(fx.parameter(0), amount + 1);
 }

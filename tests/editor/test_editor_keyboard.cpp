@@ -45,6 +45,8 @@ TEST(EditorKeyboard, ClicksInBothZonesPlayKeysThatLightUpFromTheComponentsList) 
   KeyListener keys(fx.refCon());
   Editor editor(fx.unit());
   ASSERT_NE(editor.view(), nullptr);
+  // A fresh instance's first editor applies the first preset and its chord: start without.
+  editor.view()->iaKeyboardReset(nullptr);
   const ui::Point csharp = upperKey(1);
   EXPECT_FALSE(isLit(editor.pixel(lowerWhite(0).x, lowerWhite(0).y)));
 
@@ -76,6 +78,8 @@ TEST(EditorKeyboard, TransposeButtonsArrowKeysAndAllOff) {
   Editor editor(fx.unit());
   Tarnwick_CocoaView* view = editor.view();
   ASSERT_NE(view, nullptr);
+  // A fresh instance's first editor applies the first preset and its chord: start without.
+  view->iaKeyboardReset(nullptr);
   fx.midi(0x90, 60, 100);
   fx.midi(0x90, 64, 100);
   fx.midi(0x90, 71, 100);
@@ -171,6 +175,9 @@ TEST(EditorInstances, TwoEditorsKeepTheirKeysAndLevelsApart) {
   KeyListener keysA(a.refCon()), keysB(b.refCon());
   Editor editorA(a.unit()), editorB(b.unit());
   ASSERT_TRUE(editorA.view() && editorB.view());
+  // A fresh instance's first editor applies the first preset and its chord: start without.
+  editorA.view()->iaKeyboardReset(nullptr);
+  editorB.view()->iaKeyboardReset(nullptr);
   const ui::Point c = lowerWhite(4);
   editorA.click(c.x, c.y);
   EXPECT_EQ(keysA.held(), (std::vector<int>{55}));
