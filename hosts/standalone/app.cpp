@@ -1,0 +1,253 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "hosts/standalone/app.h"
+
+#include <poll.h>
+#include <signal.h>
+
+#include <cstdio>
+#include <filesystem>
+
+#include "hosts/standalone/signal_pipe.h"
+#include "platform/runloop/run_loop.h"
+
+namespace standalone {
+namespace {
+
+constexpr uint32_t kLatencyFrames = 1024;  // the component's delay from input to output
+constexpr int kLoopMilliseconds = 20;      // the longest a run-loop timer waits for its turn
+
+bool fileExists(const std::string& path) {
+  std::error_code ec;
+  return std::filesystem::exists(path, ec);
+}
+
+}  // namespace
+
+void App::say(const std::string& line) const {
+  std::fprintf(stderr, "tarnwick: %s\n", line.c_str());
+}
+
+bool App::restoreUserState(const std::string& path) {
+  if (path.empty() || !fileExists(path)) return true;
+  std::string error;
+  if (mComponent->restoreState(path, &error)) {
+    say("restored the state from " + path);
+    return true;
+  }
+  // Kept beside, so that saving on quit does not replace what the user may want back.
+  const std::string aside = path + ".unreadable";
+  std::error_code ec;
+  std::filesystem::rename(path, aside, ec);
+  say(error + (ec ? "" : "; moved it to " + aside) + "; starting from the defaults");
+  return false;
+}
+
+bool App::startAudio(const std::string& clientName, bool exactName, const std::string& statePath,
+                     int* exitCode) {
+  std::string error;
+  JackHost::OpenFailure failure = JackHost::OpenFailure::None;
+  auto jack = JackHost::open(clientName, exactName, &error, &failure);
+  if (!jack) {
+    say(error);
+    *exitCode = failure == JackHost::OpenFailure::NoServer ? kExitNoServer : kExitFailure;
+    return false;
+  }
+  auto component =
+      std::make_unique<ComponentHost>(mOptions.componentPath, jack->sampleRate(), jack->bufferSize());
+  if (!component->ok()) {
+    say(component->error());
+    *exitCode = kExitFailure;
+    return false;
+  }
+  mComponent = std::move(component);
+  if (!mUnderSession && !mOptions.loadPath.empty()) {
+    if (!mComponent->restoreState(mOptions.loadPath, &error)) {
+      say(error);
+      *exitCode = kExitFailure;
+      return false;
+    }
+    say("restored the state from " + mOptions.loadPath);
+  } else {
+    restoreUserState(statePath);
+  }
+  if (!mComponent->initialise()) {
+    say(mComponent->error());
+    *exitCode = kExitFailure;
+    return false;
+  }
+  mProcessor = std::make_unique<Processor>(*mComponent);
+  if (!jack->activate(mProcessor.get(), kLatencyFrames, nullptr, &error)) {
+    say(error);
+    *exitCode = kExitFailure;
+    return false;
+  }
+  mJack = std::move(jack);
+  say("JACK client '" + mJack->clientName() + "' at " +
+      std::to_string(int(mJack->sampleRate())) + " Hz, " + std::to_string(mJack->bufferSize()) +
+      " frames per cycle" + (mComponent->hasSideChain() ? "" : " (no side chain: the carrier "
+                                                               "is mixed to the right channel)"));
+  return true;
+}
+
+void App::connectPorts() {
+  std::string report;
+  const struct {
+    PortGroup group;
+    const std::string& pattern;
+  } patterns[] = {{PortGroup::Speech, mOptions.speechFrom},
+                  {PortGroup::Carrier, mOptions.carrierFrom},
+                  {PortGroup::Midi, mOptions.midiFrom},
+                  {PortGroup::Out, mOptions.outTo}};
+  for (const auto& p : patterns) {
+    if (p.pattern.empty()) continue;
+    mJack->connectMatching(p.group, p.pattern, &report);
+    say(report);
+  }
+  if (!mOptions.autoConnect) return;
+  const bool anyPattern = !mOptions.speechFrom.empty() || !mOptions.carrierFrom.empty() ||
+                          !mOptions.midiFrom.empty() || !mOptions.outTo.empty();
+  if (anyPattern) return;  // the user said where things go
+  mJack->autoConnect(&report);
+  if (!report.empty()) say("connected " + report);
+}
+
+// The editor is not part of this build yet: the app runs headless and says so.
+void App::showEditorOrSayWhy() {
+  if (!mOptions.gui) return;
+  say("the editor is not available in this build; running without a window");
+}
+
+bool App::saveOnQuit() {
+  if (!mComponent) return true;
+  bool ok = true;
+  std::string error;
+  const std::string userPath = userStatePath();
+  if (userPath.empty()) {
+    say("neither XDG_CONFIG_HOME nor HOME is set: the state is not kept");
+  } else {
+    std::error_code ec;
+    std::filesystem::create_directories(std::filesystem::path(userPath).parent_path(), ec);
+    if (mComponent->saveState(userPath, &error)) {
+      say("saved the state to " + userPath);
+    } else {
+      say(error);
+      ok = false;
+    }
+  }
+  if (!mOptions.savePath.empty()) {
+    if (mComponent->saveState(mOptions.savePath, &error)) {
+      say("saved the state to " + mOptions.savePath);
+    } else {
+      say(error);
+      ok = false;
+    }
+  }
+  return ok;
+}
+
+bool App::nsmOpen(const std::string& path, const std::string& clientId, std::string* message) {
+  const std::string statePath = path + ".plist";
+  if (mJack) {
+    // Already running: take the new session's state.
+    std::string error;
+    if (fileExists(statePath) &&
+        !mProcessor->whilePaused([&] { return mComponent->restoreState(statePath, &error); })) {
+      *message = error;
+      return false;
+    }
+    mSessionState = statePath;
+    return true;
+  }
+  int exitCode = 0;
+  if (!startAudio(clientId, true, statePath, &exitCode)) {
+    *message = "cannot start: see the log";
+    return false;
+  }
+  mSessionState = statePath;
+  *message = "opened as JACK client '" + mJack->clientName() + "'";
+  return true;
+}
+
+bool App::nsmSave(std::string* message) {
+  if (!mComponent || mSessionState.empty()) {
+    *message = "no session is open";
+    return false;
+  }
+  if (!mComponent->saveState(mSessionState, message)) return false;
+  *message = "saved";
+  return true;
+}
+
+void App::followServer() {
+  mJack->drainWake();
+  const double rate = mJack->announcedRate();
+  if (rate > 0.0 && rate != mComponent->rate() && !mJack->serverGone()) {
+    const bool ok = mProcessor->whilePaused([&] { return mComponent->changeRate(rate); });
+    say(ok ? "follows the new sample rate, " + std::to_string(int(rate)) + " Hz"
+           : "cannot follow the new sample rate: " + mComponent->error());
+  }
+}
+
+int App::run() {
+  SignalPipe signals;
+  if (!signals.ok()) say("cannot install the signal handlers; quit with SIGKILL loses the state");
+  const char* nsmUrl = std::getenv("NSM_URL");
+  mUnderSession = nsmUrl && nsmUrl[0];
+  int exitCode = kExitOk;
+  if (mUnderSession) {
+    if (!mOptions.loadPath.empty() || !mOptions.savePath.empty()) {
+      say("under a session manager the session keeps the state: --load and --save are ignored");
+    }
+    NsmClient::Handlers handlers;
+    handlers.open = [this](const std::string& path, const std::string&, const std::string& id,
+                           std::string* message) { return nsmOpen(path, id, message); };
+    handlers.save = [this](std::string* message) { return nsmSave(message); };
+    std::string error;
+    mNsm = NsmClient::start(nsmUrl, "Tarnwick", "tarnwick", std::move(handlers), &error);
+    if (!mNsm) {
+      say(error);
+      return kExitFailure;
+    }
+    say(std::string("announced to the session manager at ") + nsmUrl);
+  } else {
+    if (!startAudio(mOptions.clientName, false, mOptions.loadPath.empty() ? userStatePath() : "",
+                    &exitCode)) {
+      return exitCode;
+    }
+    connectPorts();
+  }
+  if (mJack) showEditorOrSayWhy();
+
+  bool quit = false;
+  while (!quit) {
+    pollfd fds[3] = {{signals.fd(), POLLIN, 0}, {-1, POLLIN, 0}, {-1, POLLIN, 0}};
+    if (mJack) fds[1].fd = mJack->wakeFd();
+    if (mNsm) fds[2].fd = mNsm->fd();
+    poll(fds, 3, kLoopMilliseconds);
+    if (fds[0].revents & POLLIN) {
+      const int signal = signals.take();
+      say(std::string("quitting on ") + (signal == SIGINT ? "SIGINT" : "SIGTERM"));
+      quit = true;
+    }
+    if (mNsm && (fds[2].revents & POLLIN)) {
+      const bool hadJack = mJack != nullptr;
+      mNsm->poll();
+      if (!hadJack && mJack) showEditorOrSayWhy();
+    }
+    if (mJack && (fds[1].revents & POLLIN)) {
+      followServer();
+      if (mJack->serverGone()) {
+        say("the JACK server shut down");
+        exitCode = kExitFailure;
+        quit = true;
+      }
+    }
+    runloop::RunLoop::main().runOnce();
+  }
+  // The state is read while the client still runs: the component saves while rendering.
+  if (!mUnderSession && !saveOnQuit()) exitCode = kExitFailure;
+  if (mJack) mJack->deactivate();
+  return exitCode;
+}
+
+}  // namespace standalone

@@ -1,0 +1,50 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The stand-alone app: one Tarnwick instance on a JACK client, its state kept in the user's
+// configuration folder or by a session manager, the main loop turning the platform's main run
+// loop (the component's timers) until SIGINT or SIGTERM.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "hosts/standalone/app_options.h"
+#include "hosts/standalone/component_host.h"
+#include "hosts/standalone/jack_host.h"
+#include "hosts/standalone/nsm_client.h"
+#include "hosts/standalone/processor.h"
+
+namespace standalone {
+
+class App {
+ public:
+  explicit App(AppOptions options) : mOptions(std::move(options)) {}
+  App(const App&) = delete;
+  App& operator=(const App&) = delete;
+
+  // Runs until quit; returns the exit status. [main thread]
+  int run();
+
+ private:
+  // Opens the JACK client and the component, restores statePath when it exists (a broken file
+  // is moved aside) and activates. *exitCode tells why on failure.
+  bool startAudio(const std::string& clientName, bool exactName, const std::string& statePath,
+                  int* exitCode);
+  bool restoreUserState(const std::string& path);
+  void connectPorts();
+  void showEditorOrSayWhy();
+  bool saveOnQuit();
+  bool nsmOpen(const std::string& path, const std::string& clientId, std::string* message);
+  bool nsmSave(std::string* message);
+  void followServer();
+  void say(const std::string& line) const;
+
+  AppOptions mOptions;
+  bool mUnderSession = false;
+  std::string mSessionState;  // the session's state file; empty: not opened yet
+  std::unique_ptr<NsmClient> mNsm;
+  std::unique_ptr<ComponentHost> mComponent;
+  std::unique_ptr<Processor> mProcessor;
+  std::unique_ptr<JackHost> mJack;  // last: deactivated and closed first
+};
+
+}  // namespace standalone

@@ -1,0 +1,52 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// One audio cycle of the stand-alone app, independent of JACK: delivers each MIDI event at its
+// frame by splitting the cycle there, renders in pieces of at most the component's maximum
+// frames (so any buffer size works without reallocating), and lets the main thread pause
+// rendering for a reconfiguration without the render thread ever waiting.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+
+#include "hosts/standalone/component_host.h"
+
+namespace standalone {
+
+// A MIDI message at a frame of the cycle. Messages longer than three bytes are not kept.
+struct MidiEvent {
+  uint32_t frame = 0;
+  uint32_t size = 0;
+  uint8_t bytes[3] = {};
+};
+
+class Processor {
+ public:
+  // The host must outlive the processor and be initialised before process runs. [main thread]
+  explicit Processor(ComponentHost& host) : mHost(host) {}
+  Processor(const Processor&) = delete;
+  Processor& operator=(const Processor&) = delete;
+
+  // Renders frames into out[0..1] (not null) from inputs[0..3] (speech L, R, carrier L, R; null:
+  // silence). events are in frame order; frames past the cycle land at its end. While paused the
+  // output is silence and the events are dropped. No allocation, no waiting. [render thread]
+  void process(uint32_t frames, const float* const inputs[4], float* const out[2],
+               const MidiEvent* events, size_t count);
+
+  // Waits until no cycle is in progress, runs change with rendering paused, then resumes;
+  // returns what change returned. [main thread]
+  bool whilePaused(const std::function<bool()>& change);
+
+  // Cycles that rendered silence because rendering was paused. [any thread]
+  uint64_t pausedCycles() const { return mPausedCycles.load(std::memory_order_relaxed); }
+
+ private:
+  enum Gate : int { kOpen, kBusy, kClosed };
+
+  ComponentHost& mHost;
+  std::atomic<int> mGate{kOpen};
+  std::atomic<uint64_t> mPausedCycles{0};
+};
+
+}  // namespace standalone
