@@ -161,6 +161,15 @@ class Probe {
     }
     return true;
   }
+  // Waits for a port to go (a client that quit leaves the graph a moment later).
+  bool waitForPortGone(const std::string& name, std::chrono::milliseconds timeout = 10s) const {
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    while (hasPort(name)) {
+      if (std::chrono::steady_clock::now() > end) return false;
+      std::this_thread::sleep_for(20ms);
+    }
+    return true;
+  }
   // The full names of the ports connected to a port.
   std::vector<std::string> connections(const std::string& port) const {
     std::vector<std::string> names;

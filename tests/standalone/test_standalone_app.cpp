@@ -73,6 +73,7 @@ TEST_F(StandaloneApp, PortsANoteThatSoundsAndTheStateKeptForTheNextStart) {
   ASSERT_TRUE(fs::exists(state)) << app->log();
   EXPECT_NE(readText(state).find("<plist"), std::string::npos);
   EXPECT_NE(app->log().find("saved the state to " + state.string()), std::string::npos);
+  ASSERT_TRUE(probe.waitForPortGone("tarnwick:out_R"));
 
   // The next start restores the held key: the output sounds with no note sent.
   auto again = startApp({"--no-gui", "--no-auto-connect"}, "second.log");
@@ -82,13 +83,15 @@ TEST_F(StandaloneApp, PortsANoteThatSoundsAndTheStateKeptForTheNextStart) {
   EXPECT_GT(probe.peakOver(600ms), kSound) << "the restored state does not hold the key";
   EXPECT_NE(again->log().find("restored the state from " + state.string()), std::string::npos);
   EXPECT_EQ(again->stop(SIGTERM), 0) << again->log();
+  ASSERT_TRUE(probe.waitForPortGone("tarnwick:out_R"));
 
   // --load of a state without the key starts silent; --save writes where it is told.
   const fs::path quiet = folder.path / "quiet.plist";
-  auto fresh = startApp({"--no-gui", "--no-auto-connect", "--save", quiet.string()}, "fresh.log");
   fs::remove(state);
+  auto fresh = startApp({"--no-gui", "--no-auto-connect", "--save", quiet.string()}, "fresh.log");
   ASSERT_TRUE(probe.waitForPort("tarnwick:out_R")) << fresh->log();
   EXPECT_EQ(fresh->stop(SIGINT), 0) << fresh->log();
+  ASSERT_TRUE(probe.waitForPortGone("tarnwick:out_R"));
   ASSERT_TRUE(fs::exists(quiet));
   auto loaded = startApp({"--no-gui", "--no-auto-connect", "--load", quiet.string()}, "load.log");
   ASSERT_TRUE(probe.waitForPort("tarnwick:out_R")) << loaded->log();
