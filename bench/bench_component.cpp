@@ -7,35 +7,18 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "component/parameter_table.h"
-#include "platform/au/audio_unit_calls.h"
-#include "platform/au/component_bundle.h"
-#include "platform/au/component_registry.h"
-#include "platform/prefs/preferences.h"
+#include "hosts/client/host_client.h"
 
 namespace {
 
 constexpr UInt32 kBlock = 512;
 constexpr double kRate = 44100.0;
 constexpr int kLength = 44100;
-
-struct Feed {
-  std::vector<float> signal;
-  size_t position = 0;
-  static OSStatus render(void* refCon, AudioUnitRenderActionFlags*, const AudioTimeStamp*, UInt32,
-                         UInt32 frames, AudioBufferList* io) {
-    auto* feed = static_cast<Feed*>(refCon);
-    for (UInt32 b = 0; b < io->mNumberBuffers; ++b) {
-      auto* out = static_cast<float*>(io->mBuffers[b].mData);
-      for (UInt32 n = 0; n < frames; ++n) out[n] = feed->signal[(feed->position + n) % kLength];
-    }
-    feed->position += frames;
-    return noErr;
-  }
-};
 
 std::vector<float> speechLike() {
   std::vector<float> v(kLength);
@@ -60,78 +43,58 @@ std::vector<float> sawChord() {
   return v;
 }
 
-Component loadTarnwick() {
-  static Component component = [] {
-    char pattern[] = "/tmp/tarnwick-bench-home-XXXXXX";
-    if (const char* home = mkdtemp(pattern)) setenv("HOME", home, 1);
-    writeIntPreference("com.vexaphon.audiounit.Tarnwick", "userEnableUpdateCheckOnStartup", 0);
-    std::vector<Component> found;
-    std::string message;
-    loadComponentBundle(std::string(TARNWICK_BUILD_DIR) + "/Tarnwick.component", &found, &message);
-    return found.empty() ? nullptr : found.front();
-  }();
-  return component;
-}
-
-OSStatus setFormat(AudioUnit unit, AudioUnitScope scope, AudioUnitElement element) {
-  const AudioStreamBasicDescription f = canonicalStreamFormat(kRate, 2);
-  return AudioUnitSetProperty(unit, kAudioUnitProperty_StreamFormat, scope, element, &f, sizeof f);
-}
-
 enum class Sound { DefaultWithSynth, Mode0External, Mode7External };
 
+// One instance opened through the host client, with no update check and preferences under a
+// private HOME.
+std::unique_ptr<host_client::HostedUnit> openTarnwick(std::string* error) {
+  static const bool prepared = [] {
+    char pattern[] = "/tmp/tarnwick-bench-home-XXXXXX";
+    if (const char* home = mkdtemp(pattern)) setenv("HOME", home, 1);
+    host_client::disableUpdateChecks();
+    return true;
+  }();
+  (void)prepared;
+  return host_client::HostedUnit::open(std::string(TARNWICK_BUILD_DIR) + "/Tarnwick.component",
+                                       error);
+}
+
 void renderPath(benchmark::State& state, Sound sound) {
-  Component component = loadTarnwick();
-  AudioUnit unit = nullptr;
-  if (!component || OpenAComponent(component, &unit) != noErr) {
-    state.SkipWithError("cannot open Tarnwick.component");
+  std::string error;
+  auto hosted = openTarnwick(&error);
+  if (!hosted || !hosted->setFormats(kRate, 2, &error)) {
+    state.SkipWithError(("cannot open Tarnwick.component: " + error).c_str());
     return;
   }
-  Feed main{speechLike()}, side{sawChord()};
-  setFormat(unit, kAudioUnitScope_Input, 0);
-  setFormat(unit, kAudioUnitScope_Output, 0);
-  AURenderCallbackStruct mainCallback{&Feed::render, &main};
-  AudioUnitSetProperty(unit, kAudioUnitProperty_SetRenderCallback, kAudioUnitScope_Input, 0,
-                       &mainCallback, sizeof mainCallback);
+  const std::vector<float> speech = speechLike(), chord = sawChord();
+  host_client::InputFeed main, side;
+  for (host_client::InputFeed* feed : {&main, &side}) feed->setLooping(true);
+  main.setSource(0, speech.data(), speech.size());
+  side.setSource(0, chord.data(), chord.size());
+  hosted->connect(0, &main, &error);
+  if (hosted->hasSideChain()) hosted->connect(1, &side, &error);
   if (sound != Sound::DefaultWithSynth) {
-    setFormat(unit, kAudioUnitScope_Input, 1);
-    AURenderCallbackStruct sideCallback{&Feed::render, &side};
-    AudioUnitSetProperty(unit, kAudioUnitProperty_SetRenderCallback, kAudioUnitScope_Input, 1,
-                         &sideCallback, sizeof sideCallback);
-    AudioUnitSetParameter(unit, kParamSynthOn, kAudioUnitScope_Global, 0, 0, 0);
-    AudioUnitSetParameter(unit, kParamSoundMode, kAudioUnitScope_Global, 0,
-                          sound == Sound::Mode7External ? 7 : 0, 0);
+    hosted->setParameter(kParamSynthOn, 0);
+    hosted->setParameter(kParamSoundMode, sound == Sound::Mode7External ? 7 : 0);
   }
-  if (AudioUnitInitialize(unit) != noErr) {
-    state.SkipWithError("initialise failed");
-    CloseComponent(unit);
+  if (!hosted->initialize(&error)) {
+    state.SkipWithError(error.c_str());
     return;
   }
   if (sound == Sound::DefaultWithSynth) {
-    for (UInt32 key : {48u, 55u, 60u, 64u}) MusicDeviceMIDIEvent(unit, 0x90, key, 100, 0);
+    for (UInt32 key : {48u, 55u, 60u, 64u}) hosted->midi(0x90, key, 100);
   }
   std::vector<float> storage(2 * kBlock);
-  std::vector<uint8_t> listBytes(audioBufferListSize(2));
-  auto& list = *reinterpret_cast<AudioBufferList*>(listBytes.data());
-  double sampleTime = 0;
+  float* out[2] = {storage.data(), storage.data() + kBlock};
   for (auto _ : state) {
-    list.mNumberBuffers = 2;
-    for (UInt32 c = 0; c < 2; ++c) list.mBuffers[c] = {1, kBlock * 4, storage.data() + c * kBlock};
-    AudioUnitRenderActionFlags flags = 0;
-    AudioTimeStamp stamp{};
-    stamp.mSampleTime = sampleTime;
-    stamp.mFlags = kAudioTimeStampSampleTimeValid;
-    if (AudioUnitRender(unit, &flags, &stamp, 0, kBlock, &list) != noErr) {
+    if (hosted->render(kBlock, out, 2) != noErr) {
       state.SkipWithError("render failed");
       break;
     }
     benchmark::DoNotOptimize(storage.data());
-    sampleTime += kBlock;
   }
   state.counters["realtime"] = benchmark::Counter(
       static_cast<double>(state.iterations()) * kBlock / kRate, benchmark::Counter::kIsRate);
-  AudioUnitUninitialize(unit);
-  CloseComponent(unit);
 }
 
 }  // namespace

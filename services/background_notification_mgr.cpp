@@ -21,6 +21,7 @@
 
 #include "engine/key_list.h"
 #include "platform/alert/alert.h"
+#include "platform/au/host_policy.h"
 #include "platform/bundle/bundle.h"
 #include "platform/plist/plist_value.h"
 #include "platform/prefs/preferences.h"
@@ -281,7 +282,8 @@ Tarnwick_BackgroundNotificationMgr::~Tarnwick_BackgroundNotificationMgr() {
 
 bool Tarnwick_BackgroundNotificationMgr::init() {
   try {
-    if (readIntPreference(mOptions.domain, kEnableUpdateCheckKey) != 0) {
+    if (host_policy::updateChecksAllowed() &&
+        readIntPreference(mOptions.domain, kEnableUpdateCheckKey) != 0) {
       logLine("Automatic update checking is supported");
       CheckRequest request;
       request.domain = mOptions.domain;

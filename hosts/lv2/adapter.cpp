@@ -8,116 +8,43 @@
 #include <cstring>
 
 #include "platform/au/audio_unit_calls.h"
-#include "platform/au/component_bundle.h"
-#include "platform/au/component_registry.h"
 
 namespace tarnwick_lv2 {
 namespace {
 
 constexpr UInt32 kChannels = 2;
-constexpr AudioUnitPropertyID kRefConProperty = 65536;  // the component's instance reference
-
-OSStatus setFormat(AudioUnit unit, AudioUnitScope scope, AudioUnitElement element, double rate) {
-  const AudioStreamBasicDescription f = canonicalStreamFormat(rate, kChannels);
-  return AudioUnitSetProperty(unit, kAudioUnitProperty_StreamFormat, scope, element, &f, sizeof f);
-}
-
-OSStatus connectFeed(AudioUnit unit, AudioUnitElement bus, PortFeed* feed) {
-  AURenderCallbackStruct callback{&PortFeed::render, feed};
-  return AudioUnitSetProperty(unit, kAudioUnitProperty_SetRenderCallback, kAudioUnitScope_Input,
-                              bus, &callback, sizeof callback);
-}
-
-std::string statusText(const char* what, OSStatus status) {
-  return std::string(what) + " failed (status " + std::to_string(status) + ")";
-}
 
 }  // namespace
 
-OSStatus PortFeed::render(void* refCon, AudioUnitRenderActionFlags*, const AudioTimeStamp*, UInt32,
-                          UInt32 frames, AudioBufferList* io) {
-  const auto* feed = static_cast<const PortFeed*>(refCon);
-  for (UInt32 b = 0; b < io->mNumberBuffers; ++b) {
-    auto* out = static_cast<float*>(io->mBuffers[b].mData);
-    if (!out || io->mBuffers[b].mDataByteSize < frames * sizeof(float)) return paramErr;
-    const UInt32 channel = std::min<UInt32>(b, 1);
-    if (feed->mix) {
-      const float* first = feed->sources[2 * channel];
-      const float* second = feed->sources[2 * channel + 1];
-      for (UInt32 n = 0; n < frames; ++n) {
-        float sum = 0.0f;
-        if (first) sum += first[feed->offset + n] / 2.0f;
-        if (second) sum += second[feed->offset + n] / 2.0f;
-        out[n] = sum;
-      }
-    } else if (const float* source = feed->sources[channel]) {
-      std::memcpy(out, source + feed->offset, frames * sizeof(float));
-    } else {
-      std::memset(out, 0, frames * sizeof(float));
-    }
-  }
-  return noErr;
-}
-
 Adapter::Adapter(const Settings& settings)
     : mRate(settings.rate), mMidiEvent(settings.midiEventUrid) {
-  std::vector<Component> found;
-  std::string message;
-  OSStatus status = loadComponentBundle(settings.componentPath, &found, &message);
-  if (status != noErr || found.empty()) {
-    mError = "cannot load the component bundle '" + settings.componentPath + "'" +
-             (message.empty() ? "" : ": " + message);
-    return;
-  }
-  AudioUnit unit = nullptr;
-  if ((status = OpenAComponent(found.front(), &unit)) != noErr) {
-    mError = statusText("opening the component", status);
-    return;
-  }
-  const auto fail = [&](const char* what) {
-    mError = statusText(what, status);
-    CloseComponent(unit);
-  };
-  if ((status = setFormat(unit, kAudioUnitScope_Input, 0, mRate)) != noErr ||
-      (status = setFormat(unit, kAudioUnitScope_Output, 0, mRate)) != noErr) {
-    fail("setting the 2-channel stream format");
-    return;
-  }
-  mSideChain = setFormat(unit, kAudioUnitScope_Input, 1, mRate) == noErr;
+  auto hosted = host_client::HostedUnit::open(settings.componentPath, &mError);
+  if (!hosted || !hosted->setFormats(mRate, kChannels, &mError)) return;
+  mSideChain = hosted->hasSideChain();
   // Without a side chain the component takes the carrier from the main bus's right channel.
-  mMainFeed.mix = !mSideChain;
-  if ((status = connectFeed(unit, 0, &mMainFeed)) != noErr ||
-      (mSideChain && (status = connectFeed(unit, 1, &mSideFeed)) != noErr)) {
-    fail("connecting the input callbacks");
+  mMixedMain = !mSideChain;
+  mMainFeed.setMixedPairs(mMixedMain);
+  for (size_t s = 0; s < (mMixedMain ? 4u : 2u); ++s) mMainFeed.setSource(s, nullptr);
+  for (size_t s = 0; s < 2; ++s) mSideFeed.setSource(s, nullptr);
+  if (!hosted->connect(0, &mMainFeed, &mError) ||
+      (mSideChain && !hosted->connect(1, &mSideFeed, &mError))) {
     return;
   }
-  if (settings.maxBlock > 0) {
-    // Refused when longer than the component takes: its own maximum stays, blocks go in pieces.
-    const UInt32 frames = settings.maxBlock;
-    AudioUnitSetProperty(unit, kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, 0,
-                         &frames, sizeof frames);
-  }
-  UInt32 size = sizeof mMaxFrames;
-  status = AudioUnitGetProperty(unit, kAudioUnitProperty_MaximumFramesPerSlice,
-                                kAudioUnitScope_Global, 0, &mMaxFrames, &size);
-  if (status != noErr || mMaxFrames == 0) {
-    fail("reading the maximum frames per slice");
+  // Refused when longer than the component takes: its own maximum stays, blocks go in pieces.
+  if (settings.maxBlock > 0) hosted->requestMaxFrames(settings.maxBlock);
+  mMaxFrames = hosted->maxFrames();
+  if (mMaxFrames == 0) {
+    mError = "reading the maximum frames per slice failed";
     return;
   }
-  size = sizeof mRefCon;
-  AudioUnitGetProperty(unit, kRefConProperty, kAudioUnitScope_Global, 0, &mRefCon, &size);
-
-  mStorage.assign(size_t(kChannels) * mMaxFrames, 0.0f);
-  mListBytes.assign(audioBufferListSize(kChannels), 0);
+  mRefCon = hosted->refCon();
   // Beyond kLevelRouterSlots instances the level ports stay at 0.
   mLevelsRouted = addLevelSink(mRefCon, this);
-  mUnit = unit;
+  mHosted = std::move(hosted);
 }
 
 Adapter::~Adapter() {
   if (mLevelsRouted) removeLevelSink(mRefCon);
-  if (mInitialised) AudioUnitUninitialize(mUnit);
-  if (mUnit) CloseComponent(mUnit);
 }
 
 void Adapter::receiveLevels(const float* levels, size_t count) {
@@ -127,10 +54,10 @@ void Adapter::receiveLevels(const float* levels, size_t count) {
 void Adapter::connect(uint32_t port, void* data) {
   if (port <= kSideInRight) {
     mAudioIn[port] = static_cast<const float*>(data);
-    if (mMainFeed.mix) {
-      mMainFeed.sources[port] = mAudioIn[port];
+    if (mMixedMain) {
+      mMainFeed.setSource(port, mAudioIn[port]);
     } else {
-      (port < kSideInLeft ? mMainFeed : mSideFeed).sources[port % 2] = mAudioIn[port];
+      (port < kSideInLeft ? mMainFeed : mSideFeed).setSource(port % 2, mAudioIn[port]);
     }
   } else if (port <= kOutRight) {
     mAudioOut[port - kOutLeft] = static_cast<float*>(data);
@@ -148,21 +75,11 @@ void Adapter::connect(uint32_t port, void* data) {
 }
 
 bool Adapter::activate() {
-  if (!mUnit) return false;
-  if (mInitialised) return true;
-  const OSStatus status = AudioUnitInitialize(mUnit);
-  if (status != noErr) {
-    mError = statusText("initialising the component", status);
-    return false;
-  }
-  mInitialised = true;
-  return true;
+  return mHosted && mHosted->initialize(&mError);
 }
 
 void Adapter::deactivate() {
-  if (!mInitialised) return;
-  AudioUnitUninitialize(mUnit);
-  mInitialised = false;
+  if (mHosted) mHosted->uninitialize();
 }
 
 void Adapter::sendChangedParameters() {
@@ -171,7 +88,7 @@ void Adapter::sendChangedParameters() {
     const float value = *mControls[id];
     // Bitwise comparison, so that NaN is sent once rather than at every block.
     if (mSentValid[id] && std::memcmp(&value, &mSent[id], sizeof value) == 0) continue;
-    AudioUnitSetParameter(mUnit, id, kAudioUnitScope_Global, 0, value, 0);
+    mHosted->setParameter(id, value);
     mSent[id] = value;
     mSentValid[id] = true;
   }
@@ -184,7 +101,7 @@ void Adapter::followEnabledPort() {
   const bool bypass = mEnabled && !(*mEnabled > 0.5f);
   if (bypass == mBypassed) return;
   const UInt32 value = bypass ? 1 : 0;
-  if (AudioUnitSetProperty(mUnit, kAudioUnitProperty_BypassEffect, kAudioUnitScope_Global, 0,
+  if (AudioUnitSetProperty(mHosted->unit(), kAudioUnitProperty_BypassEffect, kAudioUnitScope_Global, 0,
                            &value, sizeof value) == noErr) {
     mBypassed = bypass;
   }
@@ -200,40 +117,21 @@ void Adapter::deliverMidi(const LV2_Atom_Event*& next, const LV2_Atom_Event* end
     if (status < 0x80 || status >= 0xF0) continue;
     const UInt32 data1 = next->body.size > 1 ? bytes[1] : 0;
     const UInt32 data2 = next->body.size > 2 ? bytes[2] : 0;
-    MusicDeviceMIDIEvent(mUnit, status, data1, data2, 0);
+    mHosted->midi(status, data1, data2);
   }
 }
 
 void Adapter::renderPiece(uint32_t offset, uint32_t frames) {
-  mMainFeed.offset = mSideFeed.offset = offset;
-  auto& list = *reinterpret_cast<AudioBufferList*>(mListBytes.data());
-  list.mNumberBuffers = kChannels;
-  for (UInt32 c = 0; c < kChannels; ++c) {
-    list.mBuffers[c] = {1, static_cast<UInt32>(frames * sizeof(float)),
-                        mStorage.data() + size_t(c) * mMaxFrames};
-  }
-  AudioUnitRenderActionFlags flags = 0;
-  AudioTimeStamp stamp{};
-  stamp.mSampleTime = mSampleTime;
-  stamp.mFlags = kAudioTimeStampSampleTimeValid;
-  const OSStatus status = AudioUnitRender(mUnit, &flags, &stamp, 0, frames, &list);
-  mSampleTime += frames;
-  for (UInt32 c = 0; c < kChannels; ++c) {
-    float* out = mAudioOut[c];
-    if (!out) continue;
-    const auto* samples = static_cast<const float*>(list.mBuffers[c].mData);
-    if (status != noErr || !samples) {
-      std::memset(out + offset, 0, frames * sizeof(float));
-    } else {
-      std::memcpy(out + offset, samples, frames * sizeof(float));
-    }
-  }
-  if (status != noErr) ++mFailedRenders;
+  mMainFeed.setPosition(offset);
+  mSideFeed.setPosition(offset);
+  float* out[kChannels] = {mAudioOut[0] ? mAudioOut[0] + offset : nullptr,
+                           mAudioOut[1] ? mAudioOut[1] + offset : nullptr};
+  if (mHosted->render(frames, out, kChannels) != noErr) ++mFailedRenders;
 }
 
 void Adapter::run(uint32_t frames) {
   if (mLatency) *mLatency = kLatencyFrames;
-  if (!mUnit) return;
+  if (!mHosted) return;
   sendChangedParameters();
   followEnabledPort();
 
@@ -244,7 +142,7 @@ void Adapter::run(uint32_t frames) {
     end = reinterpret_cast<const LV2_Atom_Event*>(reinterpret_cast<const uint8_t*>(&mMidiIn->body) +
                                                   mMidiIn->atom.size);
   }
-  if (!mInitialised) {
+  if (!mHosted->initialized()) {
     for (float* out : mAudioOut) {
       if (out) std::memset(out, 0, frames * sizeof(float));
     }
@@ -269,24 +167,15 @@ void Adapter::run(uint32_t frames) {
 }
 
 plist::Data Adapter::saveState() const {
-  if (!mUnit) return {};
-  plist::Value state = plist::Value::dictionary();
-  UInt32 size = sizeof(plist::Value);
-  if (AudioUnitGetProperty(mUnit, kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0, &state,
-                           &size) != noErr) {
-    return {};
-  }
+  plist::Value state;
+  if (!mHosted || mHosted->saveState(&state) != noErr) return {};
   return plist::serialise(state, plist::Format::Xml);
 }
 
 bool Adapter::restoreState(const uint8_t* bytes, size_t length) {
-  if (!mUnit || !bytes) return false;
+  if (!mHosted || !bytes) return false;
   const auto state = plist::parse(bytes, length);
-  if (!state || !state->isDictionary()) return false;
-  if (AudioUnitSetProperty(mUnit, kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0, &*state,
-                           sizeof(plist::Value)) != noErr) {
-    return false;
-  }
+  if (!state || !state->isDictionary() || mHosted->restoreState(*state) != noErr) return false;
   // The restored values stand until a port changes from the value it has now.
   for (AudioUnitParameterID id = 0; id < kParameterCount; ++id) {
     if (!mControls[id]) continue;

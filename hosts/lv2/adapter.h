@@ -7,28 +7,17 @@
 #include <lv2/urid/urid.h>
 
 #include <array>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "hosts/client/host_client.h"
 #include "hosts/lv2/level_router.h"
 #include "hosts/lv2/lv2_ports.h"
 #include "platform/au/au_types.h"
 #include "platform/plist/plist_value.h"
 
 namespace tarnwick_lv2 {
-
-// Two bus channels read from two port buffers (null: silence) from offset on. With mix set,
-// channel 0 is the mean of the main pair and channel 1 the mean of the side pair (the
-// component without a side chain takes its carrier from the main bus's second channel).
-struct PortFeed {
-  const float* sources[4] = {};
-  bool mix = false;
-  UInt32 offset = 0;
-
-  // [render thread]
-  static OSStatus render(void* refCon, AudioUnitRenderActionFlags*, const AudioTimeStamp*, UInt32,
-                         UInt32 frames, AudioBufferList* io);
-};
 
 class Adapter final : private LevelSink {
  public:
@@ -45,7 +34,7 @@ class Adapter final : private LevelSink {
   Adapter(const Adapter&) = delete;
   Adapter& operator=(const Adapter&) = delete;
 
-  bool ok() const { return mUnit != nullptr; }
+  bool ok() const { return mHosted != nullptr; }
   const std::string& error() const { return mError; }
 
   // [audio-class thread, not concurrently with run]
@@ -77,8 +66,7 @@ class Adapter final : private LevelSink {
   void renderPiece(uint32_t offset, uint32_t frames);
   void receiveLevels(const float* levels, size_t count) override;  // [render thread]
 
-  AudioUnit mUnit = nullptr;
-  bool mInitialised = false;
+  std::unique_ptr<host_client::HostedUnit> mHosted;
   bool mSideChain = false;
   UInt32 mMaxFrames = 0;
   double mRate = 44100.0;
@@ -97,10 +85,8 @@ class Adapter final : private LevelSink {
 
   float mSent[kParameterCount] = {};
   bool mSentValid[kParameterCount] = {};
-  PortFeed mMainFeed, mSideFeed;
-  std::vector<float> mStorage;      // two channels of mMaxFrames
-  std::vector<uint8_t> mListBytes;  // a two-buffer AudioBufferList
-  double mSampleTime = 0.0;
+  host_client::InputFeed mMainFeed, mSideFeed;
+  bool mMixedMain = false;  // no side chain: the main feed mixes the pairs
   uint64_t mFailedRenders = 0;
 
   std::array<float, kBandCount> mLevels{};  // last levels posted by the component

@@ -119,29 +119,30 @@ void App::showEditorOrSayWhy() {
 
 bool App::saveOnQuit() {
   if (!mComponent) return true;
-  bool ok = true;
+  plist::Value state;
   std::string error;
+  if (!mComponent->copyState(&state, &error)) {
+    say(error);
+    return false;
+  }
+  bool ok = true;
+  const auto write = [&](const std::string& path) {
+    if (writeStateFile(path, state, &error)) {
+      say("saved the state to " + path);
+    } else {
+      say(error);
+      ok = false;
+    }
+  };
   const std::string userPath = userStatePath();
   if (userPath.empty()) {
     say("neither XDG_CONFIG_HOME nor HOME is set: the state is not kept");
   } else {
     std::error_code ec;
     std::filesystem::create_directories(std::filesystem::path(userPath).parent_path(), ec);
-    if (mComponent->saveState(userPath, &error)) {
-      say("saved the state to " + userPath);
-    } else {
-      say(error);
-      ok = false;
-    }
+    write(userPath);
   }
-  if (!mOptions.savePath.empty()) {
-    if (mComponent->saveState(mOptions.savePath, &error)) {
-      say("saved the state to " + mOptions.savePath);
-    } else {
-      say(error);
-      ok = false;
-    }
-  }
+  if (!mOptions.savePath.empty()) write(mOptions.savePath);
   return ok;
 }
 
@@ -173,7 +174,12 @@ bool App::nsmSave(std::string* message) {
     *message = "no session is open";
     return false;
   }
-  if (!mComponent->saveState(mSessionState, message)) return false;
+  plist::Value state;
+  // Read with rendering paused (a cycle or so of silence at most), written after.
+  if (!mProcessor->whilePaused([&] { return mComponent->copyState(&state, message); })) {
+    return false;
+  }
+  if (!writeStateFile(mSessionState, state, message)) return false;
   *message = "saved";
   return true;
 }
@@ -244,9 +250,9 @@ int App::run() {
     }
     runloop::RunLoop::main().runOnce();
   }
-  // The state is read while the client still runs: the component saves while rendering.
-  if (!mUnderSession && !saveOnQuit()) exitCode = kExitFailure;
+  // The process callback stops before the state is read.
   if (mJack) mJack->deactivate();
+  if (!mUnderSession && !saveOnQuit()) exitCode = kExitFailure;
   return exitCode;
 }
 

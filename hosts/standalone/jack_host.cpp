@@ -87,15 +87,6 @@ std::unique_ptr<JackHost> JackHost::open(const std::string& clientName, bool exa
     }
     return nullptr;
   }
-  for (int p = 0; p < kPortCount; ++p) {
-    const char* type = p == kMidiIn ? JACK_DEFAULT_MIDI_TYPE : JACK_DEFAULT_AUDIO_TYPE;
-    const unsigned long flags = isInput(p) ? JackPortIsInput : JackPortIsOutput;
-    host->mPorts[p] = jack_port_register(host->mClient, kPortNames[p], type, flags, 0);
-    if (!host->mPorts[p]) {
-      *error = std::string("cannot register the JACK port '") + kPortNames[p] + "'";
-      return nullptr;
-    }
-  }
   jack_set_process_callback(host->mClient, &JackHost::processCallback, host.get());
   jack_set_sample_rate_callback(host->mClient, &JackHost::sampleRateCallback, host.get());
   jack_set_buffer_size_callback(host->mClient, &JackHost::bufferSizeCallback, host.get());
@@ -132,6 +123,16 @@ bool JackHost::activate(Processor* processor, uint32_t latencyFrames, CycleObser
   mProcessor = processor;
   mObserver = observer;
   mLatencyFrames = latencyFrames;
+  // The ports appear only now, ready to be connected.
+  for (int p = 0; p < kPortCount; ++p) {
+    const char* type = p == kMidiIn ? JACK_DEFAULT_MIDI_TYPE : JACK_DEFAULT_AUDIO_TYPE;
+    const unsigned long flags = isInput(p) ? JackPortIsInput : JackPortIsOutput;
+    if (!mPorts[p]) mPorts[p] = jack_port_register(mClient, kPortNames[p], type, flags, 0);
+    if (!mPorts[p]) {
+      *error = std::string("cannot register the JACK port '") + kPortNames[p] + "'";
+      return false;
+    }
+  }
   if (jack_activate(mClient) != 0) {
     *error = "cannot activate the JACK client";
     return false;

@@ -40,7 +40,7 @@ class JackHost {
   static const char* portName(Port port);
 
   // Opens a client named clientName (exactName: refuse another name) on the running server,
-  // never starting one, and registers the ports. Null with *error and *failure set on failure.
+  // never starting one. Null with *error and *failure set on failure.
   // [main thread]
   static std::unique_ptr<JackHost> open(const std::string& clientName, bool exactName,
                                         std::string* error, OpenFailure* failure);
@@ -53,8 +53,8 @@ class JackHost {
   double sampleRate() const;
   uint32_t bufferSize() const;
 
-  // Attaches the processor (which must outlive the activation) and an optional observer, then
-  // activates. latencyFrames is added to the path from the inputs to the outputs. [main thread]
+  // Attaches the processor (which must outlive the activation) and an optional observer,
+  // registers the ports and activates. latencyFrames is added to the path from the inputs to the outputs. [main thread]
   bool activate(Processor* processor, uint32_t latencyFrames, CycleObserver* observer,
                 std::string* error);
   // Stops the process callback (the ports' connections go with it). [main thread]

@@ -15,17 +15,16 @@ void Processor::process(uint32_t frames, const float* const inputs[4], float* co
     mPausedCycles.fetch_add(1, std::memory_order_relaxed);
     return;
   }
-  mHost.setInputs(inputs);
-  const uint32_t maxFrames = mHost.maxFrames();
+  mHost.setInputs(inputs, frames);
   size_t next = 0;
   uint32_t position = 0;
   while (position < frames) {
     for (; next < count && events[next].frame <= position; ++next) {
       mHost.midi(events[next].bytes, events[next].size);
     }
-    uint32_t pieceEnd = std::min<uint64_t>(frames, uint64_t(position) + maxFrames);
+    uint32_t pieceEnd = frames;
     if (next < count && events[next].frame < pieceEnd) pieceEnd = events[next].frame;
-    mHost.renderPiece(position, pieceEnd - position, out);
+    mHost.render(position, pieceEnd - position, out);
     position = pieceEnd;
   }
   for (; next < count; ++next) mHost.midi(events[next].bytes, events[next].size);

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // One audio cycle of the stand-alone app, independent of JACK: delivers each MIDI event at its
-// frame by splitting the cycle there, renders in pieces of at most the component's maximum
-// frames (so any buffer size works without reallocating), and lets the main thread pause
+// frame by splitting the cycle there, renders any cycle length (the host client renders in
+// pieces of the component's maximum, so no buffer size needs a reallocation), and lets the main thread pause
 // rendering for a reconfiguration without the render thread ever waiting.
 #pragma once
 

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "hosts/client/hosted_unit.h"
 #include "platform/au/audio_unit_calls.h"
 #include "platform/au/component_bundle.h"
 #include "platform/au/component_registry.h"
@@ -33,8 +34,7 @@ inline void usePrivateHome() {
   }();
   setenv("HOME", home.c_str(), 1);
   // No instance of a test starts a catalogue download.
-  static const bool checksOff = writeIntPreference(kDomain, "userEnableUpdateCheckOnStartup", 0);
-  (void)checksOff;
+  host_client::disableUpdateChecks();
 }
 
 inline void clearPreferences() {
