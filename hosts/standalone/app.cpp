@@ -23,8 +23,9 @@ bool fileExists(const std::string& path) {
 
 }  // namespace
 
-void App::say(const std::string& line) const {
+void App::say(const std::string& line) {
   std::fprintf(stderr, "tarnwick: %s\n", line.c_str());
+  mLastMessage = line;
 }
 
 bool App::restoreUserState(const std::string& path) {
@@ -161,7 +162,7 @@ bool App::nsmOpen(const std::string& path, const std::string& clientId, std::str
   }
   int exitCode = 0;
   if (!startAudio(clientId, true, statePath, &exitCode)) {
-    *message = "cannot start: see the log";
+    *message = mLastMessage;
     return false;
   }
   mSessionState = statePath;
@@ -237,7 +238,9 @@ int App::run() {
     }
     if (mNsm && (fds[2].revents & POLLIN)) {
       const bool hadJack = mJack != nullptr;
+      const bool wasAnnounced = mNsm->announced();
       mNsm->poll();
+      if (!wasAnnounced && mNsm->announced()) say("in a session of " + mNsm->managerName());
       if (!hadJack && mJack) showEditorOrSayWhy();
     }
     if (mJack && (fds[1].revents & POLLIN)) {

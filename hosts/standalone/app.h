@@ -36,11 +36,12 @@ class App {
   bool nsmOpen(const std::string& path, const std::string& clientId, std::string* message);
   bool nsmSave(std::string* message);
   void followServer();
-  void say(const std::string& line) const;
+  void say(const std::string& line);  // a line on stderr, kept as the last message
 
   AppOptions mOptions;
   bool mUnderSession = false;
   std::string mSessionState;  // the session's state file; empty: not opened yet
+  std::string mLastMessage;
   std::unique_ptr<NsmClient> mNsm;
   std::unique_ptr<ComponentHost> mComponent;
   std::unique_ptr<Processor> mProcessor;
