@@ -233,7 +233,8 @@ int App::run() {
     poll(fds, 3, kLoopMilliseconds);
     if (fds[0].revents & POLLIN) {
       const int signal = signals.take();
-      say(std::string("quitting on ") + (signal == SIGINT ? "SIGINT" : "SIGTERM"));
+      say(std::string("quitting on ") +
+          (signal == SIGINT ? "SIGINT" : signal == SIGHUP ? "SIGHUP" : "SIGTERM"));
       quit = true;
     }
     if (mNsm && (fds[2].revents & POLLIN)) {

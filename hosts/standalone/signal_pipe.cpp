@@ -28,12 +28,14 @@ SignalPipe::SignalPipe() {
   action.sa_handler = onSignal;
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESTART;
-  mOk = sigaction(SIGINT, &action, nullptr) == 0 && sigaction(SIGTERM, &action, nullptr) == 0;
+  mOk = sigaction(SIGINT, &action, nullptr) == 0 && sigaction(SIGTERM, &action, nullptr) == 0 &&
+        sigaction(SIGHUP, &action, nullptr) == 0;
 }
 
 SignalPipe::~SignalPipe() {
   signal(SIGINT, SIG_DFL);
   signal(SIGTERM, SIG_DFL);
+  signal(SIGHUP, SIG_DFL);
   for (int& fd : gPipe) {
     if (fd >= 0) close(fd);
     fd = -1;

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// SIGINT and SIGTERM turned into bytes on a pipe, so that the main loop handles a quit request
-// outside the signal handler. One per process.
+// SIGINT, SIGTERM and SIGHUP (the terminal closed) turned into bytes on a pipe, so that the
+// main loop handles a quit request outside the signal handler. One per process.
 #pragma once
 
 namespace standalone {
