@@ -34,7 +34,7 @@ tsan: deps
 # FUZZ_SECONDS on a copy of its checked-in corpus.
 FUZZ_SECONDS ?= 60
 CHECK_FUZZ_SECONDS ?= 10
-FUZZ_TARGETS = fuzz_plist fuzz_class_info fuzz_midi_file
+FUZZ_TARGETS = fuzz_plist fuzz_class_info fuzz_midi_file fuzz_layout
 fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B $(BUILD)-fuzz -G Ninja -DTARNWICK_FUZZ=ON \
 	  -DTARNWICK_BUILD_TESTS=OFF -DTARNWICK_BUILD_BENCH=OFF -DTARNWICK_SANITIZE=address,undefined \
