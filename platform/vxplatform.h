@@ -2,6 +2,7 @@
 // Umbrella header of the platform stand-ins (library vxplatform).
 #pragma once
 
+#include "platform/au/au_listener.h"
 #include "platform/au/au_types.h"
 #include "platform/au/audio_unit_calls.h"
 #include "platform/au/component.h"

@@ -250,3 +250,33 @@ struct AudioUnitCocoaViewInfo {
 // The MIDI fast-dispatch entry, as returned by kAudioUnitProperty_FastDispatch.
 using MusicDeviceMIDIEventProc = OSStatus (*)(void* self, UInt32 inStatus, UInt32 inData1,
                                               UInt32 inData2, UInt32 inOffsetSampleFrame);
+
+// ---- parameter listeners and events
+// One parameter of one unit, as listeners register for it and senders name it.
+struct AudioUnitParameter {
+  AudioUnit mAudioUnit;
+  AudioUnitParameterID mParameterID;
+  AudioUnitScope mScope;
+  AudioUnitElement mElement;
+};
+
+struct AudioUnitProperty {
+  AudioUnit mAudioUnit;
+  AudioUnitPropertyID mPropertyID;
+  AudioUnitScope mScope;
+  AudioUnitElement mElement;
+};
+
+using AudioUnitEventType = UInt32;
+inline constexpr AudioUnitEventType kAudioUnitEvent_ParameterValueChange = 0;
+inline constexpr AudioUnitEventType kAudioUnitEvent_BeginParameterChangeGesture = 1;
+inline constexpr AudioUnitEventType kAudioUnitEvent_EndParameterChangeGesture = 2;
+inline constexpr AudioUnitEventType kAudioUnitEvent_PropertyChange = 3;
+
+struct AudioUnitEvent {
+  AudioUnitEventType mEventType;
+  union {
+    AudioUnitParameter mParameter;  // the value-change and gesture events
+    AudioUnitProperty mProperty;    // property change
+  } mArgument;
+};

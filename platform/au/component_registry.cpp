@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/au/component_registry.h"
 
+#include "platform/au/au_listener.h"
+
 #include <memory>
 #include <mutex>
 #include <new>
@@ -160,6 +162,7 @@ OSStatus CloseComponent(ComponentInstanceRecord* instance) {
     std::lock_guard<std::mutex> lock(shared.mutex);
     if (shared.openInstances.erase(instance) == 0) return badComponentInstance;
   }
+  AUListenersForgetUnit(instance);  // no listener hears of this instance again
   ComponentOpenArgs args{instance};
   const OSStatus status = CallComponentSelector(instance, kComponentCloseSelect, &args);
   delete instance;

@@ -41,8 +41,9 @@ UInt32 GetComponentRegisteredVersion(Component component);  // 0 for a null comp
 // freed, *outInstance is null and the routine's status is returned. [main thread, normally]
 OSStatus OpenAComponent(Component component, ComponentInstanceRecord** outInstance);
 
-// Calls the close selector (ComponentOpenArgs{self}, the instance storage), then frees the
-// record whatever the status, and returns the status. An instance that is not open (closed
+// Drops the parameter and event listeners' registrations on the instance (au_listener.h), calls
+// the close selector (ComponentOpenArgs{self}, the instance storage), then frees the record
+// whatever the status, and returns the status. An instance that is not open (closed
 // already, or never opened here) gives badComponentInstance and is not touched.
 // [main thread, normally]
 OSStatus CloseComponent(ComponentInstanceRecord* instance);
