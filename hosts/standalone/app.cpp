@@ -112,10 +112,11 @@ void App::connectPorts() {
   if (!report.empty()) say("connected " + report);
 }
 
-// The editor is not part of this build yet: the app runs headless and says so.
 void App::showEditorOrSayWhy() {
-  if (!mOptions.gui) return;
-  say("the editor is not available in this build; running without a window");
+  if (!mOptions.gui || mEditor) return;
+  std::string why;
+  mEditor = EditorWindow::open(mComponent->unit(), "Tarnwick", &why);
+  if (!mEditor) say("no editor window (" + why + "); running without one");
 }
 
 bool App::saveOnQuit() {
@@ -195,12 +196,41 @@ void App::followServer() {
   }
 }
 
+bool App::turn(int timeoutMilliseconds) {
+  pollfd fds[3] = {{mSignals->fd(), POLLIN, 0}, {-1, POLLIN, 0}, {-1, POLLIN, 0}};
+  if (mJack) fds[1].fd = mJack->wakeFd();
+  if (mNsm) fds[2].fd = mNsm->fd();
+  if (poll(fds, 3, timeoutMilliseconds) <= 0) return !mQuit;
+  if (fds[0].revents & POLLIN) {
+    const int signal = mSignals->take();
+    say(std::string("quitting on ") +
+        (signal == SIGINT ? "SIGINT" : signal == SIGHUP ? "SIGHUP" : "SIGTERM"));
+    mQuit = true;
+  }
+  if (mNsm && (fds[2].revents & POLLIN)) {
+    const bool hadJack = mJack != nullptr;
+    const bool wasAnnounced = mNsm->announced();
+    mNsm->poll();
+    if (!wasAnnounced && mNsm->announced()) say("in a session of " + mNsm->managerName());
+    if (!hadJack && mJack) showEditorOrSayWhy();
+  }
+  if (mJack && (fds[1].revents & POLLIN)) {
+    followServer();
+    if (mJack->serverGone()) {
+      say("the JACK server shut down");
+      mExitCode = kExitFailure;
+      mQuit = true;
+    }
+  }
+  return !mQuit;
+}
+
 int App::run() {
   SignalPipe signals;
   if (!signals.ok()) say("cannot install the signal handlers; quit with SIGKILL loses the state");
   const char* nsmUrl = std::getenv("NSM_URL");
   mUnderSession = nsmUrl && nsmUrl[0];
-  int exitCode = kExitOk;
+  mSignals = &signals;
   if (mUnderSession) {
     if (!mOptions.loadPath.empty() || !mOptions.savePath.empty()) {
       say("under a session manager the session keeps the state: --load and --save are ignored");
@@ -217,47 +247,33 @@ int App::run() {
     }
     say(std::string("announced to the session manager at ") + nsmUrl);
   } else {
+    int failure = kExitOk;
     if (!startAudio(mOptions.clientName, false, mOptions.loadPath.empty() ? userStatePath() : "",
-                    &exitCode)) {
-      return exitCode;
+                    &failure)) {
+      return failure;
     }
     connectPorts();
   }
   if (mJack) showEditorOrSayWhy();
 
-  bool quit = false;
-  while (!quit) {
-    pollfd fds[3] = {{signals.fd(), POLLIN, 0}, {-1, POLLIN, 0}, {-1, POLLIN, 0}};
-    if (mJack) fds[1].fd = mJack->wakeFd();
-    if (mNsm) fds[2].fd = mNsm->fd();
-    poll(fds, 3, kLoopMilliseconds);
-    if (fds[0].revents & POLLIN) {
-      const int signal = signals.take();
-      say(std::string("quitting on ") +
-          (signal == SIGINT ? "SIGINT" : signal == SIGHUP ? "SIGHUP" : "SIGTERM"));
-      quit = true;
-    }
-    if (mNsm && (fds[2].revents & POLLIN)) {
-      const bool hadJack = mJack != nullptr;
-      const bool wasAnnounced = mNsm->announced();
-      mNsm->poll();
-      if (!wasAnnounced && mNsm->announced()) say("in a session of " + mNsm->managerName());
-      if (!hadJack && mJack) showEditorOrSayWhy();
-    }
-    if (mJack && (fds[1].revents & POLLIN)) {
-      followServer();
-      if (mJack->serverGone()) {
-        say("the JACK server shut down");
-        exitCode = kExitFailure;
-        quit = true;
+  while (!mQuit) {
+    if (mEditor) {
+      mEditor->run([this] { return turn(0); });
+      if (!mQuit && mUnderSession) {
+        say("the editor window was closed; running on without it");
+      } else if (!mQuit) {
+        say("the editor window was closed");
+        mQuit = true;
       }
+      mEditor.reset();
+      continue;
     }
-    runloop::RunLoop::main().runOnce();
+    if (turn(kLoopMilliseconds)) runloop::RunLoop::main().runOnce();
   }
   // The process callback stops before the state is read.
   if (mJack) mJack->deactivate();
-  if (!mUnderSession && !saveOnQuit()) exitCode = kExitFailure;
-  return exitCode;
+  if (!mUnderSession && !saveOnQuit()) mExitCode = kExitFailure;
+  return mExitCode;
 }
 
 }  // namespace standalone

@@ -9,11 +9,14 @@
 
 #include "hosts/standalone/app_options.h"
 #include "hosts/standalone/component_host.h"
+#include "hosts/standalone/editor_window.h"
 #include "hosts/standalone/jack_host.h"
 #include "hosts/standalone/nsm_client.h"
 #include "hosts/standalone/processor.h"
 
 namespace standalone {
+
+class SignalPipe;
 
 class App {
  public:
@@ -33,6 +36,9 @@ class App {
   void connectPorts();
   void showEditorOrSayWhy();
   bool saveOnQuit();
+  // Waits up to timeoutMilliseconds for a signal, a server notice or a session message and
+  // handles them; false once the app should quit.
+  bool turn(int timeoutMilliseconds);
   bool nsmOpen(const std::string& path, const std::string& clientId, std::string* message);
   bool nsmSave(std::string* message);
   void followServer();
@@ -42,10 +48,14 @@ class App {
   bool mUnderSession = false;
   std::string mSessionState;  // the session's state file; empty: not opened yet
   std::string mLastMessage;
+  SignalPipe* mSignals = nullptr;  // owned by run()
+  bool mQuit = false;
+  int mExitCode = kExitOk;
   std::unique_ptr<NsmClient> mNsm;
   std::unique_ptr<ComponentHost> mComponent;
   std::unique_ptr<Processor> mProcessor;
-  std::unique_ptr<JackHost> mJack;  // last: deactivated and closed first
+  std::unique_ptr<JackHost> mJack;  // deactivated and closed before the component goes
+  std::unique_ptr<EditorWindow> mEditor;  // last: closed first
 };
 
 }  // namespace standalone
