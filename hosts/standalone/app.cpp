@@ -13,7 +13,7 @@
 namespace standalone {
 namespace {
 
-constexpr uint32_t kLatencyFrames = 1024;  // the component's delay from input to output
+constexpr uint32_t kLatencyFrames = 1024;  // the component's delay, one engine frame at any rate
 constexpr int kLoopMilliseconds = 20;      // the longest a run-loop timer waits for its turn
 
 bool fileExists(const std::string& path) {

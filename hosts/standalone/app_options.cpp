@@ -2,6 +2,7 @@
 #include "hosts/standalone/app_options.h"
 
 #include <CLI/CLI.hpp>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <regex>

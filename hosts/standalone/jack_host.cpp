@@ -74,16 +74,14 @@ std::unique_ptr<JackHost> JackHost::open(const std::string& clientName, bool exa
       *error = "the JACK client name '" + clientName + "' is taken";
     } else if (status & (JackServerFailed | JackServerError)) {
       *failure = OpenFailure::NoServer;
-      const char* server = getenv("JACK_DEFAULT_SERVER");
+      const char* server = std::getenv("JACK_DEFAULT_SERVER");
       *error = std::string("no JACK server is running") +
                (server ? std::string(" (server name '") + server + "')" : "") +
                "; start one first, e.g. with qjackctl, or: jackd -d alsa";
     } else {
-      *error = "cannot open a JACK client (status 0x" + [&] {
-        char hex[16];
-        snprintf(hex, sizeof hex, "%x", unsigned(status));
-        return std::string(hex);
-      }() + ")";
+      char text[64];
+      std::snprintf(text, sizeof text, "cannot open a JACK client (status 0x%x)", unsigned(status));
+      *error = text;
     }
     return nullptr;
   }

@@ -139,6 +139,7 @@ TEST_F(StandaloneWindow, TheEditorShowsAKeySoundsAndLightsAndASliderMovesItsPara
   std::this_thread::sleep_for(500ms);
   EXPECT_TRUE(x.writePng(large, (shots / "tarnwick-2x.png").string()));
   EXPECT_EQ(doubled->stop(SIGTERM), 0) << doubled->log();
+  EXPECT_EQ(Xvfb::errors(), 0);
 }
 
 }  // namespace

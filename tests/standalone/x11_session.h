@@ -31,7 +31,15 @@ class Xvfb {
         if (!line.empty() && line.find_first_not_of("0123456789") == std::string::npos) {
           mName = ":" + line;
           mDisplay = XOpenDisplay(mName.c_str());
-          if (mDisplay) return;
+          if (mDisplay) {
+            // A protocol error fails the test instead of ending the program (and orphaning
+            // the servers and the app it started).
+            XSetErrorHandler([](Display*, XErrorEvent*) {
+              ++sErrors;
+              return 0;
+            });
+            return;
+          }
         }
       }
       std::this_thread::sleep_for(50ms);
@@ -43,6 +51,8 @@ class Xvfb {
   }
   Display* display() const { return mDisplay; }
   const std::string& name() const { return mName; }
+  // X protocol errors this process received.
+  static int errors() { return sErrors; }
   std::string log() const { return mServer->log(); }
 
   // A viewable top-level window with this title at least minWidth wide, or 0 after timeout.
@@ -128,6 +138,7 @@ class Xvfb {
   std::unique_ptr<Child> mServer;
   std::string mName;
   Display* mDisplay = nullptr;
+  static inline int sErrors = 0;
 };
 
 }  // namespace standalone_test
