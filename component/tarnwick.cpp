@@ -13,6 +13,9 @@
 #include "platform/prefs/preferences.h"
 #include "services/notification_names.h"
 
+// The equaliser's own parameter ids name the same parameters as the table.
+static_assert(kEqBand0GainParameter == kParamEqBand0Gain && kEqOutGainParameter == kParamEqOutGain);
+
 namespace {
 
 constexpr int kInputBusesWithSidechain = 2;
@@ -28,6 +31,7 @@ Tarnwick::Tarnwick(ComponentInstanceRecord* inInstance)
   eqResetBank(mEqLeft);
   eqResetBank(mEqRight);
   mRefCon = reinterpret_cast<uintptr_t>(this);
+  vxlog::startWriter();  // writes the lines and alerts the render thread queues
 
   // The host process needs no application environment here; the notification queue is the
   // instance's link to the default centre.
@@ -57,8 +61,9 @@ Tarnwick::Tarnwick(ComponentInstanceRecord* inInstance)
               : "Plug-in has no multi-channel support");
   logLine("MIDI supported");
   mMidiChannel = preference("userMidiChannel");
-  std::printf("Listening on MIDI channel %d (-1 = omni)\n", mMidiChannel);
-  std::fflush(stdout);
+  char midiLine[64];
+  std::snprintf(midiLine, sizeof midiLine, "Listening on MIDI channel %d (-1 = omni)", mMidiChannel);
+  logLine(midiLine);
   if (preference("userEnableChannelAlert") != 0) {
     mChannelAlertEnabled = 1;
     logLine("Channel warnings enabled");
@@ -73,12 +78,12 @@ Tarnwick::Tarnwick(ComponentInstanceRecord* inInstance)
   mMidiKeyInfo[tarnwick_notify::kRefConKey] = mRefCon;
   mRenderKeyInfo = mMidiKeyInfo;
 
-  mEngine = new VocoderEngine();  // value-initialised: all zero; set up by the first render
+  mEngine.reset(new VocoderEngine());  // value-initialised: all zero; set up by the first render
 
   try {
     mNotificationMgr = std::make_unique<tarnwick_services::Tarnwick_BackgroundNotificationMgr>();
     if (mNotificationMgr->init()) {
-      mNotificationMgr->setInstance(mEngine, mRefCon, [this] { postKeysPressed(); });
+      mNotificationMgr->setInstance(mEngine.get(), mRefCon, [this] { postKeysPressed(); });
     } else {
       mNotificationMgr.reset();
       mServicesReady = 0;
@@ -90,18 +95,19 @@ Tarnwick::Tarnwick(ComponentInstanceRecord* inInstance)
 }
 
 Tarnwick::~Tarnwick() {
+  vxlog::flush();  // what this instance's render thread queued is out before it goes
   // First, so that no key message reaches the engine while it is freed.
   if (mNotificationMgr) {
     mNotificationMgr->tearDown();
     mNotificationMgr.reset();
   }
-  if (mEngine) {
-    engineRelease(*mEngine);
-    delete mEngine;
-    mEngine = nullptr;
-  }
-  releaseRenderBuffers();
+  mEngine.reset();
   mNotificationQueue.reset();
+}
+
+void Tarnwick::EngineRecordRelease::operator()(VocoderEngine* engine) const {
+  engineRelease(*engine);
+  delete engine;
 }
 
 OSStatus Tarnwick::Initialize() {
@@ -204,29 +210,32 @@ bool Tarnwick::allocateRenderBuffers(UInt32 inMaxFrames) {
     return true;
   }
   releaseRenderBuffers();
-  for (float*& channel : mScratch) {
-    channel = static_cast<float*>(std::calloc(inMaxFrames, sizeof(float)));
-    if (!channel) return false;
+  const UInt32 buffers = channels > 0 ? channels : 1;
+  mScratchStorage.reset(new (std::nothrow) float[size_t(kScratchChannels) * inMaxFrames]());
+  mCombinedListBytes.reset(new (std::nothrow) uint8_t[audioBufferListSize(buffers)]());
+  mCombinedSamples.reset(new (std::nothrow) float[size_t(buffers) * inMaxFrames]());
+  if (!mScratchStorage || !mCombinedListBytes || !mCombinedSamples) {
+    releaseRenderBuffers();
+    return false;
+  }
+  for (int c = 0; c < kScratchChannels; ++c) {
+    mScratch[c] = mScratchStorage.get() + size_t(c) * inMaxFrames;
   }
   mScratchCapacity = static_cast<int32_t>(inMaxFrames);
-  const UInt32 buffers = channels > 0 ? channels : 1;
-  mCombinedList = static_cast<AudioBufferList*>(std::calloc(1, audioBufferListSize(buffers)));
-  mCombinedStorage = static_cast<float*>(std::calloc(size_t(buffers) * inMaxFrames, sizeof(float)));
-  if (!mCombinedList || !mCombinedStorage) return false;
+  mCombinedList = reinterpret_cast<AudioBufferList*>(mCombinedListBytes.get());
+  mCombinedStorage = mCombinedSamples.get();
   mCombinedCapacityBuffers = buffers;
   return true;
 }
 
 void Tarnwick::releaseRenderBuffers() {
-  for (float*& channel : mScratch) {
-    std::free(channel);
-    channel = nullptr;
-  }
+  for (float*& channel : mScratch) channel = nullptr;
+  mScratchStorage.reset();
   mScratchCapacity = 0;
   mScratchFrames = -1;
-  std::free(mCombinedList);
-  std::free(mCombinedStorage);
   mCombinedList = nullptr;
   mCombinedStorage = nullptr;
+  mCombinedListBytes.reset();
+  mCombinedSamples.reset();
   mCombinedCapacityBuffers = 0;
 }

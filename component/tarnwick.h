@@ -10,6 +10,7 @@
 #include "component/aubase/aubase.h"
 #include "component/equaliser.h"
 #include "component/parameter_table.h"
+#include "component/tarnwick_identity.h"
 #include "engine/vocoder_engine.h"
 #include "platform/notify/notification.h"
 #include "platform/notify/notification_queue.h"
@@ -21,7 +22,7 @@ class Tarnwick : public AUMIDIEffectBase {
   explicit Tarnwick(ComponentInstanceRecord* inInstance);
   ~Tarnwick() override;
 
-  OSStatus Version() override { return kVersion; }
+  OSStatus Version() override { return kTarnwickVersion; }
   OSStatus Initialize() override;  // [main thread]
 
   OSStatus GetPropertyInfo(AudioUnitPropertyID inID, AudioUnitScope inScope,
@@ -47,7 +48,7 @@ class Tarnwick : public AUMIDIEffectBase {
   }
   int GetNumCustomUIComponents() override { return 1; }
   void GetUIComponentDescs(ComponentDescription* outDescs) override;
-  Float64 GetLatency() override { return 1024.0 / 44100.0; }
+  Float64 GetLatency() override { return kTarnwickLatencyFrames / kTarnwickLatencyRate; }
   Float64 GetTailTime() override { return 1000.0; }
   bool SupportsTail() override { return true; }
   UInt32 SupportedNumChannels(const AUChannelInfo** outInfo) override;
@@ -70,10 +71,9 @@ class Tarnwick : public AUMIDIEffectBase {
   bool postKeyList(notify::UserInfo& info, bool wait);
 
   // The engine, for the instance's own services (key messages from the editor). [any thread]
-  VocoderEngine* engine() const { return mEngine; }
+  VocoderEngine* engine() const { return mEngine.get(); }
   uint64_t refCon() const { return mRefCon; }
 
-  static constexpr OSStatus kVersion = 0x00030308;
 
  private:
   static constexpr int kScratchChannels = 4;
@@ -97,7 +97,11 @@ class Tarnwick : public AUMIDIEffectBase {
   uint8_t mChannelAlertEnabled = 1;
   int32_t mMidiChannel = -1;
   uint8_t mEngineReady = 0;
-  VocoderEngine* mEngine = nullptr;
+  // The engine record: zero at construction; its own blocks are released before it goes.
+  struct EngineRecordRelease {
+    void operator()(VocoderEngine* engine) const;
+  };
+  std::unique_ptr<VocoderEngine, EngineRecordRelease> mEngine;
   int32_t mSamplesSinceUpdate = -1;
   uint64_t mRefCon = 0;
   int32_t mLastInputBufferCount = -1;
@@ -108,11 +112,15 @@ class Tarnwick : public AUMIDIEffectBase {
   // Created at the end of construction, torn down first in the destructor. [main thread]
   std::unique_ptr<tarnwick_services::Tarnwick_BackgroundNotificationMgr> mNotificationMgr;
   uint8_t mSidechainEnabled = 1;
-  float* mScratch[kScratchChannels] = {};
+  float* mScratch[kScratchChannels] = {};  // views into mScratchStorage
   int32_t mScratchFrames = -1;
 
   // Render-path storage, allocated at Initialize for the maximum frames so that render does
-  // not allocate: the combined main + side-chain list and its channel storage.
+  // not allocate: the scratch channels, the combined main + side-chain list and its channel
+  // storage. Owned here; mScratch, mCombinedList and mCombinedStorage point into it.
+  std::unique_ptr<float[]> mScratchStorage;
+  std::unique_ptr<uint8_t[]> mCombinedListBytes;
+  std::unique_ptr<float[]> mCombinedSamples;
   int32_t mScratchCapacity = 0;
   AudioBufferList* mCombinedList = nullptr;
   float* mCombinedStorage = nullptr;

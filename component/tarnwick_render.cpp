@@ -10,13 +10,21 @@
 #include "component/tarnwick.h"
 #include "component/tarnwick_identity.h"
 #include "engine/engine_process.h"
-#include "platform/alert/alert.h"
+#include "platform/log/log.h"
 #include "platform/notify/notification_center.h"
 #include "services/notification_names.h"
 
 namespace {
 
 constexpr UInt32 kSampleBytes = sizeof(float);
+
+// Made when the component is loaded, so that the render thread only hands them to the log.
+const std::string kChannelAlertText =
+    std::string("You are running '") + kTarnwickDisplayName +
+    "' with less than 2 input channels - please note that the side chain is not available "
+    "in this mode. Insert the effect on a stereo track in order to use the side chain for "
+    "an external carrier signal.";
+const std::string kLayoutRule(112, '-');
 constexpr double kUpdatePeriodSeconds = 0.0625;
 
 // A buffer that holds at least frames samples of one channel.
@@ -85,8 +93,8 @@ OSStatus Tarnwick::Render(AudioUnitRenderActionFlags& ioActionFlags,
   const AudioBufferList& mainList = main->GetBufferList();
   const bool inPlace = ProcessesInPlace();
   if (inPlace) {
-    if (mainList.mNumberBuffers > output->BufferListCapacity()) return -1;
-    if (output->SetBufferList(mainList) != noErr) return -1;
+    if (mainList.mNumberBuffers > output->BufferListCapacity()) return kTarnwickErr_RenderRefused;
+    if (output->SetBufferList(mainList) != noErr) return kTarnwickErr_RenderRefused;
   }
   AudioBufferList& outList = output->GetBufferList();
 
@@ -173,47 +181,48 @@ void Tarnwick::checkChannelLayout(const AudioBufferList& inBuffer, const AudioBu
   const int32_t inputs = static_cast<int32_t>(inBuffer.mNumberBuffers);
   const int32_t outputs = static_cast<int32_t>(outBuffer.mNumberBuffers);
   if (inputs == mLastInputBufferCount && outputs == mLastOutputBufferCount) return;
+  // Queued for the log's writer thread: the render thread neither allocates nor writes here.
   if (mChannelAlertEnabled && inputs < 2) {
-    const std::string text =
-        std::string("You are running '") + kTarnwickDisplayName +
-        "' with less than 2 input channels - please note that the side chain is not available "
-        "in this mode. Insert the effect on a stereo track in order to use the side chain for "
-        "an external carrier signal.";
-    alert::showAlert("Less than 2 input channels available", text, "Understood");
+    vxlog::renderAlert("Less than 2 input channels available", kChannelAlertText.c_str(),
+                       "Understood");
   }
   mLastInputBufferCount = inputs;
   mLastOutputBufferCount = outputs;
-  std::printf("Tarnwick: we're getting %d input buffers, each with %d channels and %d frames\n",
-              inputs, static_cast<int>(inBuffer.mBuffers[0].mNumberChannels),
-              static_cast<int>(inFrames));
-  std::printf("Tarnwick: we're getting %d output buffers, each with %d channels and %d frames\n",
-              outputs, static_cast<int>(outBuffer.mBuffers[0].mNumberChannels),
-              static_cast<int>(inFrames));
-  std::printf("%s\n", std::string(112, '-').c_str());
-  std::fflush(stdout);
+  char text[160];
+  std::snprintf(text, sizeof text,
+                "Tarnwick: we're getting %d input buffers, each with %d channels and %d frames",
+                inputs, static_cast<int>(inBuffer.mBuffers[0].mNumberChannels),
+                static_cast<int>(inFrames));
+  vxlog::renderLine(text);
+  std::snprintf(text, sizeof text,
+                "Tarnwick: we're getting %d output buffers, each with %d channels and %d frames",
+                outputs, static_cast<int>(outBuffer.mBuffers[0].mNumberChannels),
+                static_cast<int>(inFrames));
+  vxlog::renderLine(text);
+  vxlog::renderLine(kLayoutRule.c_str());
 }
 
 OSStatus Tarnwick::ProcessBufferLists(AudioUnitRenderActionFlags&, const AudioBufferList& inBuffer,
                                       AudioBufferList& outBuffer, UInt32 nFrames) {
   if (inBuffer.mNumberBuffers == 0) {
     logError("ERROR in ProcessBufferLists: this is not a valid input mNumberBuffers");
-    return -1;
+    return kTarnwickErr_RenderRefused;
   }
   if (outBuffer.mNumberBuffers == 0) {
     logError("ERROR in ProcessBufferLists: this is not a valid output mNumberBuffers");
-    return -1;
+    return kTarnwickErr_RenderRefused;
   }
   if (inBuffer.mBuffers[0].mNumberChannels != 1) {
     logError(
         "ERROR in ProcessBufferLists: we don't support interlaced audio input buffers in this "
         "version");
-    return -1;
+    return kTarnwickErr_RenderRefused;
   }
   if (outBuffer.mBuffers[0].mNumberChannels != 1) {
     logError(
         "ERROR in ProcessBufferLists: we don't support interlaced audio output buffers in this "
         "version");
-    return -1;
+    return kTarnwickErr_RenderRefused;
   }
   // Every buffer that will be read or written must hold the block, not only buffer 0.
   const UInt32 needed = nFrames * kSampleBytes;
@@ -226,7 +235,7 @@ OSStatus Tarnwick::ProcessBufferLists(AudioUnitRenderActionFlags&, const AudioBu
                    i, static_cast<int>(inBuffer.mBuffers[i].mDataByteSize),
                    static_cast<int>(needed));
       std::fflush(stderr);
-      return -1;
+      return kTarnwickErr_RenderRefused;
     }
   }
   const UInt32 outputs = outBuffer.mNumberBuffers;
@@ -239,10 +248,10 @@ OSStatus Tarnwick::ProcessBufferLists(AudioUnitRenderActionFlags&, const AudioBu
                    i, static_cast<int>(outBuffer.mBuffers[i].mDataByteSize),
                    static_cast<int>(needed));
       std::fflush(stderr);
-      return -1;
+      return kTarnwickErr_RenderRefused;
     }
   }
-  if (static_cast<int32_t>(nFrames) > mScratchCapacity || !mScratch[0]) return -1;
+  if (static_cast<int32_t>(nFrames) > mScratchCapacity || !mScratch[0]) return kTarnwickErr_RenderRefused;
 
   const Float64 rate = GetOutput(0)->GetStreamFormat().mSampleRate;
   const int32_t interval = static_cast<int32_t>(rate * kUpdatePeriodSeconds);

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The per-instance background manager: it turns the editor's key messages into key-list
-// operations on its owner's engine, and runs the start-up update check (a catalogue download on
-// a thread of its own, an alert offered by a one-shot timer on the run loop that created it).
+// operations on its owner's engine, and starts the update check (services/update_check.h),
+// whose result an alert offers through a one-shot timer on the run loop that created it.
 #pragma once
 
 #include <chrono>
@@ -17,44 +17,9 @@
 #include "platform/notify/notification.h"
 #include "platform/notify/notification_center.h"
 #include "platform/runloop/run_loop.h"
+#include "services/update_check.h"
 
 namespace tarnwick_services {
-
-inline constexpr size_t kUpdateTextBytes = 2048;  // updateUrl, versionOnServer: NUL included
-inline constexpr const char* kPreferenceDomain = "com.vexaphon.audiounit.Tarnwick";
-inline constexpr const char* kEnableUpdateCheckKey = "userEnableUpdateCheckOnStartup";
-inline constexpr const char* kSessionDayKey = "userUiSessionId";
-// A string preference that replaces the catalogue address (tests: a file:// URL).
-inline constexpr const char* kCatalogueUrlKey = "userUpdateCatalogueUrl";
-inline constexpr const char* kProductTitle = "Vexaphon Tarnwick XE40 AudioUnit Plug-In";
-
-// -1 when a < b, 0 when equal, 1 when a > b, comparing runs of digits by value and the other
-// characters by code. [any thread]
-int compareVersions(const std::string& a, const std::string& b);
-// True for dotted decimal versions ("3", "3.3.8"). [any thread]
-bool isDottedVersion(const std::string& version);
-// True for http:// and https:// addresses (scheme case-insensitive) free of control characters.
-// [any thread]
-bool isWebAddress(const std::string& url);
-// Opens url in the user's browser through xdg-open (an argument vector, no shell). False when
-// url is not a web address or the opener could not be started. [any thread]
-bool openInBrowser(const std::string& url);
-
-struct UpdateCheckOptions {
-  std::string domain = kPreferenceDomain;
-  // Catalogue address when the kCatalogueUrlKey preference is absent.
-  std::string catalogueUrl = "https://updates.vexaphon.invalid/tarnwick/ProductCatalog.plist";
-  // The catalogue's version entry; "<key> URL" holds the download address.
-  std::string catalogueKey = "Tarnwick XE40";
-  std::string downloadPage = "https://vexaphon.invalid/tarnwick/download";
-  // The installed version; empty: the registered component bundle's version, else "3.3.8".
-  std::string installedVersion;
-  std::chrono::milliseconds alertDelay{15000};
-  // Opens the download address; returns false on failure (then the user hears a beep).
-  std::function<bool(const std::string& url)> opener = openInBrowser;
-  std::string curlProgram = "curl";  // looked up in PATH
-  std::chrono::seconds downloadTimeout{20};
-};
 
 class Tarnwick_BackgroundNotificationMgr {
  public:
@@ -89,10 +54,8 @@ class Tarnwick_BackgroundNotificationMgr {
   std::string versionOnServer() const;
   // Waits up to timeout for the check to finish; true when it has. [any thread]
   bool waitForCheck(std::chrono::milliseconds timeout) const;
-  bool checkStarted() const { return mCheckThreadStarted; }
+  bool checkStarted() const { return mCheck.started(); }
   bool timerScheduled() const { return mTimer != 0; }
-
-  struct CheckState;  // shared by the manager and the check thread
 
  private:
   struct Owner {
@@ -103,8 +66,7 @@ class Tarnwick_BackgroundNotificationMgr {
   std::shared_ptr<const Owner> matchingOwner(const notify::Notification& note) const;
 
   UpdateCheckOptions mOptions;
-  std::shared_ptr<CheckState> mCheck;
-  bool mCheckThreadStarted = false;
+  UpdateChecker mCheck;
   std::shared_ptr<runloop::RunLoop> mLoop;
   runloop::RunLoop::TimerId mTimer = 0;
   mutable std::mutex mOwnerMutex;

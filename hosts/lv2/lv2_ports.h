@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "component/parameter_table.h"
+#include "component/tarnwick_identity.h"
 
 namespace tarnwick_lv2 {
 
@@ -17,7 +18,7 @@ inline constexpr const char* kBinaryName = "tarnwick_lv2.so";
 inline constexpr const char* kComponentBundleName = "Tarnwick.component";
 
 // The delay the component adds, in frames, reported from the first run on.
-inline constexpr float kLatencyFrames = 1024.0f;
+inline constexpr float kLatencyFrames = kTarnwickLatencyFrames;
 inline constexpr int kBandCount = 10;
 // Upper end declared for the band levels: (mean |left| + mean |right|) × 2.5 at full scale.
 inline constexpr float kBandLevelMaximum = 5.0f;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "hosts/render/audio_file.h"
 
+#include "hosts/render/memory_file.h"
+
 #include <sndfile.h>
 
 #include <algorithm>
@@ -11,21 +13,32 @@ namespace render {
 
 bool readAudio(const std::string& path, Audio* out, std::string* error) {
   SF_INFO info{};
-  SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+  MemoryFile input;
+  SNDFILE* file = nullptr;
+  if (path == kStandardStream) {
+    if (!input.readAll(stdin)) {
+      *error = "cannot read audio from standard input";
+      return false;
+    }
+    file = input.open(SFM_READ, &info);
+  } else {
+    file = sf_open(path.c_str(), SFM_READ, &info);
+  }
+  const std::string name = path == kStandardStream ? "<stdin>" : path;
   if (!file) {
-    *error = "cannot read audio file '" + path + "': " + sf_strerror(nullptr);
+    *error = "cannot read audio file '" + name + "': " + sf_strerror(nullptr);
     return false;
   }
   if (info.channels <= 0 || info.frames <= 0 || info.samplerate <= 0) {
     sf_close(file);
-    *error = "audio file '" + path + "' holds no audio";
+    *error = "audio file '" + name + "' holds no audio";
     return false;
   }
   std::vector<float> interleaved(static_cast<size_t>(info.frames) * info.channels);
   const sf_count_t got = sf_readf_float(file, interleaved.data(), info.frames);
   sf_close(file);
   if (got <= 0) {
-    *error = "audio file '" + path + "' could not be decoded";
+    *error = "audio file '" + name + "' could not be decoded";
     return false;
   }
   out->rate = info.samplerate;
@@ -38,9 +51,13 @@ bool readAudio(const std::string& path, Audio* out, std::string* error) {
   return true;
 }
 
-int outputFormat(const std::string& path, const std::string& bits, std::string* error) {
+int outputFormat(const std::string& path, const std::string& type, const std::string& bits,
+                 std::string* error) {
   const size_t dot = path.find_last_of('.');
-  std::string extension = dot == std::string::npos ? "" : path.substr(dot + 1);
+  std::string extension = !type.empty()                ? type
+                          : path == kStandardStream    ? "wav"
+                          : dot == std::string::npos   ? ""
+                                                       : path.substr(dot + 1);
   std::transform(extension.begin(), extension.end(), extension.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   int container = 0;
@@ -76,16 +93,28 @@ int outputFormat(const std::string& path, const std::string& bits, std::string* 
   return container | sample;
 }
 
+std::string extensionOf(int format) {
+  switch (format & SF_FORMAT_TYPEMASK) {
+    case SF_FORMAT_FLAC:
+      return ".flac";
+    case SF_FORMAT_AIFF:
+      return ".aiff";
+    default:
+      return ".wav";
+  }
+}
+
 bool writeAudio(const std::string& path, int format, double rate,
                 const std::vector<std::vector<float>>& channels, std::string* error) {
   SF_INFO info{};
   info.channels = static_cast<int>(channels.size());
   info.samplerate = static_cast<int>(rate);
   info.format = format;
-  // Written to a temporary file beside the target and renamed, so that a failed render or
-  // write never leaves a partial file under the output name.
+  const bool toStdout = path == kStandardStream;
   const std::string temporary = path + ".partial";
-  SNDFILE* file = sf_open(temporary.c_str(), SFM_WRITE, &info);
+  MemoryFile memory;
+  SNDFILE* file =
+      toStdout ? memory.open(SFM_WRITE, &info) : sf_open(temporary.c_str(), SFM_WRITE, &info);
   if (!file) {
     *error = "cannot write '" + path + "': " + sf_strerror(nullptr);
     return false;
@@ -101,6 +130,13 @@ bool writeAudio(const std::string& path, int format, double rate,
   const sf_count_t written =
       sf_writef_float(file, interleaved.data(), static_cast<sf_count_t>(frames));
   const int closed = sf_close(file);
+  if (toStdout) {
+    if (written != static_cast<sf_count_t>(frames) || closed != 0 || !memory.writeAll(stdout)) {
+      *error = "writing to standard output failed";
+      return false;
+    }
+    return true;
+  }
   if (written != static_cast<sf_count_t>(frames) || closed != 0 ||
       std::rename(temporary.c_str(), path.c_str()) != 0) {
     std::remove(temporary.c_str());

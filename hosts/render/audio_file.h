@@ -13,15 +13,24 @@ struct Audio {
   size_t frames() const { return channels.empty() ? 0 : channels.front().size(); }
 };
 
-// Reads any file libsndfile understands. Returns false with *error set for a missing,
-// unreadable or malformed file, or one without frames.
+// The path that names standard input (reading) or standard output (writing).
+inline constexpr const char* kStandardStream = "-";
+
+// Reads any file libsndfile understands; "-" reads all of standard input. Returns false with
+// *error set for a missing, unreadable or malformed file, or one without frames.
 bool readAudio(const std::string& path, Audio* out, std::string* error);
 
-// The libsndfile format for path's extension (.wav, .flac, .aif/.aiff) and bits ("16", "24",
-// "32f"); 0 with *error set for an unknown extension or a combination the container lacks.
-int outputFormat(const std::string& path, const std::string& bits, std::string* error);
+// The libsndfile format for type ("wav", "flac", "aif", "aiff"; empty: path's extension, and
+// "wav" for "-") and bits ("16", "24", "32f"); 0 with *error set for an unknown type or a
+// combination the container lacks.
+int outputFormat(const std::string& path, const std::string& type, const std::string& bits,
+                 std::string* error);
+// The usual extension of a format outputFormat returned (".wav", ".flac", ".aiff").
+std::string extensionOf(int format);
 
-// Writes the channels (same length each) interleaved; false with *error on failure.
+// Writes the channels (same length each) interleaved; "-" writes the whole file to standard
+// output at the end. A file is written beside the target and renamed, so a failure never
+// leaves a partial file under the output name. False with *error on failure.
 bool writeAudio(const std::string& path, int format, double rate,
                 const std::vector<std::vector<float>>& channels, std::string* error);
 

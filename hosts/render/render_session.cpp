@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "hosts/render/render_session.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -106,7 +104,7 @@ bool runRender(const RenderJob& job, RenderResult* out, std::string* error) {
     events.emplace_back(static_cast<size_t>(std::llround(e.seconds * job.rate)), e);
   }
   if (!events.empty()) inputFrames = std::max(inputFrames, events.back().first + 1);
-  const size_t skip = job.raw ? 0 : kLatencyFrames;
+  const size_t skip = job.raw ? 0 : size_t(kTarnwickLatencyFrames);
   const size_t kept =
       job.raw ? inputFrames
               : inputFrames + static_cast<size_t>(std::llround(job.tailSeconds * job.rate));
@@ -120,10 +118,7 @@ bool runRender(const RenderJob& job, RenderResult* out, std::string* error) {
   float* block[kChannels] = {storage.data(), storage.data() + job.block};
   out->channels.assign(kChannels, std::vector<float>(kept, 0.0f));
 
-  // The progress line is for people: only on a terminal, and never with --quiet.
-  const bool progress = !job.quiet && isatty(STDERR_FILENO);
   const auto start = std::chrono::steady_clock::now();
-  auto lastProgress = start;
   size_t nextEvent = 0;
   size_t position = 0;
   while (position < total) {
@@ -146,16 +141,7 @@ bool runRender(const RenderJob& job, RenderResult* out, std::string* error) {
       }
     }
     position += frames;
-    const auto now = std::chrono::steady_clock::now();
-    if (progress && (now - lastProgress > std::chrono::milliseconds(200) || position == total)) {
-      lastProgress = now;
-      const double elapsed = std::chrono::duration<double>(now - start).count();
-      std::fprintf(stderr, "\rrendering %5.1f%%  %.2f of %.2f s  %.1fx realtime",
-                   100.0 * position / total, position / job.rate, total / job.rate,
-                   elapsed > 0.0 ? position / job.rate / elapsed : 0.0);
-      if (position == total) std::fputc('\n', stderr);
-      std::fflush(stderr);
-    }
+    if (job.progress) job.progress(position, total);
   }
   out->wallSeconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

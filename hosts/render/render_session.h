@@ -4,18 +4,18 @@
 // thread. Talks to the component only through the audio-unit calls.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "hosts/render/audio_file.h"
 #include "hosts/render/midi_file.h"
+#include "component/tarnwick_identity.h"
 #include "platform/au/au_types.h"
 
 namespace render {
 
-// The delay the component adds between input and output, in frames.
-inline constexpr size_t kLatencyFrames = 1024;
 
 struct RenderJob {
   std::string componentPath;
@@ -30,7 +30,10 @@ struct RenderJob {
   size_t block = 512;
   double tailSeconds = 2.0;
   bool raw = false;    // exactly the input's length from frame 0, no compensation, no tail
-  bool quiet = false;  // no progress line on standard error
+  bool quiet = false;  // no notes on standard error
+  // Called after every block with the frames done and the frames in all; may be empty.
+  // [the rendering thread]
+  std::function<void(size_t done, size_t total)> progress;
 };
 
 struct RenderResult {
@@ -38,8 +41,8 @@ struct RenderResult {
   double wallSeconds = 0.0;
 };
 
-// Runs the job. Returns false with *error set (a message for the user) on any failure.
-// [main thread]
+// Runs the job on the calling thread, through an instance of its own. Returns false with
+// *error set (a message for the user) on any failure. [main thread or a batch worker]
 bool runRender(const RenderJob& job, RenderResult* out, std::string* error);
 
 }  // namespace render

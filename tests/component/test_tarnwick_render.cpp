@@ -6,6 +6,7 @@
 #include "component/equaliser.h"
 #include "component/parameter_table.h"
 #include "platform/alert/alert.h"
+#include "platform/log/log.h"
 #include "support/alloc_counter.h"
 #include "support/engine_fixture.h"
 #include "support/tarnwick_host.h"
@@ -98,6 +99,7 @@ TEST(TarnwickRender, MonoInputIsTheEngineOutputEqualisedPlusUnequalised) {
     ASSERT_NEAR(left[n], eqLeft[n] + delayed[n], 1e-6f) << n;
     ASSERT_NEAR(right[n], eqRight[n] + delayed[n], 1e-6f) << n;
   }
+  vxlog::flush();  // the render thread queues the alert; the log's writer shows it
   EXPECT_EQ(gAlerts, 1);  // one input buffer: the channel alert, once
   alert::setPresenter(nullptr, nullptr);
 }

@@ -1,98 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // tarnwick-render driven as a user would: the built executable in a subprocess, with files in
 // a private folder and a private HOME (default preferences), outputs read with libsndfile.
-#include <gtest/gtest.h>
-#include <sndfile.h>
-#include <stdlib.h>
-#include <sys/wait.h>
-
 #include <cmath>
-#include <cstdio>
-#include <fstream>
-#include <random>
-#include <sstream>
-#include <string>
-#include <vector>
 
 #include "component/equaliser.h"
-
-// Exit statuses of tarnwick-render.
-constexpr int kUsageError = 1;
-constexpr int kProcessingError = 2;
+#include "render/render_cli_support.h"
 
 namespace {
 
-const std::string kRender = std::string(TARNWICK_BUILD_DIR) + "/tarnwick-render";
-
-const std::string& folder() {
-  static const std::string path = [] {
-    char pattern[] = "/tmp/tarnwick-render-test-XXXXXX";
-    const char* made = mkdtemp(pattern);
-    const std::string dir = made ? made : "/tmp";
-    setenv("HOME", dir.c_str(), 1);
-    return dir;
-  }();
-  return path;
-}
-
-std::string file(const std::string& name) {
-  return folder() + "/" + name;
-}
-
-struct Outcome {
-  int code;
-  std::string out;
-  std::string err;
-};
-
-std::string slurp(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-Outcome run(const std::string& args) {
-  const std::string command =
-      kRender + " " + args + " >" + file("stdout.txt") + " 2>" + file("stderr.txt");
-  const int status = std::system(command.c_str());
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(file("stdout.txt")),
-          slurp(file("stderr.txt"))};
-}
-
-void writeMono(const std::string& path, const std::vector<float>& samples, int rate = 44100) {
-  SF_INFO info{};
-  info.channels = 1;
-  info.samplerate = rate;
-  info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
-  SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
-  ASSERT_NE(f, nullptr);
-  sf_writef_float(f, samples.data(), static_cast<sf_count_t>(samples.size()));
-  sf_close(f);
-}
-
-struct Stereo {
-  int rate = 0;
-  std::vector<float> left, right;
-};
-
-Stereo readStereo(const std::string& path) {
-  Stereo s;
-  SF_INFO info{};
-  SNDFILE* f = sf_open(path.c_str(), SFM_READ, &info);
-  EXPECT_NE(f, nullptr) << path;
-  if (!f) return s;
-  EXPECT_EQ(info.channels, 2);
-  std::vector<float> data(static_cast<size_t>(info.frames) * info.channels);
-  sf_readf_float(f, data.data(), info.frames);
-  sf_close(f);
-  s.rate = info.samplerate;
-  for (sf_count_t n = 0; n < info.frames; ++n) {
-    s.left.push_back(data[n * info.channels]);
-    s.right.push_back(data[n * info.channels + 1]);
-  }
-  return s;
-}
+using namespace render_cli;
 
 size_t peakIndex(const std::vector<float>& x) {
   size_t at = 0;
@@ -100,22 +16,6 @@ size_t peakIndex(const std::vector<float>& x) {
     if (std::fabs(x[n]) > std::fabs(x[at])) at = n;
   }
   return at;
-}
-
-double energy(const std::vector<float>& x) {
-  double e = 0.0;
-  for (float s : x) e += double(s) * s;
-  return e;
-}
-
-// A quiet noise bed with one loud click at clickAt.
-std::vector<float> speechWithClick(size_t frames, size_t clickAt) {
-  std::mt19937 random(7);
-  std::uniform_real_distribution<float> noise(-0.01f, 0.01f);
-  std::vector<float> x(frames);
-  for (float& s : x) s = noise(random);
-  x[clickAt] = 0.9f;
-  return x;
 }
 
 const char* kDryClick = "--set 'Filterbank Amt=0' --set 'Speech Amt=100' --set 'Room Amount=0'";
@@ -334,14 +234,20 @@ TEST(RenderCli, TheDemoRendersAndSaysWhatItMade) {
   EXPECT_NE((r.out + r.err).find(file("demo.wav")), std::string::npos) << r.out << r.err;
 }
 
-TEST(RenderCli, SpeechAndCarrierAtDifferentRatesFailAndWriteNothing) {
+TEST(RenderCli, WithARateGivenEveryInputIsConvertedToIt) {
   writeMono(file("speech-44.wav"), speechWithClick(4410, 100));
   writeMono(file("carrier-48.wav"), speechWithClick(4800, 100), 48000);
-  const Outcome r = run("-q -s " + file("speech-44.wav") + " -c " + file("carrier-48.wav") +
-                        " -o " + file("mixed-rates.wav"));
-  EXPECT_EQ(r.code, kProcessingError);
-  EXPECT_NE(r.err.find("rates differ"), std::string::npos) << r.err;
-  EXPECT_FALSE(std::ifstream(file("mixed-rates.wav")).good());
+  const Outcome r = run("-r 48000 --tail 0 -s " + file("speech-44.wav") + " -c " +
+                        file("carrier-48.wav") + " -o " + file("mixed-rates.wav"));
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.err.find("converting the speech '" + file("speech-44.wav") +
+                       "' from 44100 Hz to 48000 Hz"),
+            std::string::npos)
+      << r.err;
+  EXPECT_EQ(r.err.find("converting the carrier"), std::string::npos) << r.err;
+  const Stereo out = readStereo(file("mixed-rates.wav"));
+  EXPECT_EQ(out.rate, 48000);
+  EXPECT_EQ(out.left.size(), 4800u);
 }
 
 TEST(RenderCli, AMalformedStateFileFailsAndLeavesTheOutputAlone) {

@@ -286,3 +286,29 @@ TEST_F(UpdateCheck, TearDownWhileTheCheckIsBlockedReturnsPromptly) {
   }
   EXPECT_TRUE(empty);
 }
+
+TEST_F(UpdateCheck, WithoutACatalogueAddressNothingStartsAndNoUpdateIsReported) {
+  // A build (or options) without a catalogue: no thread, no download, no timer, no alert.
+  removePreference(kPreferenceDomain, kCatalogueUrlKey);
+  options.catalogueUrl.clear();
+  const std::string marker = folder + "/curl-started";
+  options.curlProgram = folder + "/fake-curl";
+  std::ofstream(options.curlProgram) << "#!/bin/sh\ntouch '" << marker << "'\n";
+  chmod(options.curlProgram.c_str(), 0700);
+  testing::internal::CaptureStdout();
+  Tarnwick_BackgroundNotificationMgr manager(options);
+  ASSERT_TRUE(manager.init());
+  const std::string log = testing::internal::GetCapturedStdout();
+  EXPECT_NE(log.find("Automatic update checking has been disabled"), std::string::npos) << log;
+  EXPECT_FALSE(manager.checkStarted());
+  EXPECT_FALSE(manager.timerScheduled());
+  EXPECT_FALSE(manager.updateIsAvailable());
+  manager.notifyUserOfAvailableUpdate();
+  EXPECT_TRUE(recorder.alerts.empty());
+  // The checker alone finishes at once with no update.
+  UpdateChecker checker;
+  checker.start(options);
+  EXPECT_TRUE(checker.waitFor(0ms));
+  EXPECT_FALSE(checker.updateIsAvailable());
+  EXPECT_FALSE(std::ifstream(marker).good());
+}

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "component/tarnwick_identity.h"
 #include "hosts/client/hosted_unit.h"
 #include "platform/au/audio_unit_calls.h"
 #include "platform/au/component_bundle.h"
@@ -23,7 +24,7 @@
 
 namespace tarnwick_host {
 
-inline constexpr const char* kDomain = "com.vexaphon.audiounit.Tarnwick";
+inline constexpr const char* kDomain = kTarnwickPreferenceDomain;
 
 // Points HOME at a fresh folder once per program, so preference tests never touch the user's.
 inline void usePrivateHome() {
