@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The time of day the editor's background follows: the local clock, or a fixed time set for
-// pictures and tests. [main thread]
+// pictures and tests: setTimeOfDay, else $TARNWICK_TIME_OF_DAY ("HH:MM"). [main thread]
 #pragma once
 
 namespace editor_clock {

@@ -9,6 +9,7 @@
 #include "editor/assertion_handler.h"
 #include "editor/editor_clock.h"
 #include "editor/editor_notifications.h"
+#include "editor/image_cache.h"
 #include "editor/views/vx_analyzer_view.h"
 #include "editor/views/vx_keyboard_view.h"
 #include "platform/au/audio_unit_calls.h"
@@ -58,13 +59,11 @@ void Tarnwick_CocoaView::awakeFromNib() {
   mAU = nullptr;
   mCleanedUp = false;
   setAutoresizingMask(ui::kViewWidthSizable | ui::kViewHeightSizable);
-  if (uiProgressPanel) {
-    uiProgressPanel->center();
-    uiProgressPanel->makeKeyAndOrderFront();
-  }
+  // The progress panel stays hidden: setting up takes no visible time here, and a window
+  // mapped and unmapped inside one turn would only flicker over the host.
   if (auto bundle = bundle::Bundle::withIdentifier(kTarnwickIdentifier)) {
-    mBackground = ui::Image::loadPNG(bundle->resourcePath("tkwx-128", "png"));
-    mBackgroundNight = ui::Image::loadPNG(bundle->resourcePath("tkwx-129", "png"));
+    mBackground = image_cache::load(bundle->resourcePath("tkwx-128", "png"));
+    mBackgroundNight = image_cache::load(bundle->resourcePath("tkwx-129", "png"));
   }
   if (!mBackground) std::printf("bg image not loaded!! tkwx-128\n");
   if (!mBackgroundNight) std::printf("bg image 2 not loaded!! tkwx-129\n");

@@ -67,39 +67,38 @@ void Tarnwick_CocoaView::bindOutletsAndActions() {
   bindOutlet("uiPresetName", uiPresetName);
   bindOutlet("uiPresetPopup", uiPresetPopup);
   bindOutlet("uiProgressPanel", uiProgressPanel);
-#define TARNWICK_OUTLET(name) bindOutlet(#name, name)
-  TARNWICK_OUTLET(uiFBAmtSlider); TARNWICK_OUTLET(uiCarrMixSlider),
-      TARNWICK_OUTLET(uiSpeechMixSlider); TARNWICK_OUTLET(uiRevMixSlider),
-      TARNWICK_OUTLET(uiRevDiffSlider); TARNWICK_OUTLET(uiRevDecaySlider),
-      TARNWICK_OUTLET(uiReleaseSlider); TARNWICK_OUTLET(uiEqGainSlider),
-      TARNWICK_OUTLET(uiCoarseASlider); TARNWICK_OUTLET(uiFineASlider),
-      TARNWICK_OUTLET(uiCoarseBSlider); TARNWICK_OUTLET(uiFineBSlider),
-      TARNWICK_OUTLET(uiModADepthSlider); TARNWICK_OUTLET(uiModASpeedSlider),
-      TARNWICK_OUTLET(uiModBDepthSlider); TARNWICK_OUTLET(uiModBSpeedSlider),
-      TARNWICK_OUTLET(uiFilterCutoffSlider); TARNWICK_OUTLET(uiFilterResoSlider),
-      TARNWICK_OUTLET(uiFilterDistSlider); TARNWICK_OUTLET(uiOctaveSlider),
-      TARNWICK_OUTLET(uiRoomAmountSlider); TARNWICK_OUTLET(uiRoomSizeSlider);
-  TARNWICK_OUTLET(uiFBAmtTextField); TARNWICK_OUTLET(uiCarrMixTextField),
-      TARNWICK_OUTLET(uiSpeechMixTextField); TARNWICK_OUTLET(uiRevMixTextField),
-      TARNWICK_OUTLET(uiRevDiffTextField); TARNWICK_OUTLET(uiRevDecayTextField),
-      TARNWICK_OUTLET(uiReleaseTextField); TARNWICK_OUTLET(uiCoarseATextField),
-      TARNWICK_OUTLET(uiFineATextField); TARNWICK_OUTLET(uiCoarseBTextField),
-      TARNWICK_OUTLET(uiFineBTextField); TARNWICK_OUTLET(uiModADepthTextField),
-      TARNWICK_OUTLET(uiModASpeedTextField); TARNWICK_OUTLET(uiModBDepthTextField),
-      TARNWICK_OUTLET(uiModBSpeedTextField); TARNWICK_OUTLET(uiFilterCutoffTextField),
-      TARNWICK_OUTLET(uiFilterResoTextField); TARNWICK_OUTLET(uiFilterDistTextField),
-      TARNWICK_OUTLET(uiRoomAmountTextField); TARNWICK_OUTLET(uiRoomSizeTextField),
-      TARNWICK_OUTLET(uiMasterTuneTextField);
-  TARNWICK_OUTLET(uiHFPassButton); TARNWICK_OUTLET(uiVcUvButton); TARNWICK_OUTLET(uiFreezeButton),
-      TARNWICK_OUTLET(uiFlipButton); TARNWICK_OUTLET(uiSynthButton),
-      TARNWICK_OUTLET(uiSyncButton); TARNWICK_OUTLET(uiRingmodButton),
-      TARNWICK_OUTLET(uiAutoFreezeButton); TARNWICK_OUTLET(uiSuperFatButton),
-      TARNWICK_OUTLET(uiEqResetButton); TARNWICK_OUTLET(uiRandomizeButton),
-      TARNWICK_OUTLET(uiSavePresetButton);
-  TARNWICK_OUTLET(uiSoundModePopUp); TARNWICK_OUTLET(uiOscAWavePopUp),
-      TARNWICK_OUTLET(uiOscBWavePopUp); TARNWICK_OUTLET(uiLfoAWavePopUp),
-      TARNWICK_OUTLET(uiLfoBWavePopUp); TARNWICK_OUTLET(uiSamplesWavesPopUp);
-  TARNWICK_OUTLET(uiEqSliderMatrix);
+// Outlet names are the member names.
+#define TARNWICK_OUTLET(name) bindOutlet(#name, name);
+  TARNWICK_OUTLET(uiFBAmtSlider) TARNWICK_OUTLET(uiCarrMixSlider)
+  TARNWICK_OUTLET(uiSpeechMixSlider) TARNWICK_OUTLET(uiRevMixSlider)
+  TARNWICK_OUTLET(uiRevDiffSlider) TARNWICK_OUTLET(uiRevDecaySlider)
+  TARNWICK_OUTLET(uiReleaseSlider) TARNWICK_OUTLET(uiEqGainSlider) TARNWICK_OUTLET(uiCoarseASlider)
+  TARNWICK_OUTLET(uiFineASlider) TARNWICK_OUTLET(uiCoarseBSlider) TARNWICK_OUTLET(uiFineBSlider)
+  TARNWICK_OUTLET(uiModADepthSlider) TARNWICK_OUTLET(uiModASpeedSlider)
+  TARNWICK_OUTLET(uiModBDepthSlider) TARNWICK_OUTLET(uiModBSpeedSlider)
+  TARNWICK_OUTLET(uiFilterCutoffSlider) TARNWICK_OUTLET(uiFilterResoSlider)
+  TARNWICK_OUTLET(uiFilterDistSlider) TARNWICK_OUTLET(uiOctaveSlider)
+  TARNWICK_OUTLET(uiRoomAmountSlider) TARNWICK_OUTLET(uiRoomSizeSlider)
+  TARNWICK_OUTLET(uiFBAmtTextField) TARNWICK_OUTLET(uiCarrMixTextField)
+  TARNWICK_OUTLET(uiSpeechMixTextField) TARNWICK_OUTLET(uiRevMixTextField)
+  TARNWICK_OUTLET(uiRevDiffTextField) TARNWICK_OUTLET(uiRevDecayTextField)
+  TARNWICK_OUTLET(uiReleaseTextField) TARNWICK_OUTLET(uiCoarseATextField)
+  TARNWICK_OUTLET(uiFineATextField) TARNWICK_OUTLET(uiCoarseBTextField)
+  TARNWICK_OUTLET(uiFineBTextField) TARNWICK_OUTLET(uiModADepthTextField)
+  TARNWICK_OUTLET(uiModASpeedTextField) TARNWICK_OUTLET(uiModBDepthTextField)
+  TARNWICK_OUTLET(uiModBSpeedTextField) TARNWICK_OUTLET(uiFilterCutoffTextField)
+  TARNWICK_OUTLET(uiFilterResoTextField) TARNWICK_OUTLET(uiFilterDistTextField)
+  TARNWICK_OUTLET(uiRoomAmountTextField) TARNWICK_OUTLET(uiRoomSizeTextField)
+  TARNWICK_OUTLET(uiMasterTuneTextField)
+  TARNWICK_OUTLET(uiHFPassButton) TARNWICK_OUTLET(uiVcUvButton) TARNWICK_OUTLET(uiFreezeButton)
+  TARNWICK_OUTLET(uiFlipButton) TARNWICK_OUTLET(uiSynthButton) TARNWICK_OUTLET(uiSyncButton)
+  TARNWICK_OUTLET(uiRingmodButton) TARNWICK_OUTLET(uiAutoFreezeButton)
+  TARNWICK_OUTLET(uiSuperFatButton) TARNWICK_OUTLET(uiEqResetButton)
+  TARNWICK_OUTLET(uiRandomizeButton) TARNWICK_OUTLET(uiSavePresetButton)
+  TARNWICK_OUTLET(uiSoundModePopUp) TARNWICK_OUTLET(uiOscAWavePopUp)
+  TARNWICK_OUTLET(uiOscBWavePopUp) TARNWICK_OUTLET(uiLfoAWavePopUp)
+  TARNWICK_OUTLET(uiLfoBWavePopUp) TARNWICK_OUTLET(uiSamplesWavesPopUp)
+  TARNWICK_OUTLET(uiEqSliderMatrix)
 #undef TARNWICK_OUTLET
 
   for (const SliderBinding& b : sliderBindings()) {

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "editor/editor_notifications.h"
+#include "editor/image_cache.h"
 #include "editor/layout/editor_geometry.h"
 #include "platform/ui/draw_context.h"
 #include "platform/ui/view.h"
@@ -23,9 +24,7 @@ void VerticalSliderCell::prepare() {
 }
 
 void VerticalSliderCell::setThumbImage(const std::string& path) {
-  mImage.reset();
-  std::string error;
-  mImage = ui::Image::loadPNG(path, &error);
+  mImage = image_cache::load(path);
   if (!mImage) {
     std::printf("image not loaded!!\n");
     std::fflush(stdout);

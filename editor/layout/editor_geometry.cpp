@@ -96,11 +96,11 @@ void rowA(Builder& b) {
   b.caption("play the synth", {24, cy + 46, 92, 12}, Caption::Small);
   b.toggle("uiFlipButton", "iaParamFlipChanged", 11, "FLIP", {24, cy + 76, 92, 40});
   b.caption("swap the inputs", {24, cy + 114, 92, 12}, Caption::Small);
-  b.sliderColumn("CARRIER", 128, cy, 1, "uiCarrMixSlider", "uiCarrMixTextField",
+  b.sliderColumn("DRY MIX", 128, cy, 1, "uiCarrMixSlider", "uiCarrMixTextField",
                  "iaParamCarrMixChanged", 0, 100, 0);
   // Speech: the voice that shapes the carrier.
   b.section("SPEECH", 204, y, 196, kRowHeight);
-  b.sliderColumn("SPEECH", 212, cy, 2, "uiSpeechMixSlider", "uiSpeechMixTextField",
+  b.sliderColumn("DRY MIX", 212, cy, 2, "uiSpeechMixSlider", "uiSpeechMixTextField",
                  "iaParamSpeechMixChanged", 0, 100, 0);
   b.toggle("uiHFPassButton", "iaParamHFPassChanged", 8, "HF PASS", {272, cy + 2, 118, 40});
   b.toggle("uiVcUvButton", "iaParamVcUvChanged", 9, "VOICED/UNV", {272, cy + 48, 118, 40});
@@ -164,6 +164,10 @@ void rowB(Builder& b) {
   b.popUp("MOD A", "uiLfoAWavePopUp", "iaParamLfoAChanged", 32, {480, cy + 18, 120, 24}, sources);
   b.popUp("MOD B", "uiLfoBWavePopUp", "iaParamLfoBChanged", 35, {480, cy + 114, 120, 24},
           sources);
+  b.caption("bends the pitch", {480, cy + 46, 120, 12}, Caption::Small);
+  b.caption("of oscillator A", {480, cy + 59, 120, 12}, Caption::Small);
+  b.caption("bends the pitch", {480, cy + 142, 120, 12}, Caption::Small);
+  b.caption("of oscillator B", {480, cy + 155, 120, 12}, Caption::Small);
   b.sliderColumn("A DEPTH", 608, cy, 30, "uiModADepthSlider", "uiModADepthTextField",
                  "iaParamModADepthChanged", -100, 100, 0);
   b.sliderColumn("A RATE", 608 + kColumn, cy, 31, "uiModASpeedSlider", "uiModASpeedTextField",

@@ -81,8 +81,8 @@ const Panel& panel();
 const Control* findControl(const char* outlet);
 
 // Knob image of the sliders ("tkwx-133"), logical size.
-inline constexpr double kKnobWidth = 30;
-inline constexpr double kKnobHeight = 14;
+inline constexpr double kKnobWidth = 22;
+inline constexpr double kKnobHeight = 13;
 // Slider knob thickness the slider cells use; the track runs knob/2 inside the frame ends.
 inline constexpr double kKnobThickness = 14;
 

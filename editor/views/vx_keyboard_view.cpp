@@ -7,6 +7,7 @@
 #include "platform/ui/draw_context.h"
 #include "platform/ui/event.h"
 #include "platform/ui/shadow.h"
+#include "platform/ui/window.h"
 #include "services/notification_names.h"
 
 namespace kk = keyboard_keys;
@@ -74,6 +75,7 @@ void VXKeyboardView::sendShifted(int semitones) {
 }
 
 void VXKeyboardView::mouseDown(const ui::Event& event) {
+  if (window()) window()->makeFirstResponder(this);  // so that the arrow keys reach it
   const ui::Point p = convertPointFromWindow(event.locationInWindow);
   const ui::Rect b = bounds();
   const int key = kk::hitTest(p.x, p.y, b.width(), b.height(), mNumKeys);

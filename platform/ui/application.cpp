@@ -82,6 +82,10 @@ size_t Application::runOnce() {
   while (read(mWakeFd, &drained, sizeof drained) > 0) {
   }
   size_t handled = runloop::RunLoop::main().runOnce();
+  // In a host whose UI thread is not the process's first thread, that thread's own loop (where
+  // listeners created on it schedule their calls) turns here too.
+  runloop::RunLoop& own = runloop::RunLoop::current();
+  if (&own != &runloop::RunLoop::main()) handled += own.runOnce();
   if (mBackend == BackendKind::X11) handled += dispatchX11Events();
   const std::vector<Window*> open = mWindows;
   for (Window* w : open) {
@@ -106,7 +110,6 @@ void Application::waitForWork(std::chrono::milliseconds maxWait) {
 }
 
 void Application::run(std::chrono::milliseconds timeout) {
-  mStopRequested = false;
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   while (!mStopRequested.load()) {
     runOnce();

@@ -3,7 +3,8 @@
 // modifier keys and the main loop. The thread that opens the back end owns the display: every
 // X11 call happens on it, and it is "the main thread" of this layer. The loop serves, in one
 // turn, the main run loop's timers (platform/runloop, which also carries perform-on-main-
-// thread), the X11 events and the redraw of windows that need it. A host calls runOnce from its
+// thread), the calling thread's own run loop when that is another, the X11 events and the
+// redraw of windows that need it. A host calls runOnce from its
 // idle callback; our own programs call run, which blocks until stop.
 #pragma once
 
@@ -54,7 +55,8 @@ class Application {
   // One non-blocking turn: due timers and performs, pending X11 events, redraws. Returns how
   // many things it handled. [main thread]
   size_t runOnce();
-  // Turns until stop() (or, with a positive timeout, until it passes). [main thread]
+  // Turns until stop() (or, with a positive timeout, until it passes); a stop() that came
+  // before the call ends it at once. [main thread]
   void run(std::chrono::milliseconds timeout = std::chrono::milliseconds(0));
   // Turns until done() or the timeout; returns done(). [main thread]
   bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout);

@@ -44,12 +44,11 @@ void ButtonCell::drawWithFrame(DrawContext& ctx, const Rect& frame, View* view) 
     ctx.setColor(theme::kBezelEdge);
     ctx.fill(BezierPath::roundedRect(r, theme::kCornerRadius, theme::kCornerRadius));
     const Rect inner = r.insetBy(1, 1);
-    ctx.setColor(lit ? Color::rgba(0.36, 0.30, 0.18) : theme::kBezelBottom);
-    ctx.fill(BezierPath::roundedRect(inner, theme::kCornerRadius - 1, theme::kCornerRadius - 1));
-    ctx.setColor(lit ? Color::rgba(0.46, 0.38, 0.2) : theme::kBezelTop);
-    ctx.fill(BezierPath::roundedRect(Rect(inner.minX(), inner.minY(), inner.width(),
-                                          inner.height() * 0.5),
-                                     theme::kCornerRadius - 1, theme::kCornerRadius - 1));
+    const BezierPath face =
+        BezierPath::roundedRect(inner, theme::kCornerRadius - 1, theme::kCornerRadius - 1);
+    ctx.fillGradient(face, lit ? Color::rgba(0.47, 0.39, 0.21) : theme::kBezelTop,
+                     lit ? Color::rgba(0.33, 0.27, 0.15) : theme::kBezelBottom,
+                     {inner.minX(), inner.minY()}, {inner.minX(), inner.maxY()});
     if (mType == ButtonType::Toggle) {
       // An indicator lamp on the left.
       const Rect lamp(inner.minX() + 6, inner.midY() - 3, 6, 6);

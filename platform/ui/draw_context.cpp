@@ -138,13 +138,22 @@ bool DrawContext::deviceBox(const Rect& extents, int* x, int* y, int* w, int* h)
 }
 
 void DrawContext::perform(const Rect& extents, const std::function<void(cairo_t*)>& paint) {
-  const bool darker = mState.op == CompositeOp::PlusDarker;
+  // Plus-darker works on the window's pixels; inside a translucent view's group it is drawn
+  // source-over.
+  const bool darker = mState.op == CompositeOp::PlusDarker && cairo_get_group_target(mCr) == mTarget;
   if (!mState.hasShadow && !darker) {
     cairo_save(mCr);
     cairo_set_operator(mCr, nativeOperator(mState.op));
     setSourceColor(mCr);
     paint(mCr);
     cairo_restore(mCr);
+    return;
+  }
+  if (mState.op == CompositeOp::PlusDarker && !darker) {
+    const CompositeOp saved = mState.op;
+    mState.op = CompositeOp::SourceOver;
+    perform(extents, paint);
+    mState.op = saved;
     return;
   }
   // The shape (and its shadow) go through a temporary layer in target pixels, clipped as the
@@ -240,6 +249,20 @@ void DrawContext::stroke(const BezierPath& path) {
     appendPath(cr, path);
     cairo_set_line_width(cr, w);
     cairo_stroke(cr);
+  });
+}
+
+void DrawContext::fillGradient(const BezierPath& path, const Color& start, const Color& end,
+                               Point from, Point to) {
+  if (path.isEmpty()) return;
+  perform(path.bounds(), [&](cairo_t* cr) {
+    cairo_pattern_t* g = cairo_pattern_create_linear(from.x, from.y, to.x, to.y);
+    cairo_pattern_add_color_stop_rgba(g, 0, start.red, start.green, start.blue, start.alpha);
+    cairo_pattern_add_color_stop_rgba(g, 1, end.red, end.green, end.blue, end.alpha);
+    cairo_set_source(cr, g);
+    appendPath(cr, path);
+    cairo_fill(cr);
+    cairo_pattern_destroy(g);
   });
 }
 

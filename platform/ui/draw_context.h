@@ -71,6 +71,9 @@ class DrawContext {
 
   void fill(const BezierPath& path);
   void stroke(const BezierPath& path);  // with the path's line width
+  // Fills with a linear gradient from start (at point from) to end (at point to).
+  void fillGradient(const BezierPath& path, const Color& start, const Color& end, Point from,
+                    Point to);
   void fillRect(const Rect& r);
   void strokeRect(const Rect& r);
   void fillOval(const Rect& r);

@@ -62,8 +62,7 @@ class X11WindowBackend : public WindowBackend {
                             CWEventMask | CWBackPixel | CWBitGravity, &attributes);
     XSync(mDisplay, False);
     if (!mWindow || Application::shared().x11ErrorCount() != errorsBefore) {
-      if (mWindow) XDestroyWindow(mDisplay, mWindow);
-      mWindow = 0;
+      mWindow = 0;  // the server refused it: there is nothing to destroy
       return false;
     }
     registry()[mWindow] = this;
@@ -350,7 +349,11 @@ void dispatchEvent(Display* display, XEvent* xe) {
       }
       return;
     case FocusOut:
-      if (xe->xfocus.mode == NotifyNormal) window->nativeFocusChanged(false);
+      // Only a real move of the focus elsewhere (not the pointer-root hand-over to us).
+      if (xe->xfocus.mode == NotifyNormal && xe->xfocus.detail != NotifyPointer &&
+          xe->xfocus.detail != NotifyInferior) {
+        window->nativeFocusChanged(false);
+      }
       return;
     case FocusIn:
       window->nativeFocusChanged(true);

@@ -118,6 +118,14 @@ class Editor {
     e.type = ui::EventType::KeyUp;
     mWindow->sendEvent(e);
   }
+  // Clicks into a field, replaces its text with text and presses Return (or Escape).
+  void enter(const char* outlet, const std::string& text, bool escape = false) {
+    const ui::Point at = centreOf(outlet);
+    click(at.x, at.y);
+    for (int i = 0; i < 12; ++i) pressKey(ui::kBackspaceKey);
+    type(text);
+    pressKey(escape ? ui::kEscapeKey : ui::kReturnKey);
+  }
   // The centre of an outlet's frame in panel coordinates.
   static ui::Point centreOf(const char* outlet) {
     const auto* c = editor_geometry::findControl(outlet);

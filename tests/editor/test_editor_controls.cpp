@@ -113,33 +113,18 @@ TEST(EditorControls, ResetClicksAndTypedValuesBeyondTheRange) {
     EXPECT_FLOAT_EQ(fx.parameter(3), 0.1f);
   }
 
-  // 150 typed into the Filterbank Amt field: slider at 100, parameter 100.
-  ui::Point field = Editor::centreOf("uiFBAmtTextField");
-  editor.click(field.x, field.y);
-  ASSERT_TRUE(view->uiFBAmtTextField->isEditing());
-  editor.type("150");
-  editor.pressKey(ui::kReturnKey);
+  // 150 typed into the Filterbank Amt field: slider at 100, parameter 100; -30: both 0.
+  editor.enter("uiFBAmtTextField", "150");
   EXPECT_EQ(view->uiFBAmtSlider->floatValue(), 100);
   EXPECT_EQ(fx.parameter(0), 100);
-  // -30 typed: limited to 0.
-  editor.click(field.x, field.y);
-  editor.type("\b\b\b\b-30");
-  editor.pressKey(ui::kReturnKey);
+  editor.enter("uiFBAmtTextField", "-30");
   EXPECT_EQ(view->uiFBAmtSlider->floatValue(), 0);
   EXPECT_EQ(fx.parameter(0), 0);
 
-  // The tuning field is sent as typed.
-  field = Editor::centreOf("uiMasterTuneTextField");
-  editor.click(field.x, field.y);
-  ASSERT_TRUE(view->uiMasterTuneTextField->isEditing());
-  for (int i = 0; i < 4; ++i) editor.pressKey(ui::kBackspaceKey);
-  editor.type("150");
-  editor.pressKey(ui::kReturnKey);
+  // The tuning field is sent as typed; Escape sends nothing.
+  editor.enter("uiMasterTuneTextField", "150");
   EXPECT_EQ(fx.parameter(45), 150);
-  // Escape sends nothing.
-  editor.click(field.x, field.y);
-  editor.type("9");
-  editor.pressKey(ui::kEscapeKey);
+  editor.enter("uiMasterTuneTextField", "441", true);
   EXPECT_EQ(fx.parameter(45), 150);
   EXPECT_FALSE(editor.window()->hasKeyboardFocus());
 }
@@ -282,7 +267,9 @@ TEST(EditorControls, AboutBoxOpensTheChangeLogAsOneArgumentAndFailuresAreReporte
   Tarnwick_CocoaView* view = editor.view();
   ASSERT_NE(view, nullptr);
   // A recording opener in place of xdg-open: writes its arguments, one per line.
-  const std::string dir = std::string(TARNWICK_BUILD_DIR) + "/tests/editor";
+  char pattern[] = "/tmp/tarnwick-editor-about-XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  const std::string dir = pattern;
   const std::string record = dir + "/opened.txt", opener = dir + "/record-open.sh";
   std::remove(record.c_str());
   {
@@ -325,4 +312,70 @@ TEST(EditorControls, AboutBoxOpensTheChangeLogAsOneArgumentAndFailuresAreReporte
   view->setAU(fx.unit());
   drive(view->uiCarrMixSlider, 40);
   EXPECT_EQ(fx.parameter(1), 40);
+}
+
+TEST(EditorFactory, DescribesItselfAndRefusesAMissingOrBrokenLayout) {
+  useOffscreen();
+  Instance fx;
+  Tarnwick_CocoaViewFactory good(kLayoutPath);
+  EXPECT_EQ(good.interfaceVersion(), 0u);
+  EXPECT_EQ(good.description(), "Tarnwick Cocoa View");
+  char pattern[] = "/tmp/tarnwick-editor-layout-XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  const std::string broken = std::string(pattern) + "/broken.plist";
+  {
+    std::ofstream out(broken);
+    out << "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>LayoutVersion</key>"
+           "<integer>1</integer><key>Objects</key><array><dict><key>id</key><string>view</string>"
+           "<key>class</key><string>NoSuchClass</string></dict></array></dict></plist>";
+  }
+  for (const std::string& path : {std::string(pattern) + "/missing.plist", broken}) {
+    testing::internal::CaptureStdout();
+    Tarnwick_CocoaViewFactory factory(path);
+    EXPECT_EQ(factory.uiViewForAudioUnit(fx.unit(), ui::Size{0, 0}), nullptr);
+    EXPECT_NE(testing::internal::GetCapturedStdout().find("Unable to load nib for view."),
+              std::string::npos);
+  }
+}
+
+TEST(EditorFactory, TheLayoutWiresEveryOutletAndTheAuthoringKeysRevealPresetSaving) {
+  Instance fx;
+  auto& app = ui::Application::shared();
+  for (uint32_t held : {0u, uint32_t(ui::kShiftKey | ui::kControlKey)}) {
+    useOffscreen();
+    app.setOffscreenModifiers(held);
+    Editor editor(fx.unit());
+    app.setOffscreenModifiers(0);
+    Tarnwick_CocoaView* v = editor.view();
+    ASSERT_NE(v, nullptr);
+    for (const void* outlet :
+         {(const void*)v->uiTarnwickAnalyzerView, (const void*)v->uiTarnwickKeyboardView,
+          (const void*)v->uiPresetName, (const void*)v->uiPresetPopup,
+          (const void*)v->uiProgressPanel, (const void*)v->uiEqResetButton,
+          (const void*)v->uiRandomizeButton, (const void*)v->uiSavePresetButton,
+          (const void*)v->uiEqSliderMatrix}) {
+      EXPECT_NE(outlet, nullptr);
+    }
+    for (const auto& b : Tarnwick_CocoaView::sliderBindings()) {
+      EXPECT_NE(v->*(b.slider), nullptr) << b.parameter;
+      if (b.field) EXPECT_NE(v->*(b.field), nullptr) << b.parameter;
+    }
+    EXPECT_EQ(v->uiEqSliderMatrix->cells().size(), 10u);
+    EXPECT_TRUE(v->uiAutoFreezeButton->isHidden());
+    EXPECT_EQ(v->uiSavePresetButton->isHidden(), held == 0);
+    EXPECT_EQ(v->uiPresetName->isHidden(), held == 0);
+    EXPECT_EQ(v->presetAuthoring(), held != 0);
+  }
+}
+
+TEST(EditorFactory, OnlyTheFirstEditorOfAFreshInstanceAppliesTheSelectedPreset) {
+  Instance fx;
+  useOffscreen();
+  const std::string hook = "presets: applying a preset";
+  testing::internal::CaptureStdout();
+  { Editor first(fx.unit()); }
+  EXPECT_NE(testing::internal::GetCapturedStdout().find(hook), std::string::npos);
+  testing::internal::CaptureStdout();
+  { Editor second(fx.unit()); }
+  EXPECT_EQ(testing::internal::GetCapturedStdout().find(hook), std::string::npos);
 }

@@ -77,7 +77,7 @@ inline Gallery buildGallery(ui::Window& window) {
   for (int i = 0; i < 10; ++i) {
     auto caption = TextField::label(Rect(282 + i * 24, 196, 20, 14), bands[i]);
     caption->setAlignment(TextAlignment::Center);
-    caption->setFont(Font::system(8));
+    caption->setFont(ui::Font::system(8));
     caption->cell()->setTextColor(Color::white(0.6));
     root->addSubview(std::move(caption));
   }
