@@ -7,13 +7,13 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "component/tarnwick_identity.h"
 #include "hosts/standalone/signal_pipe.h"
 #include "platform/runloop/run_loop.h"
 
 namespace standalone {
 namespace {
 
-constexpr uint32_t kLatencyFrames = 1024;  // the component's delay, one engine frame at any rate
 constexpr int kLoopMilliseconds = 20;      // the longest a run-loop timer waits for its turn
 
 bool fileExists(const std::string& path) {
@@ -77,7 +77,7 @@ bool App::startAudio(const std::string& clientName, bool exactName, const std::s
     return false;
   }
   mProcessor = std::make_unique<Processor>(*mComponent);
-  if (!jack->activate(mProcessor.get(), kLatencyFrames, nullptr, &error)) {
+  if (!jack->activate(mProcessor.get(), kTarnwickLatencyFrames, nullptr, &error)) {
     say(error);
     *exitCode = kExitFailure;
     return false;
