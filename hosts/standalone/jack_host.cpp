@@ -121,20 +121,22 @@ bool JackHost::activate(Processor* processor, uint32_t latencyFrames, CycleObser
   mProcessor = processor;
   mObserver = observer;
   mLatencyFrames = latencyFrames;
-  // The ports appear only now, ready to be connected.
+  if (jack_activate(mClient) != 0) {
+    *error = "cannot activate the JACK client";
+    return false;
+  }
+  // The ports appear only once the client is active, so that whoever sees them can connect.
   for (int p = 0; p < kPortCount; ++p) {
     const char* type = p == kMidiIn ? JACK_DEFAULT_MIDI_TYPE : JACK_DEFAULT_AUDIO_TYPE;
     const unsigned long flags = isInput(p) ? JackPortIsInput : JackPortIsOutput;
     if (!mPorts[p]) mPorts[p] = jack_port_register(mClient, kPortNames[p], type, flags, 0);
     if (!mPorts[p]) {
       *error = std::string("cannot register the JACK port '") + kPortNames[p] + "'";
+      jack_deactivate(mClient);
       return false;
     }
   }
-  if (jack_activate(mClient) != 0) {
-    *error = "cannot activate the JACK client";
-    return false;
-  }
+  mPortsReady.store(true, std::memory_order_release);
   mActive = true;
   return true;
 }
@@ -150,6 +152,7 @@ int JackHost::processCallback(jack_nframes_t frames, void* arg) {
 }
 
 void JackHost::process(jack_nframes_t frames) {
+  if (!mPortsReady.load(std::memory_order_acquire)) return;
   if (mObserver) mObserver->cycleBegins();
   const float* inputs[4];
   for (int p = kSpeechL; p <= kCarrierR; ++p) {
@@ -194,6 +197,7 @@ int JackHost::bufferSizeCallback(jack_nframes_t, void*) {
 
 void JackHost::latencyCallback(jack_latency_callback_mode_t mode, void* arg) {
   auto* self = static_cast<JackHost*>(arg);
+  if (!self->mPortsReady.load(std::memory_order_acquire)) return;
   jack_latency_range_t range{UINT32_MAX, 0};
   const bool capture = mode == JackCaptureLatency;
   const int from = capture ? kSpeechL : kOutL;

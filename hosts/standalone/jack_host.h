@@ -54,7 +54,7 @@ class JackHost {
   uint32_t bufferSize() const;
 
   // Attaches the processor (which must outlive the activation) and an optional observer,
-  // registers the ports and activates. latencyFrames is added to the path from the inputs to the outputs. [main thread]
+  // activates, then registers the ports. latencyFrames is added to the path from the inputs to the outputs. [main thread]
   bool activate(Processor* processor, uint32_t latencyFrames, CycleObserver* observer,
                 std::string* error);
   // Stops the process callback (the ports' connections go with it). [main thread]
@@ -93,7 +93,8 @@ class JackHost {
   void wake();
 
   jack_client_t* mClient = nullptr;
-  std::array<jack_port_t*, kPortCount> mPorts{};
+  std::array<jack_port_t*, kPortCount> mPorts{};  // written before mPortsReady is set
+  std::atomic<bool> mPortsReady{false};
   Processor* mProcessor = nullptr;
   CycleObserver* mObserver = nullptr;
   uint32_t mLatencyFrames = 0;

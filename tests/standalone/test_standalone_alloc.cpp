@@ -70,6 +70,7 @@ TEST_F(StandaloneAlloc, TheProcessCallbackNeitherAllocatesNorWaits) {
   ASSERT_TRUE(probe.connect("tarnwick:out_R", "probe:in_R"));
   ASSERT_TRUE(probe.connect("probe:midi_out", "tarnwick:midi_in"));
   probe.play(true);
+  probe.peakOver(200ms);  // the new connections take effect in the graph
   probe.send(0x90, 48, 100);
   probe.peakOver(500ms);  // the first cycles set up what the component keeps
 

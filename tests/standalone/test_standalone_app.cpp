@@ -124,7 +124,7 @@ TEST_F(StandaloneApp, ConnectsToTheSystemPortsOrWhereThePatternsSay) {
                 "^probe:in_", "--midi-from", "probe:midi.*"},
                "patterned.log");
   ASSERT_TRUE(probe.waitForPort("vox:out_R")) << patterned->log();
-  for (int i = 0; i < 100 && probe.connections("vox:midi_in").empty(); ++i)
+  for (int i = 0; i < 100 && probe.connections("vox:out_R").empty(); ++i)  // connected last
     std::this_thread::sleep_for(20ms);
   EXPECT_EQ(connected("vox:carrier_in_L"), "probe:out_R");
   EXPECT_EQ(connected("vox:carrier_in_R"), "probe:out_R");

@@ -124,6 +124,7 @@ TEST_F(StandaloneNsm, AnnouncesOpensWithTheClientIdSavesAndNeverAutoConnects) {
   ASSERT_TRUE(probe.connect(id + ":out_L", "probe:in_L"));
   ASSERT_TRUE(probe.connect("probe:midi_out", id + ":midi_in"));
   probe.play(true);
+  probe.peakOver(300ms);  // the new connections take effect in the graph
   probe.send(0x90, 57, 100);
   EXPECT_GT(probe.peakOver(600ms), 1e-2f);
   const auto saved = nsm.ask("/nsm/client/save", {});
