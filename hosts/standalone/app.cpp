@@ -23,6 +23,10 @@ bool fileExists(const std::string& path) {
 
 }  // namespace
 
+App::~App() {
+  if (mProcessor) mProcessor->stop();  // before the JACK client closes (see Processor::stop)
+}
+
 void App::say(const std::string& line) {
   std::fprintf(stderr, "tarnwick: %s\n", line.c_str());
   mLastMessage = line;
@@ -270,7 +274,8 @@ int App::run() {
     }
     if (turn(kLoopMilliseconds)) runloop::RunLoop::main().runOnce();
   }
-  // The process callback stops before the state is read.
+  // Rendering stops before the client deactivates, and both before the state is read.
+  if (mProcessor) mProcessor->stop();
   if (mJack) mJack->deactivate();
   if (!mUnderSession && !saveOnQuit()) mExitCode = kExitFailure;
   return mExitCode;

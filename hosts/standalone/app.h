@@ -21,6 +21,7 @@ class SignalPipe;
 class App {
  public:
   explicit App(AppOptions options) : mOptions(std::move(options)) {}
+  ~App();
   App(const App&) = delete;
   App& operator=(const App&) = delete;
 

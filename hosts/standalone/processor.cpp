@@ -32,14 +32,23 @@ void Processor::process(uint32_t frames, const float* const inputs[4], float* co
 }
 
 bool Processor::whilePaused(const std::function<bool()>& change) {
-  for (;;) {
-    int expected = kOpen;
-    if (mGate.compare_exchange_weak(expected, kClosed, std::memory_order_acquire)) break;
-    std::this_thread::sleep_for(std::chrono::microseconds(200));  // a cycle is in progress
-  }
+  if (!closeGate()) return change();  // stopped: nothing renders
   const bool result = change();
   mGate.store(kOpen, std::memory_order_release);
   return result;
+}
+
+void Processor::stop() {
+  closeGate();
+}
+
+bool Processor::closeGate() {
+  for (;;) {
+    int expected = kOpen;
+    if (mGate.compare_exchange_weak(expected, kClosed, std::memory_order_acquire)) return true;
+    if (expected == kClosed) return false;  // only the main thread closes it: stopped
+    std::this_thread::sleep_for(std::chrono::microseconds(200));  // a cycle is in progress
+  }
 }
 
 }  // namespace standalone

@@ -38,11 +38,18 @@ class Processor {
   // returns what change returned. [main thread]
   bool whilePaused(const std::function<bool()>& change);
 
+  // Waits until no cycle is in progress and renders silence from then on. A JACK client
+  // calls it before deactivating: libjack may cancel the process thread on the way out, and the
+  // cancellation must not land inside the component. [main thread]
+  void stop();
+
   // Cycles that rendered silence because rendering was paused. [any thread]
   uint64_t pausedCycles() const { return mPausedCycles.load(std::memory_order_relaxed); }
 
  private:
   enum Gate : int { kOpen, kBusy, kClosed };
+  // Closes the gate once no cycle is in progress; false when it was closed already (stopped).
+  bool closeGate();
 
   ComponentHost& mHost;
   std::atomic<int> mGate{kOpen};
