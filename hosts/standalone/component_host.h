@@ -36,11 +36,11 @@ class ComponentHost {
   // rendering]
   bool initialise();
   // Uninitialises, sets every format to rate and initialises again; parameters and held keys
-  // stay. [main thread, not while rendering]
+  // stay. [main thread; not while rendering]
   bool changeRate(double rate);
 
   // Points the feeds at this cycle's input buffers of frames samples (null: silence): speech
-  // L, R, carrier L, R. [render thread, between renders]
+  // L, R, carrier L, R. [render thread; between renders]
   void setInputs(const float* const inputs[4], uint32_t frames);
   // Renders the next frames of the cycle into out[0..1] + offset (any length: the client
   // renders in pieces of the component's maximum); silence and a failed count on error.
@@ -55,7 +55,7 @@ class ComponentHost {
   // rendering]
   bool copyState(plist::Value* state, std::string* error) const;
   // Restores a state file written from copyState; false with *error set and nothing changed
-  // when the file is missing, not a property list or refused. [main thread, not while rendering]
+  // when the file is missing, not a property list or refused. [main thread; not while rendering]
   bool restoreState(const std::string& path, std::string* error);
 
  private:
@@ -67,7 +67,7 @@ class ComponentHost {
 };
 
 // Writes a state as an XML property list (atomically: the previous file stays on failure);
-// false with *error set. [any thread but the render thread]
+// false with *error set. [not the render thread]
 bool writeStateFile(const std::string& path, const plist::Value& state, std::string* error);
 
 }  // namespace standalone

@@ -63,10 +63,10 @@ class JackHost {
   // Connects the group's ports to the ports whose full names match the extended regular
   // expression (JACK's own matching): audio ports in order of listing to L then R (one match
   // feeds both), every matching MIDI port to the MIDI input. Returns the number of connections
-  // made; *report lists them or says why none were. [main thread, after activate]
+  // made; *report lists them or says why none were. [main thread; after activate]
   int connectMatching(PortGroup group, const std::string& pattern, std::string* report);
   // Connects the physical capture ports to the speech input, the physical MIDI sources to the
-  // MIDI input and the outputs to the physical playback ports. [main thread, after activate]
+  // MIDI input and the outputs to the physical playback ports. [main thread; after activate]
   void autoConnect(std::string* report);
 
   // Readable when the server changed the sample rate or shut down. [any thread]
@@ -84,10 +84,14 @@ class JackHost {
  private:
   JackHost() = default;
   static int processCallback(jack_nframes_t frames, void* arg);          // [render thread]
-  static int sampleRateCallback(jack_nframes_t rate, void* arg);         // [JACK thread]
-  static int bufferSizeCallback(jack_nframes_t frames, void* arg);       // [JACK thread]
-  static void latencyCallback(jack_latency_callback_mode_t mode, void* arg);  // [JACK thread]
-  static void shutdownCallback(jack_status_t, const char* reason, void* arg);  // [JACK thread]
+  // [not the render thread; a JACK notification thread]
+  static int sampleRateCallback(jack_nframes_t rate, void* arg);
+  // [not the render thread; a JACK notification thread]
+  static int bufferSizeCallback(jack_nframes_t frames, void* arg);
+  // [not the render thread; a JACK notification thread]
+  static void latencyCallback(jack_latency_callback_mode_t mode, void* arg);
+  // [not the render thread; a JACK notification thread]
+  static void shutdownCallback(jack_status_t, const char* reason, void* arg);
   void process(jack_nframes_t frames);
   int connectNames(PortGroup group, const std::vector<std::string>& theirs, std::string* report);
   void wake();
