@@ -108,6 +108,12 @@ void describeOptions(CLI::App& app, Options& o, CLI::Option** rateOption,
   app.add_option("--set", o.settings, "NAME=VALUE or ID=VALUE; repeatable")->type_name("NAME=VALUE");
   app.add_option("--state", o.statePath, "restore a saved state (plist) before rendering")
       ->type_name("FILE");
+  app.add_option("--preset", o.preset,
+                 "apply a preset of the editor's menu (your saved presets, else the factory "
+                 "presets) before the parameters; the letter case of NAME does not matter")
+      ->type_name("NAME");
+  app.add_option("--preset-file", o.presetFile, "look --preset up in this preset file instead")
+      ->type_name("FILE");
   app.add_option("--save-state", o.saveStatePath, "save the state (plist) after rendering")
       ->type_name("FILE");
   app.add_flag("--list-params", o.listParams, "print the parameters on standard output and exit");

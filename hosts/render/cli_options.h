@@ -21,6 +21,7 @@ struct Options {
   std::vector<std::string> files;   // the positional files, as parsed
   std::string carrier, notes, midi, statePath, saveStatePath, bits = "24", type, output, outDir;
   std::string component;
+  std::string preset, presetFile;  // --preset NAME, --preset-file FILE
   std::vector<std::string> settings;
   bool listParams = false, raw = false, quiet = false, verbose = false;
   long long block = 512;

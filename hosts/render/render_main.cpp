@@ -16,6 +16,7 @@
 #include "hosts/render/batch.h"
 #include "hosts/render/cli_options.h"
 #include "hosts/render/level.h"
+#include "hosts/render/preset_option.h"
 #include "hosts/render/render_task.h"
 #include "platform/alert/alert.h"
 #include "platform/log/log.h"
@@ -126,7 +127,7 @@ int main(int argc, char** argv) {
   std::string error;
   const bool batch = !o.outDir.empty();
   const bool demo = o.speech.empty() && o.carrier.empty() && o.notes.empty() && o.midi.empty() &&
-                    o.statePath.empty() && !batch;
+                    o.statePath.empty() && o.preset.empty() && !batch;
   if (demo) {
     o.speech = {demoSpeechPath()};
     if (o.output.empty()) o.output = kDemoOutput;
@@ -172,7 +173,16 @@ int main(int argc, char** argv) {
     synthSet = synthSet || setting.first == kParamSynthOn;
     job.parameters.push_back(setting);
   }
-  if (!o.carrier.empty() && !synthSet) {
+  if (!o.preset.empty() && !o.statePath.empty()) {
+    return usageError("--preset and --state exclude each other");
+  }
+  if (o.preset.empty() && !o.presetFile.empty()) return usageError("--preset-file needs --preset");
+  if (!o.preset.empty()) {
+    job.state = render::presetState(o.preset, o.presetFile, o.component, &error);
+    if (!job.state) return failure(error);
+  }
+  // An external carrier switches the synth off unless a --set or a preset says otherwise.
+  if (!o.carrier.empty() && !synthSet && !job.state) {
     job.parameters.insert(job.parameters.begin(), {kParamSynthOn, 0.0f});
   }
   if (!o.carrier.empty() && !render::readAudio(o.carrier, &job.carrier, &error)) {

@@ -86,6 +86,13 @@ bool runRender(const RenderJob& job, RenderResult* out, std::string* error) {
   }
 
   if (!job.statePath.empty() && !hosted->restoreStateFile(job.statePath, error)) return false;
+  if (job.state) {
+    const OSStatus status = hosted->restoreState(*job.state);
+    if (status != noErr) {
+      *error = host_client::failureText("restoring the preset", status);
+      return false;
+    }
+  }
   for (const auto& [id, value] : job.parameters) {
     const OSStatus status = hosted->setParameter(id, value);
     if (status != noErr) {

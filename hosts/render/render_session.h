@@ -5,6 +5,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "hosts/render/midi_file.h"
 #include "component/tarnwick_identity.h"
 #include "platform/au/au_types.h"
+#include "platform/plist/plist_value.h"
 
 namespace render {
 
@@ -26,6 +28,8 @@ struct RenderJob {
   std::vector<MidiEvent> midi;
   std::vector<std::pair<AudioUnitParameterID, float>> parameters;  // applied in order
   std::string statePath;      // restored before the parameters; empty: none
+  // A state restored before the parameters (a --preset); null: none. Shared by a batch's jobs.
+  std::shared_ptr<const plist::Value> state;
   std::string saveStatePath;  // written after the render; empty: none
   size_t block = 512;
   double tailSeconds = 2.0;
