@@ -9,6 +9,9 @@
 #   the main run loop, so the component's update check (pointed at a catalogue file that lists a
 #   newer version) shows its alert after 15 seconds. Screenshots go to <build>/screenshots/.
 source "$(dirname "$0")/host_common.sh"
+# No preset list: a fresh instance keeps its default sound instead of taking the first factory
+# preset and its chord, so that "nothing sounds before a key is held" means what it says.
+export TARNWICK_COMPONENT_PRESETS="$WORK/no-presets.plist"
 need_tool Xvfb
 need_tool xdotool
 need_tool xwininfo
