@@ -13,7 +13,7 @@
 #include <memory>
 
 #include "bridge/au_carbon_view_base.h"
-#include "bridge/editor_factory_protocol.h"
+#include "editor/au_cocoa_ui_base.h"
 #include "bridge/host_window_link.h"
 #include "bridge/vx_window_handler.h"
 #include "platform/runloop/run_loop.h"

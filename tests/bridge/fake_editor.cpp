@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "bridge/editor_factory_protocol.h"
+#include "editor/au_cocoa_ui_base.h"
 #include "platform/ui/color.h"
 #include "platform/ui/draw_context.h"
 #include "platform/ui/font.h"
