@@ -5,7 +5,12 @@ BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build check demo engine-demo presets-demo bench peer-bench tsan fuzz conformance clean
+# `make install` (PREFIX=/usr/local by default, DESTDIR honoured) installs everything CMake
+# installs: Tarnwick.lv2 with the component, tarnwick-render and its manual page, tarnwick,
+# PluginReset with its desktop entry.
+PREFIX ?= /usr/local
+
+.PHONY: all deps configure build install check demo engine-demo presets-demo bench peer-bench tsan fuzz conformance clean
 
 all: build
 
@@ -17,6 +22,9 @@ configure: deps
 
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
+
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
 
 check: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)

@@ -24,6 +24,16 @@ bool parseAppOptions(int argc, char** argv, AppOptions* options, int* exitCode) 
       "MIDI notes into midi_in (or feed carrier_in), listen at out. The state is saved on quit "
       "and restored on the next start; under a session manager (NSM_URL) the session keeps it."};
   options->componentPath = besideExecutable("Tarnwick.component");
+#ifdef TARNWICK_INSTALLED_BUNDLE
+  // Installed: the component inside the installed Tarnwick.lv2.
+  if (!std::filesystem::exists(options->componentPath)) {
+    const std::string installed =
+        besideExecutable(TARNWICK_INSTALLED_BUNDLE "/Tarnwick.component");
+    if (std::filesystem::exists(installed)) {
+      options->componentPath = std::filesystem::path(installed).lexically_normal().string();
+    }
+  }
+#endif
   app.add_option("-n,--name", options->clientName, "JACK client name")
       ->capture_default_str();
   app.add_flag("--no-auto-connect", [options](int64_t) { options->autoConnect = false; },
