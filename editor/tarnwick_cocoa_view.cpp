@@ -28,7 +28,6 @@ constexpr uint32_t kPresetAuthoringModifiers = ui::kShiftKey | ui::kControlKey;
 // Parameters that take part in gesture events, in increasing order.
 constexpr int kGestureParameters[] = {0,  1,  2,  3,  4,  5,  6,  7,  10, 22, 23,
                                       24, 25, 27, 28, 30, 31, 33, 34, 38, 39, 40, 41, 46};
-constexpr auto kPollInterval = std::chrono::milliseconds(16);
 constexpr auto kRedrawInterval = std::chrono::nanoseconds(999000000);
 
 void parameterListenerProc(void* userData, void* object, const AudioUnitParameter* parameter,
@@ -86,8 +85,6 @@ void Tarnwick_CocoaView::awakeFromNib() {
   if (uiSavePresetButton) uiSavePresetButton->setHidden(!mPresetAuthoring);
   if (uiAutoFreezeButton) uiAutoFreezeButton->setHidden(true);
 
-  mPollTimer = runloop::RunLoop::main().schedule(
-      kPollInterval, [this] { pollDisplayRequests(); }, kPollInterval);
   startRedrawThread();
 }
 
@@ -229,8 +226,6 @@ void Tarnwick_CocoaView::cleanUp() {
   }
   mObservers.clear();
   stopRedrawThread();
-  if (mPollTimer) runloop::RunLoop::main().cancel(mPollTimer);
-  mPollTimer = 0;
   if (mAU) {
     _removeListeners();
     mAU = nullptr;
@@ -247,7 +242,7 @@ void Tarnwick_CocoaView::startRedrawThread() {
   mRedrawThread = std::thread([this] {
     std::unique_lock<std::mutex> lock(mRedrawMutex);
     while (!mRedrawWake.wait_for(lock, kRedrawInterval, [this] { return mExitBackgroundThread; })) {
-      mUpdateDue.store(true);
+      update();
       ui::Application::shared().wake();
     }
   });
@@ -260,16 +255,6 @@ void Tarnwick_CocoaView::stopRedrawThread() {
   }
   mRedrawWake.notify_all();
   if (mRedrawThread.joinable()) mRedrawThread.join();
-}
-
-void Tarnwick_CocoaView::pollDisplayRequests() {
-  if (uiTarnwickAnalyzerView && uiTarnwickAnalyzerView->takeDisplayRequest()) {
-    uiTarnwickAnalyzerView->setNeedsDisplay();
-  }
-  if (uiTarnwickKeyboardView && uiTarnwickKeyboardView->takeDisplayRequest()) {
-    uiTarnwickKeyboardView->setNeedsDisplay();
-  }
-  if (mUpdateDue.exchange(false)) update();
 }
 
 void Tarnwick_CocoaView::update() { setNeedsDisplay(); }

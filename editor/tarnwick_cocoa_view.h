@@ -73,8 +73,9 @@ class Tarnwick_CocoaView : public ui::View {
   void iaUpdateLevelMeters(const notify::Notification& note);  // [any thread]
   void iaUpdateNotesActive(const notify::Notification& note);  // [any thread]
 
-  // Redraws asked for by the redraw thread and the hand-overs, and the background's fraction.
+  // Marks the view for redisplay (the background follows the time of day). [any thread]
   void update();
+  // The night picture's fraction at the last drawing. [main thread]
   double nightFractionShown() const { return mNightShown; }
 
   // Drawing and events.
@@ -179,7 +180,6 @@ class Tarnwick_CocoaView : public ui::View {
   void fail(const char* method, const char* description, OSStatus status);
   void startRedrawThread();
   void stopRedrawThread();
-  void pollDisplayRequests();  // [main thread; from the poll timer]
   bool matchesRefCon(const notify::Notification& note) const;
   const SliderBinding* bindingFor(ui::Control* sender, int parameter) const;
   void applyPreset(const plist::Value& preset);
@@ -199,12 +199,10 @@ class Tarnwick_CocoaView : public ui::View {
   double mNightShown = 0;
 
   std::vector<notify::Center::Token> mObservers;
-  runloop::RunLoop::TimerId mPollTimer = 0;
   std::thread mRedrawThread;
   std::mutex mRedrawMutex;
   std::condition_variable mRedrawWake;
   bool mExitBackgroundThread = false;      // guarded by mRedrawMutex
-  std::atomic<bool> mUpdateDue{false};     // set by the redraw thread
   bool mCleanedUp = false;
   std::vector<std::unique_ptr<ui::Object>> mOwned;
 };

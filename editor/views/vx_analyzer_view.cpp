@@ -12,7 +12,7 @@ bool VXAnalyzerView::setValuesFromArray(const float* levels, size_t count) {
   count = std::min<size_t>(count, kMaxBands);
   std::memcpy(words, levels, count * sizeof(float));
   mLevels.publish(words, count);
-  mDisplayRequested.store(true);
+  setNeedsDisplay();
   return true;
 }
 

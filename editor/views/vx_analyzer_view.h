@@ -3,9 +3,8 @@
 // at the left. Transparent and never hit: clicks reach the controls beneath it.
 //
 // Threads: setValuesFromArray runs where the component posts its levels (the render thread).
-// It never waits, allocates or calls into the toolkit: it hands the levels over through a
-// latest-wins buffer and raises a flag; the owner's main-thread poll (takeDisplayRequest)
-// turns the flag into a redraw. Everything else is [main thread].
+// It never waits or allocates: it hands the levels over through a latest-wins buffer and marks
+// the view for redisplay (one atomic store). Everything else is [main thread].
 #pragma once
 
 #include <atomic>
@@ -27,8 +26,6 @@ class VXAnalyzerView : public ui::View {
   // Takes count levels (at most kMaxBands), unless an update was taken less than 4 ticks
   // (1/60 s) ago. Returns whether it was taken. [any thread]
   bool setValuesFromArray(const float* levels, size_t count);
-  // True once after levels were taken since the last call; the caller redraws. [main thread]
-  bool takeDisplayRequest() { return mDisplayRequested.exchange(false); }
   // The tick clock (systemTicks unless replaced; tests step it). [main thread; before use]
   void setTickSource(TickSource source) { mTicks = source; }
 
@@ -43,7 +40,6 @@ class VXAnalyzerView : public ui::View {
   void prepare() {}
 
   LatestValues<kMaxBands> mLevels;  // float bit patterns
-  std::atomic<bool> mDisplayRequested{false};
   TickThrottle mThrottle;
   std::atomic<TickSource> mTicks{&systemTicks};
   std::vector<float> mShown;  // [main thread]

@@ -20,7 +20,7 @@ void VXKeyboardView::setKeyList(const uint32_t* words, int size, bool swap) {
   const int count = size < 1024 ? (size < 0 ? 0 : size) : kk::kMaxEntries;
   for (int i = 0; i < count; ++i) copy[i] = swap ? __builtin_bswap32(words[i]) : words[i];
   mList.publish(copy, static_cast<size_t>(count));
-  mDisplayRequested.store(true);
+  setNeedsDisplay();
 }
 
 void VXKeyboardView::setState(const uint8_t* bytes, size_t length) {

@@ -5,9 +5,9 @@
 // The keys themselves are part of the panel picture; this view only lights held keys.
 //
 // Threads: setState runs where the component changed its list (the render thread for MIDI,
-// the main thread for clicks). It never waits, allocates or calls into the toolkit: the list
-// goes through a latest-wins buffer and a flag that the owner's main-thread poll
-// (takeDisplayRequest) turns into a redraw. Everything else is [main thread].
+// the main thread for clicks). It never waits or allocates: the list goes through a latest-wins
+// buffer and the view is marked for redisplay (one atomic store). Everything else is
+// [main thread].
 #pragma once
 
 #include <atomic>
@@ -48,8 +48,6 @@ class VXKeyboardView : public ui::View {
   // Makes the component hold exactly the keys of this view's list.
   void sendUpdateFromInternalState() { sendShifted(0); }
 
-  bool takeDisplayRequest() { return mDisplayRequested.exchange(false); }
-
   bool acceptsFirstResponder() const override { return true; }
   void mouseDown(const ui::Event& event) override;
   void mouseDragged(const ui::Event&) override {}
@@ -65,7 +63,6 @@ class VXKeyboardView : public ui::View {
   void sendShifted(int semitones);
 
   LatestValues<keyboard_keys::kMaxEntries> mList;
-  std::atomic<bool> mDisplayRequested{false};
   std::atomic<uint64_t> mRefCon{0};
   int mNumKeys = keyboard_keys::kDefaultKeys;
   std::vector<float> mValues;  // the list drawn and hit-tested [main thread]

@@ -62,7 +62,7 @@ class LayoutBuilder {
     mError = who + ", field \"" + field + "\": " + why;
     return false;
   }
-  bool make(size_t index, const plist::Value& spec);
+  bool make(size_t index, const plist::Value& entry);
   Object* lookup(const std::string& id) const;
   std::string name(const Entry& e) const {
     return "object \"" + e.id + "\" (" + (e.raw ? e.raw->className() : "?") + ")";
@@ -80,14 +80,14 @@ Object* LayoutBuilder::lookup(const std::string& id) const {
   return found == mIndex.end() ? nullptr : mEntries[found->second].raw;
 }
 
-bool LayoutBuilder::make(size_t index, const plist::Value& spec) {
+bool LayoutBuilder::make(size_t index, const plist::Value& entry) {
   std::string who = "object #" + std::to_string(index);
-  if (!spec.isDictionary()) return fail(who, "", "must be a dictionary");
-  for (const auto& [key, value] : spec.asDictionary()) {
+  if (!entry.isDictionary()) return fail(who, "", "must be a dictionary");
+  for (const auto& [key, value] : entry.asDictionary()) {
     if (!isLayoutKey(key)) return fail(who, key, "is not a layout field");
   }
   auto str = [&](const char* key, std::string* out, bool required) {
-    const plist::Value* v = spec.find(key);
+    const plist::Value* v = entry.find(key);
     if (!v) return required ? fail(who, key, "is missing") : true;
     if (!v->isString() || v->asString().empty() || v->asString().size() > 256) {
       return fail(who, key, "must be a non-empty string of at most 256 bytes");
@@ -116,7 +116,7 @@ bool LayoutBuilder::make(size_t index, const plist::Value& spec) {
   if (className == "Matrix") {
     int rows = 1, columns = 1;
     for (const char* key : {"rows", "columns"}) {
-      const plist::Value* v = spec.find(key);
+      const plist::Value* v = entry.find(key);
       if (!v) continue;
       if (!v->isInteger() || v->asInteger() < 1 || v->asInteger() > kLayoutMaxMatrixCells) {
         return fail(who, key, "must be an integer from 1 to " + std::to_string(kLayoutMaxMatrixCells));
@@ -153,7 +153,7 @@ bool LayoutBuilder::make(size_t index, const plist::Value& spec) {
   if (auto* matrix = dynamic_cast<Matrix*>(e.raw); matrix && !cellClass.empty()) {
     for (auto& cell : matrix->cells()) e.cells.push_back(cell.get());
   }
-  if (const plist::Value* f = spec.find("frame")) {
+  if (const plist::Value* f = entry.find("frame")) {
     std::string why;
     if (!readLayoutFrame(*f, e.frame, &why)) return fail(who, "frame", why);
     if (!dynamic_cast<View*>(e.raw) && !dynamic_cast<Window*>(e.raw)) {
@@ -168,7 +168,7 @@ bool LayoutBuilder::make(size_t index, const plist::Value& spec) {
   }
   // Items before the selection that refers to them.
   for (const char* key : {"items", "minValue", "maxValue"}) {
-    if (const plist::Value* v = spec.find(key)) {
+    if (const plist::Value* v = entry.find(key)) {
       std::string why;
       if (!applyLayoutField(e.raw, key, *v, &why)) return fail(who, key, why);
     }
@@ -176,7 +176,7 @@ bool LayoutBuilder::make(size_t index, const plist::Value& spec) {
   static const std::set<std::string> structural = {"id", "class", "cellClass", "parent", "outlet",
                                                    "outletOf", "action", "target", "frame",
                                                    "items", "minValue", "maxValue"};
-  for (const auto& [key, value] : spec.asDictionary()) {
+  for (const auto& [key, value] : entry.asDictionary()) {
     if (structural.count(key)) continue;
     std::string why;
     if (!applyLayoutField(e.raw, key, value, &why)) return fail(who, key, why);

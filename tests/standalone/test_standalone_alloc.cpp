@@ -12,6 +12,7 @@
 #include "standalone/jack_fixture.h"
 #include "support/alloc_counter.h"
 #include "support/lock_counter.h"
+#include "support/counter_self_check.h"
 
 namespace {
 
@@ -104,17 +105,7 @@ TEST_F(StandaloneAlloc, TheProcessCallbackNeitherAllocatesNorWaits) {
 
 // The counters must see an allocation and a waiting call made on this thread.
 TEST(StandaloneAllocCounters, SeeAllocationsAndWaits) {
-  alloc_counter::Scope scope;
-  lock_counter::Scope waits;
-  auto* p = new std::vector<int>(100);
-  delete p;
-  std::mutex mutex;
-  mutex.lock();
-  mutex.unlock();
-  EXPECT_GE(scope.allocations(), 2);
-  if (lock_counter::available()) {
-    EXPECT_GE(waits.waits(), 1);
-  }
+  expectCountersSeeAllocationsAndWaits();
 }
 
 }  // namespace

@@ -10,12 +10,12 @@ namespace artwork {
 
 namespace {
 
-struct FontSpec {
+struct FontStyle {
   const char* description;
   double letterSpacing;  // logical units
 };
 
-FontSpec spec(Font font) {
+FontStyle styleOf(Font font) {
   switch (font) {
     case Font::Brand: return {"DejaVu Sans Condensed Bold 25px", 7.0};
     case Font::SectionTitle: return {"DejaVu Sans Condensed Bold 10.5px", 2.2};
@@ -37,7 +37,7 @@ PangoLayout* makeLayout(cairo_t* cr, const char* utf8, Font font) {
   cairo_font_options_destroy(options);
   pango_layout_context_changed(layout);
 
-  const FontSpec s = spec(font);
+  const FontStyle s = styleOf(font);
   PangoFontDescription* description = pango_font_description_from_string(s.description);
   pango_layout_set_font_description(layout, description);
   pango_font_description_free(description);
@@ -76,7 +76,7 @@ double textWidth(cairo_t* cr, const char* utf8, Font font) {
   PangoRectangle ink, logical;
   pango_layout_get_extents(layout, &ink, &logical);
   g_object_unref(layout);
-  return double(logical.width) / PANGO_SCALE - spec(font).letterSpacing;
+  return double(logical.width) / PANGO_SCALE - styleOf(font).letterSpacing;
 }
 
 void text(cairo_t* cr, const char* utf8, Rect r, Font font, const Colour& colour,
@@ -85,7 +85,7 @@ void text(cairo_t* cr, const char* utf8, Rect r, Font font, const Colour& colour
   PangoRectangle ink, logical;
   pango_layout_get_extents(layout, &ink, &logical);
   // Letter spacing adds space after the last glyph too: leave it out when centring.
-  const double width = double(logical.width) / PANGO_SCALE - spec(font).letterSpacing;
+  const double width = double(logical.width) / PANGO_SCALE - styleOf(font).letterSpacing;
   const double height = double(logical.height) / PANGO_SCALE;
   const double x = leftAligned ? r.x : r.x + (r.w - width) / 2;
   const double y = r.y + (r.h - height) / 2;
