@@ -87,7 +87,7 @@ bench: build
 
 # Tarnwick.lv2 against the mda-lv2 and calf-plugins vocoders, run() timed alone.
 peer-bench: configure
-	cmake --build $(BUILD) -j $(JOBS) --target lv2_run_bench tarnwick_lv2_bundle
+	cmake --build $(BUILD) -j $(JOBS) --target lv2_run_bench lv2_probe tarnwick_lv2_bundle
 	bench/peer_compare.sh $(BUILD)
 
 # The host-conformance suite: every tests/conformance program in its full pass (figures in
