@@ -39,67 +39,67 @@ int signClass(float v) {
   return v > 0.0f ? 1 : (v < 0.0f ? -1 : 0);
 }
 
-// Windows both frames into the packed transform buffer (speech real, carrier imaginary) and
-// moves the newest hop down. With `measure`, also returns the speech level (Σ|s|, in sample
-// order) and its crossings through the reference; otherwise returns 0 and leaves crossings.
-template <bool kMeasure>
+// Windows both frames into the packed transform buffer (speech real, carrier imaginary) when
+// kPack, and moves the newest hop down. With kMeasure, also returns the speech level (Σ|s|, in
+// sample order) and its crossings through the reference; otherwise returns 0 and leaves
+// crossings.
+template <bool kPack, bool kMeasure>
 float packFrames(VocoderEngine& e, int& crossings) {
   float sumAbs = 0.0f;
-  int count = 0;
-  int previous = 2;  // no sample before the first: the first sample always counts
-  for (int i = 0; i < kFrameSize; ++i) {
-    const float s = e.speechFrame[i];
-    const float w = e.analysisWindow[i];
-    e.speechSpectrum[2 * i] = s * w;
-    e.speechSpectrum[2 * i + 1] = w * e.carrierFrame[i];
-    if constexpr (kMeasure) {
+  if constexpr (kPack) {
+    for (int i = 0; i < kFrameSize; ++i) {
+      const float w = e.analysisWindow[i];
+      e.speechSpectrum[2 * i] = e.speechFrame[i] * w;
+      e.speechSpectrum[2 * i + 1] = w * e.carrierFrame[i];
+    }
+  }
+  if constexpr (kMeasure) {
+    int count = 0;
+    int previous = 2;  // no sample before the first: the first sample always counts
+    for (int i = 0; i < kFrameSize; ++i) {
+      const float s = e.speechFrame[i];
       sumAbs += std::fabs(s);
       const int sign = signClass(s);
       if (sign != previous) ++count;
       previous = sign;
     }
+    crossings = count;
   }
   std::memmove(e.speechFrame, e.speechFrame + kHopSize, kHopSize * sizeof(float));
   std::memmove(e.carrierFrame, e.carrierFrame + kHopSize, kHopSize * sizeof(float));
-  if constexpr (kMeasure) crossings = count;
   return sumAbs;
 }
 
+template <bool kPack>
+float packAndMeasure(VocoderEngine& e, bool measure, int& crossings) {
+  return measure ? packFrames<kPack, true>(e, crossings) : packFrames<kPack, false>(e, crossings);
+}
+
 // Splits the transform Z of (speech + i·carrier) into X (left in speechSpectrum) and Y (written
-// to carrierSpectrum).
+// to carrierSpectrum), bins 0 … 511; what lies above is left for the shaping to clear.
 void splitPackedSpectrum(VocoderEngine& e) {
-  float* z = e.speechSpectrum;
-  float* y = e.carrierSpectrum;
+  float* __restrict z = e.speechSpectrum;
+  float* __restrict y = e.carrierSpectrum;
   y[0] = z[1];
   y[1] = 0.0f;
   z[1] = 0.0f;
-  for (int k = 1; k <= kBins; ++k) {
+  const float* __restrict mirror = e.speechSpectrum;  // bins 513 … 1023, read only
+  for (int k = 1; k < kBins; ++k) {
     const int j = kFrameSize - k;
     const float reK = z[2 * k], imK = z[2 * k + 1];
-    const float reJ = z[2 * j], imJ = z[2 * j + 1];
-    const float xRe = (reK + reJ) * 0.5f;
-    const float xIm = (imK - imJ) * 0.5f;
-    const float yRe = (imK + imJ) * 0.5f;
-    const float yIm = (reJ - reK) * 0.5f;
-    z[2 * k] = xRe;
-    z[2 * k + 1] = xIm;
-    z[2 * j] = xRe;
-    z[2 * j + 1] = -xIm;
-    y[2 * k] = yRe;
-    y[2 * k + 1] = yIm;
-    y[2 * j] = yRe;
-    y[2 * j + 1] = -yIm;
+    const float reJ = mirror[2 * j], imJ = mirror[2 * j + 1];
+    z[2 * k] = (reK + reJ) * 0.5f;
+    z[2 * k + 1] = (imK - imJ) * 0.5f;
+    y[2 * k] = (imK + imJ) * 0.5f;
+    y[2 * k + 1] = (reJ - reK) * 0.5f;
   }
 }
 
 // Unvoiced frames take a noise carrier; the speech spectrum is held unless frozen.
 void applyVoicing(VocoderEngine& e, bool unvoiced) {
-  const bool noiseCarrier = e.vcuvEnable >= 1 && unvoiced;
-  const bool hold = e.freeze == 0;
-  float* x = e.speechSpectrum;
-  float* y = e.carrierSpectrum;
-  for (int k = 0; k < kBins; ++k) {
-    if (noiseCarrier) {
+  if (e.vcuvEnable >= 1 && unvoiced) {
+    float* y = e.carrierSpectrum;
+    for (int k = 0; k < kBins; ++k) {
       const double r1 = std::rand();
       const double r2 = std::rand();
       const double amplitude = r1 * 1.396983862573739e-09;
@@ -107,11 +107,21 @@ void applyVoicing(VocoderEngine& e, bool unvoiced) {
       y[2 * k] = static_cast<float>(amplitude * std::cos(phase));
       y[2 * k + 1] = static_cast<float>(amplitude * std::sin(phase));
     }
-    if (hold) {
-      // A bin that overflowed is not held: freeze must never keep a non-finite spectrum.
-      const bool finite = std::isfinite(x[2 * k]) && std::isfinite(x[2 * k + 1]);
-      e.heldSpeech[2 * k] = finite ? x[2 * k] : 0.0f;
-      e.heldSpeech[2 * k + 1] = finite ? x[2 * k + 1] : 0.0f;
+  }
+  if (e.freeze == 0) {
+    // A bin that overflowed is not held: freeze must never keep a non-finite spectrum.
+    const float* __restrict x = e.speechSpectrum;
+    float* __restrict held = e.heldSpeech;
+    for (int k = 0; k < kBins; ++k) {
+      uint32_t re, im;
+      std::memcpy(&re, x + 2 * k, sizeof re);
+      std::memcpy(&im, x + 2 * k + 1, sizeof im);
+      const bool finite = (re & 0x7f800000u) != 0x7f800000u && (im & 0x7f800000u) != 0x7f800000u;
+      const uint32_t keep = finite ? 0xffffffffu : 0u;
+      re &= keep;
+      im &= keep;
+      std::memcpy(held + 2 * k, &re, sizeof re);
+      std::memcpy(held + 2 * k + 1, &im, sizeof im);
     }
   }
 }
@@ -176,7 +186,9 @@ void engineFrameStep(VocoderEngine& e) {
   const bool measure = synth.modSourceA == 1.0f || synth.modSourceA == 2.0f ||
                        synth.modSourceB == 1.0f || synth.modSourceB == 2.0f;
   int crossings = 0;
-  const float sumAbs = measure ? packFrames<true>(e, crossings) : packFrames<false>(e, crossings);
+  const bool filterBankMode = e.soundMode == 6 || e.soundMode == 7;
+  const float sumAbs = filterBankMode ? packAndMeasure<false>(e, measure, crossings)
+                                      : packAndMeasure<true>(e, measure, crossings);
   const float level = sumAbs * 0.0078125f;
   const float crossingRate = static_cast<float>(crossings) * 0.01594387755102041f;
   synthUpdateModulation(level, crossingRate, e.synth);
