@@ -153,6 +153,7 @@ void overlapAddAnalytic(VocoderEngine& e) {
   }
 }
 
+// engineFrameStep's work. [render thread; no allocation]
 void frameStep(VocoderEngine& e) {
   shiftAccumulators(e);
   // Only the filter-bank modes read the Welch frames.

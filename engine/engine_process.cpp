@@ -42,6 +42,7 @@ int exchangeRing(float* ring, int pos, const float* in, float* out, int count) {
   writeRing(ring, pos, in, count);
   return (pos + count) & kRingMask;
 }
+
 // Takes in one segment of speech and carrier at framePos (carrierIn null: the carrier comes later;
 // only its delayed samples are read) and makes the dry-plus-vocoded signal of both channels:
 // mix = filterbankAmt · (overlap-added output, through Fat mode) + the delayed dry mix. Leaves
