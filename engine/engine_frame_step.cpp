@@ -6,152 +6,42 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "engine/cpu_features.h"
 #include "engine/fft.h"
 #include "engine/filter_bank.h"
 #include "engine/shaping_modes.h"
 #include "engine/synth_carrier.h"
 
+namespace frame_step_portable {
+#include "engine/engine_frame_step_body.h"
+}  // namespace frame_step_portable
+
+#if defined(__x86_64__) || defined(__i386__)
+namespace frame_step_avx2 {
+void frameStep(VocoderEngine& e);  // engine_frame_step_avx2.cpp
+}  // namespace frame_step_avx2
+#define FRAME_STEP_HAS_AVX2 1
+#endif
+
 namespace {
 
-constexpr int kLog2FrameSize = 10;
-constexpr int kBins = kFrameSize / 2;        // 512 meaningful bins
-constexpr int kLowBins = 64;                 // bins below about 2.76 kHz
-constexpr int kHfPassthroughFirstBin = 128;  // about 5.5 kHz
-constexpr float kSynthesisGain = 0.3333f;
-constexpr float kQuadratureMix = 0.25f;
-constexpr float kHfPassthroughGain = 3.0f;
-constexpr float kMode7Gain = 5.5f;
-constexpr double kTwoPi = 6.283185307179586;
-
-void shiftAccumulators(VocoderEngine& e) {
-  std::memcpy(e.outAccumA, e.outAccumA + kHopSize, kHopSize * sizeof(float));
-  std::memcpy(e.outAccumB, e.outAccumB + kHopSize, kHopSize * sizeof(float));
-  std::memset(e.outAccumA + kHopSize, 0, kHopSize * sizeof(float));
-  std::memset(e.outAccumB + kHopSize, 0, kHopSize * sizeof(float));
+bool wideFrameStepAvailable() {
+#ifdef FRAME_STEP_HAS_AVX2
+  return cpuFeatures().avx2;
+#else
+  return false;
+#endif
 }
 
-float magnitude(float re, float im) {
-  return std::sqrt(re * re + im * im);
-}
-
-// The sign class of a sample: +1, −1, or its own class for exactly 0.
-int signClass(float v) {
-  return v > 0.0f ? 1 : (v < 0.0f ? -1 : 0);
-}
-
-// Windows both frames into the packed transform buffer (speech real, carrier imaginary) and
-// moves the newest hop down. With `measure`, also returns the speech level (Σ|s|, in sample
-// order) and its crossings through the reference; otherwise returns 0 and leaves crossings.
-template <bool kMeasure>
-float packFrames(VocoderEngine& e, int& crossings) {
-  float sumAbs = 0.0f;
-  int count = 0;
-  int previous = 2;  // no sample before the first: the first sample always counts
-  for (int i = 0; i < kFrameSize; ++i) {
-    const float s = e.speechFrame[i];
-    const float w = e.analysisWindow[i];
-    e.speechSpectrum[2 * i] = s * w;
-    e.speechSpectrum[2 * i + 1] = w * e.carrierFrame[i];
-    if constexpr (kMeasure) {
-      sumAbs += std::fabs(s);
-      const int sign = signClass(s);
-      if (sign != previous) ++count;
-      previous = sign;
-    }
-  }
-  std::memmove(e.speechFrame, e.speechFrame + kHopSize, kHopSize * sizeof(float));
-  std::memmove(e.carrierFrame, e.carrierFrame + kHopSize, kHopSize * sizeof(float));
-  if constexpr (kMeasure) crossings = count;
-  return sumAbs;
-}
-
-// Splits the transform Z of (speech + i·carrier) into X (left in speechSpectrum) and Y (written
-// to carrierSpectrum).
-void splitPackedSpectrum(VocoderEngine& e) {
-  float* z = e.speechSpectrum;
-  float* y = e.carrierSpectrum;
-  y[0] = z[1];
-  y[1] = 0.0f;
-  z[1] = 0.0f;
-  for (int k = 1; k <= kBins; ++k) {
-    const int j = kFrameSize - k;
-    const float reK = z[2 * k], imK = z[2 * k + 1];
-    const float reJ = z[2 * j], imJ = z[2 * j + 1];
-    const float xRe = (reK + reJ) * 0.5f;
-    const float xIm = (imK - imJ) * 0.5f;
-    const float yRe = (imK + imJ) * 0.5f;
-    const float yIm = (reJ - reK) * 0.5f;
-    z[2 * k] = xRe;
-    z[2 * k + 1] = xIm;
-    z[2 * j] = xRe;
-    z[2 * j + 1] = -xIm;
-    y[2 * k] = yRe;
-    y[2 * k + 1] = yIm;
-    y[2 * j] = yRe;
-    y[2 * j + 1] = -yIm;
-  }
-}
-
-// Unvoiced frames take a noise carrier; the speech spectrum is held unless frozen.
-void applyVoicing(VocoderEngine& e, bool unvoiced) {
-  const bool noiseCarrier = e.vcuvEnable >= 1 && unvoiced;
-  const bool hold = e.freeze == 0;
-  float* x = e.speechSpectrum;
-  float* y = e.carrierSpectrum;
-  for (int k = 0; k < kBins; ++k) {
-    if (noiseCarrier) {
-      const double r1 = std::rand();
-      const double r2 = std::rand();
-      const double amplitude = r1 * 1.396983862573739e-09;
-      const double phase = (r2 * 9.313225750491594e-10 - 1.0) * kTwoPi;
-      y[2 * k] = static_cast<float>(amplitude * std::cos(phase));
-      y[2 * k + 1] = static_cast<float>(amplitude * std::sin(phase));
-    }
-    if (hold) {
-      // A bin that overflowed is not held: freeze must never keep a non-finite spectrum.
-      const bool finite = std::isfinite(x[2 * k]) && std::isfinite(x[2 * k + 1]);
-      e.heldSpeech[2 * k] = finite ? x[2 * k] : 0.0f;
-      e.heldSpeech[2 * k + 1] = finite ? x[2 * k + 1] : 0.0f;
-    }
-  }
-}
-
-// True when every value is finite; a frame that overflowed is dropped instead of added.
-bool allFinite(const float* values, int count) {
-  uint32_t nonFinite = 0;
-  for (int i = 0; i < count; ++i) {
-    uint32_t bits;
-    std::memcpy(&bits, values + i, sizeof bits);
-    nonFinite |= static_cast<uint32_t>((bits & 0x7f800000u) == 0x7f800000u);
-  }
-  return nonFinite == 0;
-}
-
-void overlapAddFilterBank(VocoderEngine& e, float gain) {
-  const float* result = e.speechFrameWelch;
-  if (!allFinite(result, kFrameSize)) return;
-  for (int i = 0; i < kFrameSize; ++i) {
-    const float v = e.welchWindow[i] * result[i] * gain;
-    e.outAccumA[i] += v;
-    e.outAccumB[i] += v;
-  }
-}
-
-void overlapAddAnalytic(VocoderEngine& e) {
-  const float* t = e.carrierSpectrum;
-  if (!allFinite(t, 2 * kFrameSize)) return;
-  for (int i = 0; i < kFrameSize; ++i) {
-    const float re = t[2 * i];
-    const float im = t[2 * i + 1];
-    const float w = e.synthesisWindow[i] * kSynthesisGain;
-    e.outAccumA[i] += w * (re * kQuadratureMix + im);
-    e.outAccumB[i] += w * (im * kQuadratureMix + re);
-  }
-}
+// Set once when the library loads; written again only by the test hook.
+bool gWideFrameStep = wideFrameStepAvailable();
 
 }  // namespace
 
 float voicedUnvoicedRatio(const float* x) {
+  using frame_step_portable::kBins;
+  using frame_step_portable::kLowBins;
+  using frame_step_portable::magnitude;
   float low = 0.0f;
   float high = 0.0f;
   for (int k = 0; k < kLowBins; ++k) low += magnitude(x[2 * k], x[2 * k + 1]);
@@ -161,54 +51,17 @@ float voicedUnvoicedRatio(const float* x) {
   return (high / 448.0f) / lowMean;
 }
 
+bool engineSelectWideFrameStep(bool wide) {
+  gWideFrameStep = wide && wideFrameStepAvailable();
+  return gWideFrameStep;
+}
+
 void engineFrameStep(VocoderEngine& e) {
-  shiftAccumulators(e);
-  // Only the filter-bank modes read the Welch frames.
-  if (e.soundMode == 6 || e.soundMode == 7) {
-    for (int i = 0; i < kFrameSize; ++i) {
-      e.speechFrameWelch[i] = e.speechFrame[i] * e.welchWindow[i];
-      e.carrierFrameWelch[i] = e.welchWindow[i] * e.carrierFrame[i];
-    }
-  }
-  // The level and the crossings only feed modulation sources 1 and 2 (the serial sum over the
-  // frame is skipped when neither oscillator uses them).
-  const SynthState& synth = e.synth;
-  const bool measure = synth.modSourceA == 1.0f || synth.modSourceA == 2.0f ||
-                       synth.modSourceB == 1.0f || synth.modSourceB == 2.0f;
-  int crossings = 0;
-  const float sumAbs = measure ? packFrames<true>(e, crossings) : packFrames<false>(e, crossings);
-  const float level = sumAbs * 0.0078125f;
-  const float crossingRate = static_cast<float>(crossings) * 0.01594387755102041f;
-  synthUpdateModulation(level, crossingRate, e.synth);
-
-  if (e.soundMode == 6) {
-    filterbankVocodeZeroPhase(e.speechFrameWelch, e.carrierFrameWelch, kFrameSize, 44100.0f, e);
-    overlapAddFilterBank(e, 1.0f);
+#ifdef FRAME_STEP_HAS_AVX2
+  if (gWideFrameStep) {
+    frame_step_avx2::frameStep(e);
     return;
   }
-  if (e.soundMode == 7) {
-    filterbankVocode(e.speechFrameWelch, e.carrierFrameWelch, kFrameSize, 44100.0f, e);
-    overlapAddFilterBank(e, kMode7Gain);
-    return;
-  }
-
-  fftForward(e.speechSpectrum, kLog2FrameSize, e.fftTable);
-  splitPackedSpectrum(e);
-  // Only the noise carrier of VC/UV reads the voicing.
-  const bool unvoiced = e.vcuvEnable >= 1 && voicedUnvoicedRatio(e.speechSpectrum) > 1.0f;
-  applyVoicing(e, unvoiced);
-
-  if (e.soundMode >= 0 && e.soundMode <= 5) {
-    shapeSpectrum(e);
-  } else {
-    std::memset(e.carrierSpectrum, 0, 2 * kFrameSize * sizeof(float));
-  }
-  if (e.hfPassthrough >= 1) {
-    for (int k = kHfPassthroughFirstBin; k < kBins; ++k) {
-      e.carrierSpectrum[2 * k] += kHfPassthroughGain * e.heldSpeech[2 * k];
-      e.carrierSpectrum[2 * k + 1] += kHfPassthroughGain * e.heldSpeech[2 * k + 1];
-    }
-  }
-  fftInverse(e.carrierSpectrum, kLog2FrameSize, e.fftTable);
-  overlapAddAnalytic(e);
+#endif
+  frame_step_portable::frameStep(e);
 }

@@ -17,6 +17,74 @@
 namespace {
 // Samples of synth carrier and room rendered in turn within a segment.
 constexpr int kInterleaveChunk = 32;
+
+// The delay rings hold kFrameSize samples; a segment's positions form at most two runs.
+constexpr int kRingMask = kFrameSize - 1;
+
+// out[i] = ring[pos + i] for i < count (positions wrap).
+void readRing(const float* ring, int pos, float* out, int count) {
+  const int first = std::min(count, kFrameSize - pos);
+  std::memcpy(out, ring + pos, sizeof(float) * first);
+  std::memcpy(out + first, ring, sizeof(float) * (count - first));
+}
+
+// ring[pos + i] = in[i] for i < count (positions wrap).
+void writeRing(float* ring, int pos, const float* in, int count) {
+  const int first = std::min(count, kFrameSize - pos);
+  std::memcpy(ring + pos, in, sizeof(float) * first);
+  std::memcpy(ring, in + first, sizeof(float) * (count - first));
+}
+
+// Reads count delayed samples from the ring into out, writes in[0 … count-1] in their place and
+// returns the position after them. count ≤ kFrameSize; in and out must not overlap the ring.
+int exchangeRing(float* ring, int pos, const float* in, float* out, int count) {
+  readRing(ring, pos, out, count);
+  writeRing(ring, pos, in, count);
+  return (pos + count) & kRingMask;
+}
+
+// Takes in one segment of speech and carrier at framePos (carrierIn null: the carrier comes later;
+// only its delayed samples are read) and makes the dry-plus-vocoded signal of both channels:
+// mix = filterbankAmt · (overlap-added output, through Fat mode) + the delayed dry mix. Leaves
+// e.carrierDelayPos for the caller to advance. segment ≤ kHopSize.
+void mixSegment(VocoderEngine& e, const float* speechIn, const float* carrierIn, int framePos,
+                int segment, float* mixA, float* mixB) {
+  float* const speechFrame = e.speechFrame + framePos;
+  for (int i = 0; i < segment; ++i) speechFrame[i] = finiteOrZero(speechIn[i]);
+  float drySpeech[kHopSize];
+  float dryCarrier[kHopSize];
+  e.speechDelayPos =
+      exchangeRing(e.speechDelay, e.speechDelayPos, speechFrame, drySpeech, segment);
+  if (carrierIn == nullptr) {
+    readRing(e.carrierDelay, e.carrierDelayPos, dryCarrier, segment);
+  } else {
+    float* const carrierFrame = e.carrierFrame + framePos;
+    for (int i = 0; i < segment; ++i) carrierFrame[i] = finiteOrZero(carrierIn[i]);
+    exchangeRing(e.carrierDelay, e.carrierDelayPos, carrierFrame, dryCarrier, segment);
+  }
+  const float filterbankAmt = e.filterbankAmt;
+  const float carrierGain = e.carrierGain;
+  const float speechGain = e.speechGain;
+  const float* const accumA = e.outAccumA + framePos - kHopSize;
+  const float* const accumB = e.outAccumB + framePos - kHopSize;
+  if (e.fatMode >= 1) {
+    for (int i = 0; i < segment; ++i) {
+      float a = accumA[i];
+      float b = accumB[i];
+      fatModeStep(e, a, b);
+      const float dry = dryCarrier[i] * carrierGain + drySpeech[i] * speechGain;
+      mixA[i] = filterbankAmt * a + dry;
+      mixB[i] = filterbankAmt * b + dry;
+    }
+  } else {
+    for (int i = 0; i < segment; ++i) {
+      const float dry = dryCarrier[i] * carrierGain + drySpeech[i] * speechGain;
+      mixA[i] = filterbankAmt * accumA[i] + dry;
+      mixB[i] = filterbankAmt * accumB[i] + dry;
+    }
+  }
+}
+
 }  // namespace
 
 void engineProcess(const float* speechIn, const float* carrierIn, float* outA, float* outB,
@@ -34,20 +102,16 @@ void engineProcess(const float* speechIn, const float* carrierIn, float* outA, f
     carrierSource = speechIn;
   }
   int framePos = e.framePos;
-  const float filterbankAmt = e.filterbankAmt;
-  const float carrierGain = e.carrierGain;
-  const float speechGain = e.speechGain;
   const bool synthOn = e.synthOn > 0.5f;
-  const bool fatOn = e.fatMode >= 1;
   const bool roomOn = e.roomAmount > 0.001f;
 
   // Segments end at each frame step (framePos stays in kHopSize … kFrameSize − 1), so the synth,
   // whose modulation the frame step updates, renders each segment before its samples are used.
   float* const synthCarrier = e.synth.blockCarrier;
-  // The room runs on the dry-plus-vocoded samples of each segment; outputs are written after it,
-  // when every input of the segment has been read.
-  float roomInA[kHopSize];
-  float roomInB[kHopSize];
+  // The dry-plus-vocoded samples of each segment (the room's input when it runs); outputs are
+  // written after it, when every input of the segment has been read.
+  float mixA[kHopSize];
+  float mixB[kHopSize];
   float wetA[kHopSize];
   float wetB[kHopSize];
   int n = 0;
@@ -58,74 +122,40 @@ void engineProcess(const float* speechIn, const float* carrierIn, float* outA, f
       // Nothing the room reads in this segment comes from this segment's carrier (the dry
       // carrier is 1024 samples old), so the synth renders its carrier in chunks between the
       // room's: the two serial chains (the synth filter's, the room's glides) then overlap.
-      for (int i = 0; i < segment; ++i) {
-        const int at = segmentStart + i;
-        const float speech = finiteOrZero(speechSource[at]);
-        e.speechFrame[framePos + i] = speech;
-        const float drySpeech = e.speechDelay[e.speechDelayPos];
-        e.speechDelay[e.speechDelayPos] = speech;
-        e.speechDelayPos = (e.speechDelayPos + 1) & (kFrameSize - 1);
-        // The delayed carrier is read here, before the carrier of this segment is written.
-        const int carrierAt = (e.carrierDelayPos + i) & (kFrameSize - 1);
-        const float dryCarrier = e.carrierDelay[carrierAt];
-        if (!synthOn) {
-          const float carrier = finiteOrZero(carrierSource[at]);
-          e.carrierFrame[framePos + i] = carrier;
-          e.carrierDelay[carrierAt] = carrier;
-        }
-        float a = e.outAccumA[framePos + i - kHopSize];
-        float b = e.outAccumB[framePos + i - kHopSize];
-        if (fatOn) fatModeStep(e, a, b);
-        const float dry = dryCarrier * carrierGain + drySpeech * speechGain;
-        roomInA[i] = filterbankAmt * a + dry;
-        roomInB[i] = filterbankAmt * b + dry;
-        wetA[i] = 0.0f;
-        wetB[i] = 0.0f;
-      }
+      mixSegment(e, speechSource + segmentStart, synthOn ? nullptr : carrierSource + segmentStart,
+                 framePos, segment, mixA, mixB);
+      std::memset(wetA, 0, sizeof(float) * segment);
+      std::memset(wetB, 0, sizeof(float) * segment);
       for (int c = 0; c < segment; c += kInterleaveChunk) {
         const int count = std::min(kInterleaveChunk, segment - c);
         if (synthOn) synthRenderCarrier(e.synth, synthCarrier + c, count);
-        roomProcessBlock(roomInA + c, roomInB + c, wetA + c, wetB + c, count, e.room);
+        roomProcessBlock(mixA + c, mixB + c, wetA + c, wetB + c, count, e.room);
       }
       if (synthOn) {
-        for (int i = 0; i < segment; ++i) {
-          const float carrier = finiteOrZero(synthCarrier[i]);
-          e.carrierFrame[framePos + i] = carrier;
-          e.carrierDelay[(e.carrierDelayPos + i) & (kFrameSize - 1)] = carrier;
-        }
+        float* const carrierFrame = e.carrierFrame + framePos;
+        for (int i = 0; i < segment; ++i) carrierFrame[i] = finiteOrZero(synthCarrier[i]);
+        writeRing(e.carrierDelay, e.carrierDelayPos, carrierFrame, segment);
       }
-      e.carrierDelayPos = (e.carrierDelayPos + segment) & (kFrameSize - 1);
+      e.carrierDelayPos = (e.carrierDelayPos + segment) & kRingMask;
       for (int i = 0; i < segment; ++i) {
-        outA[segmentStart + i] = wetA[i] + flushToZero(roomInA[i]);
-        outB[segmentStart + i] = wetB[i] + flushToZero(roomInB[i]);
+        outA[segmentStart + i] = wetA[i] + flushToZero(mixA[i]);
+        outB[segmentStart + i] = wetB[i] + flushToZero(mixB[i]);
       }
       n += segment;
       framePos += segment;
     } else {
       if (synthOn) synthRenderCarrier(e.synth, synthCarrier, segment);
-      for (int i = 0; i < segment; ++i, ++n) {
-        // Both inputs are read before either output is written: they may share arrays.
-        const float speech = finiteOrZero(speechSource[n]);
-        const float carrier = finiteOrZero(synthOn ? synthCarrier[i] : carrierSource[n]);
-        e.speechFrame[framePos] = speech;
-        e.carrierFrame[framePos] = carrier;
-
-        const float drySpeech = e.speechDelay[e.speechDelayPos];
-        const float dryCarrier = e.carrierDelay[e.carrierDelayPos];
-        e.speechDelay[e.speechDelayPos] = speech;
-        e.carrierDelay[e.carrierDelayPos] = carrier;
-        e.speechDelayPos = (e.speechDelayPos + 1) & (kFrameSize - 1);
-        e.carrierDelayPos = (e.carrierDelayPos + 1) & (kFrameSize - 1);
-
-        float a = e.outAccumA[framePos - kHopSize];
-        float b = e.outAccumB[framePos - kHopSize];
-        if (fatOn) fatModeStep(e, a, b);
-
-        const float dry = dryCarrier * carrierGain + drySpeech * speechGain;
-        outA[n] = 0.0f + (filterbankAmt * a + dry);
-        outB[n] = 0.0f + (filterbankAmt * b + dry);
-        ++framePos;
+      // Every input of the segment is read before any output is written: they may share arrays.
+      mixSegment(e, speechSource + segmentStart,
+                 synthOn ? synthCarrier : carrierSource + segmentStart, framePos, segment, mixA,
+                 mixB);
+      e.carrierDelayPos = (e.carrierDelayPos + segment) & kRingMask;
+      for (int i = 0; i < segment; ++i) {
+        outA[segmentStart + i] = 0.0f + mixA[i];
+        outB[segmentStart + i] = 0.0f + mixB[i];
       }
+      n += segment;
+      framePos += segment;
     }
     if (framePos == kFrameSize) {
       engineFrameStep(e);
