@@ -11,18 +11,18 @@
 inline constexpr int kEqLaneCount = 24;
 inline constexpr int kEqUsedLanes = 2 * kEqBandCount;
 
-// Quotients of each section divided through by its a0, the stage gain, and the running state in
-// double precision. Pad lanes hold zero coefficients. [render thread; on the stack]
+// Quotients of each section divided through by its a0, the stage gain, and the running state:
+// the peaking sections in double precision, the analysers in single precision (see
+// equaliser.h). Pad lanes hold zero coefficients. [render thread; on the stack]
 struct alignas(64) EqLanes {
   double b0[kEqLaneCount], b1[kEqLaneCount], b2[kEqLaneCount], a1[kEqLaneCount],
       a2[kEqLaneCount];  // peaking section
-  double ab0[kEqLaneCount], ab1[kEqLaneCount], ab2[kEqLaneCount], aa1[kEqLaneCount],
-      aa2[kEqLaneCount];  // analyser section
   double gain[kEqLaneCount];
   double stage[kEqLaneCount];  // band of each lane (pad lanes 10, 11)
   double x1[kEqLaneCount], x2[kEqLaneCount], y1[kEqLaneCount], y2[kEqLaneCount];
-  double ax1[kEqLaneCount], ax2[kEqLaneCount], ay1[kEqLaneCount], ay2[kEqLaneCount];
-  double sum[kEqLaneCount];  // Σ |analyser output| over the block, in sample order
+  float aa1[kEqLaneCount], aa2[kEqLaneCount];  // analyser feedback
+  float ax1[kEqLaneCount], ax2[kEqLaneCount], aw1[kEqLaneCount], aw2[kEqLaneCount];
+  float sum[kEqLaneCount];  // Σ |normalised analyser output| over the block, in sample order
 };
 
 // Steps of a block in which some bands are idle (band 9 trails band 0 by 36 samples), and the

@@ -7,6 +7,7 @@
 using Vd = double __attribute__((vector_size(EQ_LANE_WIDTH * sizeof(double))));
 using Vf = float __attribute__((vector_size(EQ_LANE_WIDTH * sizeof(float))));
 using Vm = long long __attribute__((vector_size(EQ_LANE_WIDTH * sizeof(long long))));
+using Vmf = int __attribute__((vector_size(EQ_LANE_WIDTH * sizeof(int))));
 
 constexpr int kWidth = EQ_LANE_WIDTH;
 constexpr int kVectors = (kEqUsedLanes + kWidth - 1) / kWidth;
@@ -50,10 +51,20 @@ inline Vd loadD(const double* p) {
 inline void storeD(double* p, Vd v) {
   __builtin_memcpy(p, &v, sizeof v);
 }
+inline Vf loadF(const float* p) {
+  Vf v;
+  __builtin_memcpy(&v, p, sizeof v);
+  return v;
+}
+inline void storeF(float* p, Vf v) {
+  __builtin_memcpy(p, &v, sizeof v);
+}
 
-// The running state of one vector of lanes; the coefficients are read from EqLanes each step.
+// The running state of one vector of lanes: the peaking sections in double precision, the
+// analysers in single precision beside them. The coefficients are read from EqLanes each step.
 struct Vectors {
-  Vd x1, x2, y1, y2, ax1, ax2, ay1, ay2, sum;
+  Vd x1, x2, y1, y2;
+  Vf ax1, ax2, aw1, aw2, sum;
 };
 
 // Row r of the ring: slots 0, 1 the input of band 0 (left, right) for sample r + kSkew, then
@@ -77,32 +88,30 @@ inline void step(Vectors (&v)[kVectors], const EqLanes* c, float (*ring)[kRowFlo
                  loadD(c->a1 + o) * s.y1;
     const Vf of = toFloat(y * loadD(c->gain + o));
     __builtin_memcpy(out + o, &of, sizeof of);
-    const Vd ax = toDouble(of);
-    const Vd ay = (loadD(c->ab0 + o) * ax + loadD(c->ab1 + o) * s.ax1 + loadD(c->ab2 + o) * s.ax2 -
-                   loadD(c->aa2 + o) * s.ay2) -
-                  loadD(c->aa1 + o) * s.ay1;
-    const Vd sum = s.sum + (ay < 0.0 ? -ay : ay);
+    const Vf aw = ((of - s.ax2) - loadF(c->aa2 + o) * s.aw2) - loadF(c->aa1 + o) * s.aw1;
+    const Vf sum = s.sum + (aw < 0.0f ? -aw : aw);
     if constexpr (kMasked) {
       const Vd sample = static_cast<double>(t) - static_cast<double>(kSkew) * loadD(c->stage + o);
       const Vm active = (sample >= 0.0) & (sample < static_cast<double>(nFrames));
+      const Vmf activeF = __builtin_convertvector(active, Vmf);
       s.x2 = active ? s.x1 : s.x2;
       s.x1 = active ? x : s.x1;
       s.y2 = active ? s.y1 : s.y2;
       s.y1 = active ? y : s.y1;
-      s.ax2 = active ? s.ax1 : s.ax2;
-      s.ax1 = active ? ax : s.ax1;
-      s.ay2 = active ? s.ay1 : s.ay2;
-      s.ay1 = active ? ay : s.ay1;
-      s.sum = active ? sum : s.sum;
+      s.ax2 = activeF ? s.ax1 : s.ax2;
+      s.ax1 = activeF ? of : s.ax1;
+      s.aw2 = activeF ? s.aw1 : s.aw2;
+      s.aw1 = activeF ? aw : s.aw1;
+      s.sum = activeF ? sum : s.sum;
     } else {
       s.x2 = s.x1;
       s.x1 = x;
       s.y2 = s.y1;
       s.y1 = y;
       s.ax2 = s.ax1;
-      s.ax1 = ax;
-      s.ay2 = s.ay1;
-      s.ay1 = ay;
+      s.ax1 = of;
+      s.aw2 = s.aw1;
+      s.aw1 = aw;
       s.sum = sum;
     }
   }
@@ -115,9 +124,9 @@ inline void runLanes(EqLanes& lanes, float* left, float* right, int nFrames) {
     Vectors& s = v[k];
     s.x1 = loadD(lanes.x1 + o), s.x2 = loadD(lanes.x2 + o);
     s.y1 = loadD(lanes.y1 + o), s.y2 = loadD(lanes.y2 + o);
-    s.ax1 = loadD(lanes.ax1 + o), s.ax2 = loadD(lanes.ax2 + o);
-    s.ay1 = loadD(lanes.ay1 + o), s.ay2 = loadD(lanes.ay2 + o);
-    s.sum = loadD(lanes.sum + o);
+    s.ax1 = loadF(lanes.ax1 + o), s.ax2 = loadF(lanes.ax2 + o);
+    s.aw1 = loadF(lanes.aw1 + o), s.aw2 = loadF(lanes.aw2 + o);
+    s.sum = loadF(lanes.sum + o);
   }
   alignas(64) float ring[kRingRows][kRowFloats] = {};
   // Band 0's input for step t goes into its row kLead steps early, so that the vector load of
@@ -152,9 +161,9 @@ inline void runLanes(EqLanes& lanes, float* left, float* right, int nFrames) {
     const Vectors& s = v[k];
     storeD(lanes.x1 + o, s.x1), storeD(lanes.x2 + o, s.x2);
     storeD(lanes.y1 + o, s.y1), storeD(lanes.y2 + o, s.y2);
-    storeD(lanes.ax1 + o, s.ax1), storeD(lanes.ax2 + o, s.ax2);
-    storeD(lanes.ay1 + o, s.ay1), storeD(lanes.ay2 + o, s.ay2);
-    storeD(lanes.sum + o, s.sum);
+    storeF(lanes.ax1 + o, s.ax1), storeF(lanes.ax2 + o, s.ax2);
+    storeF(lanes.aw1 + o, s.aw1), storeF(lanes.aw2 + o, s.aw2);
+    storeF(lanes.sum + o, s.sum);
   }
 }
 // NOLINTEND
