@@ -18,6 +18,12 @@ constexpr double kPi = 3.14159265358979323846;
 // what a scalar loop over that channel would.
 using Pair = double __attribute__((vector_size(2 * sizeof(double))));
 using FloatPair = float __attribute__((vector_size(2 * sizeof(float))));
+using IntPair = int __attribute__((vector_size(2 * sizeof(int))));
+
+// |v| by clearing the sign bit, as the kernels do.
+inline FloatPair magnitude(FloatPair v) {
+  return reinterpret_cast<FloatPair>(reinterpret_cast<IntPair>(v) & 0x7fffffff);
+}
 
 // A second-order section of each channel divided through by its a0. The recurrences run in double
 // precision within a block: in single precision the rounding noise of the low bands, whose poles
@@ -125,7 +131,7 @@ float runBand(EqBandFilter& left, EqBandFilter& right, float* __restrict leftSam
     ax1 = out;
     aw2 = aw1;
     aw1 = w;
-    sum += w < 0.0f ? -w : w;
+    sum += magnitude(w);
   }
   store(s, 0, left.x1, left.x2, left.y1, left.y2);
   store(s, 1, right.x1, right.x2, right.y1, right.y2);

@@ -96,11 +96,19 @@ struct Vectors {
   }
 };
 
+// |v| by clearing the sign bit.
+template <int W>
+inline Vf<W> magnitude(Vf<W> v) {
+  return reinterpret_cast<Vf<W>>(reinterpret_cast<Vmf<W>>(v) & 0x7fffffff);
+}
+
 // One step of W lanes from lane o. in: the ring row read (band 0's input, then each band's
-// output kSkew steps ago); out: where this step's outputs go, lane by lane.
+// output kSkew steps ago); out: where this step's outputs go, lane by lane. Masked steps keep the
+// state of lanes outside the block; unmasked steps read the analyser's input of two steps ago
+// from out2 (the ring row of step t − 2) instead of the state, which is left stale.
 template <bool kMasked, int W>
-inline void stepLanes(Vectors<W>& s, const EqLanes* c, const float* in, float* out, int o, int t,
-                      int nFrames) {
+inline void stepLanes(Vectors<W>& s, const EqLanes* c, const float* in, float* out,
+                      const float* out2, int o, int t, int nFrames) {
   using D = Vd<W>;
   using F = Vf<W>;
   const D x = toDouble(loadV<F>(in + o));
@@ -109,8 +117,9 @@ inline void stepLanes(Vectors<W>& s, const EqLanes* c, const float* in, float* o
               loadV<D>(c->a1 + o) * s.y1;
   const F of = toFloat(y * loadV<D>(c->gain + o));
   storeV(out + o, of);
-  const F aw = ((of - s.ax2) - loadV<F>(c->aa2 + o) * s.aw2) - loadV<F>(c->aa1 + o) * s.aw1;
-  const F sum = s.sum + (aw < 0.0f ? -aw : aw);
+  const F ax2 = kMasked ? s.ax2 : loadV<F>(out2 + o);
+  const F aw = ((of - ax2) - loadV<F>(c->aa2 + o) * s.aw2) - loadV<F>(c->aa1 + o) * s.aw1;
+  const F sum = s.sum + magnitude<W>(aw);
   if constexpr (kMasked) {
     const D sample = static_cast<double>(t) - static_cast<double>(kSkew) * loadV<D>(c->stage + o);
     const Vm<W> active = (sample >= 0.0) & (sample < static_cast<double>(nFrames));
@@ -129,8 +138,6 @@ inline void stepLanes(Vectors<W>& s, const EqLanes* c, const float* in, float* o
     s.x1 = x;
     s.y2 = s.y1;
     s.y1 = y;
-    s.ax2 = s.ax1;
-    s.ax1 = of;
     s.aw2 = s.aw1;
     s.aw1 = aw;
     s.sum = sum;
@@ -155,6 +162,26 @@ struct State {
     tail.store(lanes, kFullVectors * kWidth);
 #endif
   }
+  // The analysers' last two inputs to or from the ring rows where the outputs of the last two
+  // steps lie.
+  void putInputs(float* out1, float* out2) const {
+    for (int k = 0; k < kFullVectors; ++k) {
+      storeV(out1 + k * kWidth, full[k].ax1), storeV(out2 + k * kWidth, full[k].ax2);
+    }
+#if EQ_LANE_WIDTH == 8
+    storeV(out1 + kFullVectors * kWidth, tail.ax1), storeV(out2 + kFullVectors * kWidth, tail.ax2);
+#endif
+  }
+  void takeInputs(const float* out1, const float* out2) {
+    for (int k = 0; k < kFullVectors; ++k) {
+      full[k].ax1 = loadV<Vf<kWidth>>(out1 + k * kWidth);
+      full[k].ax2 = loadV<Vf<kWidth>>(out2 + k * kWidth);
+    }
+#if EQ_LANE_WIDTH == 8
+    tail.ax1 = loadV<Vf<kTailWidth>>(out1 + kFullVectors * kWidth);
+    tail.ax2 = loadV<Vf<kTailWidth>>(out2 + kFullVectors * kWidth);
+#endif
+  }
 };
 
 // Row r of the ring: slots 0, 1 the input of band 0 (left, right) for sample r + kSkew, then
@@ -165,11 +192,12 @@ inline void step(State& v, const EqLanes* c, float (*ring)[kRowFloats], int t, i
   __asm__("" : "+r"(c));
   const float* in = ring[(t - kSkew) & (kRingRows - 1)];
   float* out = ring[t & (kRingRows - 1)] + 2;
+  const float* out2 = ring[(t - 2) & (kRingRows - 1)] + 2;
 #pragma GCC unroll 8
   for (int k = 0; k < kFullVectors; ++k)
-    stepLanes<kMasked>(v.full[k], c, in, out, k * kWidth, t, nFrames);
+    stepLanes<kMasked>(v.full[k], c, in, out, out2, k * kWidth, t, nFrames);
 #if EQ_LANE_WIDTH == 8
-  stepLanes<kMasked>(v.tail, c, in, out, kFullVectors * kWidth, t, nFrames);
+  stepLanes<kMasked>(v.tail, c, in, out, out2, kFullVectors * kWidth, t, nFrames);
 #endif
 }
 
@@ -188,21 +216,39 @@ inline void runLanes(EqLanes& lanes, float* left, float* right, int nFrames) {
       row[1] = right[t];
     }
   };
-  for (int t = 0; t < kLead; ++t) feed(t);
-  const int steps = nFrames + kTrail;
-  for (int t = 0; t < steps; ++t) {
-    feed(t + kLead);
-    if (t >= kTrail && t < nFrames) {
-      step<false>(v, &lanes, ring, t, nFrames);
-    } else {
-      step<true>(v, &lanes, ring, t, nFrames);
-    }
+  auto deliver = [&](int t) {
     const int done = t - kTrail;
     if (done >= 0) {
       const float* last = ring[t & (kRingRows - 1)] + 2 + 2 * (kEqBandCount - 1);
       left[done] = last[0];
       right[done] = last[1];
     }
+  };
+  auto outputs = [&](int t) { return ring[t & (kRingRows - 1)] + 2; };
+  for (int t = 0; t < kLead; ++t) feed(t);
+  // Every band is inside the block from step kTrail to step nFrames − 1.
+  const int steps = nFrames + kTrail;
+  const int head = nFrames < kTrail ? nFrames : kTrail;
+  int t = 0;
+  for (; t < head; ++t) {
+    feed(t + kLead);
+    step<true>(v, &lanes, ring, t, nFrames);
+    deliver(t);
+  }
+  if (t < nFrames) {
+    // Lanes outside the block in the last two steps have no output there that anything reads.
+    v.putInputs(outputs(t - 1), outputs(t - 2));
+    for (; t < nFrames; ++t) {
+      feed(t + kLead);
+      step<false>(v, &lanes, ring, t, nFrames);
+      deliver(t);
+    }
+    v.takeInputs(outputs(t - 1), outputs(t - 2));
+  }
+  for (; t < steps; ++t) {
+    feed(t + kLead);
+    step<true>(v, &lanes, ring, t, nFrames);
+    deliver(t);
   }
   v.store(lanes);
 }
