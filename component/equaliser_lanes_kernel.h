@@ -106,7 +106,8 @@ inline Vf<W> magnitude(Vf<W> v) {
 // output kSkew steps ago); out: where this step's outputs go, lane by lane. Masked steps keep the
 // state of lanes outside the block; unmasked steps read the analyser's input of two steps ago
 // from out2 (the ring row of step t − 2) instead of the state, which is left stale.
-template <bool kMasked, int W>
+// kUnitGain: every stage gain is 1 (the overall gain at 0 dB), so y · gain is y.
+template <bool kMasked, bool kUnitGain, int W>
 inline void stepLanes(Vectors<W>& s, const EqLanes* c, const float* in, float* out,
                       const float* out2, int o, int t, int nFrames) {
   using D = Vd<W>;
@@ -115,7 +116,7 @@ inline void stepLanes(Vectors<W>& s, const EqLanes* c, const float* in, float* o
   const D y = (loadV<D>(c->b0 + o) * x + loadV<D>(c->b1 + o) * s.x1 +
                loadV<D>(c->b2 + o) * s.x2 - loadV<D>(c->a2 + o) * s.y2) -
               loadV<D>(c->a1 + o) * s.y1;
-  const F of = toFloat(y * loadV<D>(c->gain + o));
+  const F of = toFloat(kUnitGain ? y : y * loadV<D>(c->gain + o));
   storeV(out + o, of);
   const F ax2 = kMasked ? s.ax2 : loadV<F>(out2 + o);
   const F aw = ((of - ax2) - loadV<F>(c->aa2 + o) * s.aw2) - loadV<F>(c->aa1 + o) * s.aw1;
@@ -186,7 +187,7 @@ struct State {
 
 // Row r of the ring: slots 0, 1 the input of band 0 (left, right) for sample r + kSkew, then
 // from float 2 band b's outputs for its sample of step r at 2 + 2b.
-template <bool kMasked>
+template <bool kMasked, bool kUnitGain>
 inline void step(State& v, const EqLanes* c, float (*ring)[kRowFloats], int t, int nFrames) {
   // The coefficients stay in memory as operands: the registers hold the state.
   __asm__("" : "+r"(c));
@@ -195,13 +196,14 @@ inline void step(State& v, const EqLanes* c, float (*ring)[kRowFloats], int t, i
   const float* out2 = ring[(t - 2) & (kRingRows - 1)] + 2;
 #pragma GCC unroll 8
   for (int k = 0; k < kFullVectors; ++k)
-    stepLanes<kMasked>(v.full[k], c, in, out, out2, k * kWidth, t, nFrames);
+    stepLanes<kMasked, kUnitGain>(v.full[k], c, in, out, out2, k * kWidth, t, nFrames);
 #if EQ_LANE_WIDTH == 8
-  stepLanes<kMasked>(v.tail, c, in, out, out2, kFullVectors * kWidth, t, nFrames);
+  stepLanes<kMasked, kUnitGain>(v.tail, c, in, out, out2, kFullVectors * kWidth, t, nFrames);
 #endif
 }
 
-inline void runLanes(EqLanes& lanes, float* left, float* right, int nFrames) {
+template <bool kUnitGain>
+inline void runLanesWith(EqLanes& lanes, float* left, float* right, int nFrames) {
   State v;
   v.load(lanes);
   alignas(64) float ring[kRingRows][kRowFloats] = {};
@@ -232,7 +234,7 @@ inline void runLanes(EqLanes& lanes, float* left, float* right, int nFrames) {
   int t = 0;
   for (; t < head; ++t) {
     feed(t + kLead);
-    step<true>(v, &lanes, ring, t, nFrames);
+    step<true, kUnitGain>(v, &lanes, ring, t, nFrames);
     deliver(t);
   }
   if (t < nFrames) {
@@ -240,16 +242,26 @@ inline void runLanes(EqLanes& lanes, float* left, float* right, int nFrames) {
     v.putInputs(outputs(t - 1), outputs(t - 2));
     for (; t < nFrames; ++t) {
       feed(t + kLead);
-      step<false>(v, &lanes, ring, t, nFrames);
+      step<false, kUnitGain>(v, &lanes, ring, t, nFrames);
       deliver(t);
     }
     v.takeInputs(outputs(t - 1), outputs(t - 2));
   }
   for (; t < steps; ++t) {
     feed(t + kLead);
-    step<true>(v, &lanes, ring, t, nFrames);
+    step<true, kUnitGain>(v, &lanes, ring, t, nFrames);
     deliver(t);
   }
   v.store(lanes);
+}
+
+inline void runLanes(EqLanes& lanes, float* left, float* right, int nFrames) {
+  bool unitGain = true;
+  for (int l = 0; l < kEqUsedLanes; ++l) unitGain = unitGain && lanes.gain[l] == 1.0;
+  if (unitGain) {
+    runLanesWith<true>(lanes, left, right, nFrames);
+  } else {
+    runLanesWith<false>(lanes, left, right, nFrames);
+  }
 }
 // NOLINTEND
