@@ -104,9 +104,10 @@ void makeUsable(EqBandFilter& f) {
   f.stageGain = 1.0f;
 }
 
-// Equalises both channels with one band in place and returns the band's level of this block.
-float runBand(EqBandFilter& left, EqBandFilter& right, float* __restrict leftSamples,
-              float* __restrict rightSamples, int nFrames) {
+// Equalises both channels with one band from the inputs to the outputs (each input its output or
+// apart from both outputs) and returns the band's level of this block.
+float runBand(EqBandFilter& left, EqBandFilter& right, const float* leftIn, const float* rightIn,
+              float* leftOut, float* rightOut, int nFrames) {
   makeUsable(left);
   makeUsable(right);
   const Quotients eq = quotients({left.b0, left.b1, left.b2, left.a0, left.a1, left.a2},
@@ -121,11 +122,11 @@ float runBand(EqBandFilter& left, EqBandFilter& right, float* __restrict leftSam
   // The recurrences of the two channels and of equaliser and analyser are independent, so one
   // pass gives the same values as equalising left, then right, then analysing left, then right.
   for (int k = 0; k < nFrames; ++k) {
-    const Pair y = step(eq, s, Pair{leftSamples[k], rightSamples[k]}) * gain;
+    const Pair y = step(eq, s, Pair{leftIn[k], rightIn[k]}) * gain;
     // The analysers see the samples as the buffers hold them, rounded to float.
     const FloatPair out = __builtin_convertvector(y, FloatPair);
-    leftSamples[k] = out[0];
-    rightSamples[k] = out[1];
+    leftOut[k] = out[0];
+    rightOut[k] = out[1];
     const FloatPair w = ((out - ax2) - aa2 * aw2) - aa1 * aw1;
     ax2 = ax1;
     ax1 = out;
@@ -250,22 +251,25 @@ void updateEqualiser(EqBandFilter left[kEqBandCount], EqBandFilter right[kEqBand
 
 void runEqualiserWith(EqKernel kernel, EqBandFilter left[kEqBandCount],
                       EqBandFilter right[kEqBandCount], float bandLevels[kEqBandCount],
-                      float* leftSamples, float* rightSamples, int nFrames) {
-  if (nFrames <= 0 || leftSamples == nullptr || rightSamples == nullptr) return;
+                      const float* leftIn, const float* rightIn, float* leftOut, float* rightOut,
+                      int nFrames) {
+  if (nFrames <= 0 || !leftIn || !rightIn || !leftOut || !rightOut) return;
   SubnormalGuard subnormalsOff;
   if (kernel != EqKernel::kPortable && eqKernelSupported(kernel)) {
     EqLanes lanes;
     loadLanes(lanes, left, right);
     if (kernel == EqKernel::kAvx512) {
-      eqRunLanesAvx512(lanes, leftSamples, rightSamples, nFrames);
+      eqRunLanesAvx512(lanes, leftIn, rightIn, leftOut, rightOut, nFrames);
     } else {
-      eqRunLanesAvx(lanes, leftSamples, rightSamples, nFrames);
+      eqRunLanesAvx(lanes, leftIn, rightIn, leftOut, rightOut, nFrames);
     }
     storeLanes(lanes, left, right, bandLevels, nFrames);
     return;
   }
+  // Band 0 reads the inputs; every later band works on the outputs in place.
   for (int i = 0; i < kEqBandCount; ++i) {
-    const float level = runBand(left[i], right[i], leftSamples, rightSamples, nFrames);
+    const float level = runBand(left[i], right[i], i == 0 ? leftIn : leftOut,
+                                i == 0 ? rightIn : rightOut, leftOut, rightOut, nFrames);
     if (std::isfinite(level) && level > bandLevels[i]) bandLevels[i] = level;
   }
 }
@@ -273,8 +277,15 @@ void runEqualiserWith(EqKernel kernel, EqBandFilter left[kEqBandCount],
 void runEqualiser(EqBandFilter left[kEqBandCount], EqBandFilter right[kEqBandCount],
                   float bandLevels[kEqBandCount], float* leftSamples, float* rightSamples,
                   int nFrames) {
+  runEqualiser(left, right, bandLevels, leftSamples, rightSamples, leftSamples, rightSamples,
+               nFrames);
+}
+
+void runEqualiser(EqBandFilter left[kEqBandCount], EqBandFilter right[kEqBandCount],
+                  float bandLevels[kEqBandCount], const float* leftIn, const float* rightIn,
+                  float* leftOut, float* rightOut, int nFrames) {
   // The wavefront spends kEqWavefrontTrail partly idle steps on every block: short blocks are
   // cheaper band by band.
   const EqKernel kernel = nFrames >= kEqWavefrontMinFrames ? eqBestKernel() : EqKernel::kPortable;
-  runEqualiserWith(kernel, left, right, bandLevels, leftSamples, rightSamples, nFrames);
+  runEqualiserWith(kernel, left, right, bandLevels, leftIn, rightIn, leftOut, rightOut, nFrames);
 }

@@ -79,3 +79,9 @@ void updateEqualiser(EqBandFilter left[kEqBandCount], EqBandFilter right[kEqBand
 void runEqualiser(EqBandFilter left[kEqBandCount], EqBandFilter right[kEqBandCount],
                   float bandLevels[kEqBandCount], float* leftSamples, float* rightSamples,
                   int nFrames);
+// The same, reading each channel's block from its input and writing it to its output: an input
+// is either its output (in place) or does not overlap any output, and is left as it was.
+// [render thread; no allocation, no lock, no I/O]
+void runEqualiser(EqBandFilter left[kEqBandCount], EqBandFilter right[kEqBandCount],
+                  float bandLevels[kEqBandCount], const float* leftIn, const float* rightIn,
+                  float* leftOut, float* rightOut, int nFrames);

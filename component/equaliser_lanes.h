@@ -37,15 +37,24 @@ bool eqKernelSupported(EqKernel kernel);
 // The fastest supported kernel, chosen once. [any thread]
 EqKernel eqBestKernel();
 
-// Filters nFrames > 0 samples of both channels in place through all twenty sections, updating
-// the lanes' state and sums. Band b's section of each channel works on sample t − 4b while band
+// Filters nFrames > 0 samples of both channels from the inputs to the outputs (each input its
+// output or not overlapping any) through all twenty sections, updating the lanes' state and sums. Band b's section of each channel works on sample t − 4b while band
 // 0 works on sample t, so the twenty recurrences are independent within one step.
 // [render thread; no allocation]
-void eqRunLanesAvx(EqLanes& lanes, float* left, float* right, int nFrames);
-void eqRunLanesAvx512(EqLanes& lanes, float* left, float* right, int nFrames);
+void eqRunLanesAvx(EqLanes& lanes, const float* leftIn, const float* rightIn, float* leftOut,
+                   float* rightOut, int nFrames);
+void eqRunLanesAvx512(EqLanes& lanes, const float* leftIn, const float* rightIn, float* leftOut,
+                      float* rightOut, int nFrames);
 
 // runEqualiser with a given kernel (kPortable is the per-band loop); an unsupported kernel
 // falls back to kPortable. [render thread; no allocation]
 void runEqualiserWith(EqKernel kernel, EqBandFilter left[kEqBandCount],
                       EqBandFilter right[kEqBandCount], float bandLevels[kEqBandCount],
-                      float* leftSamples, float* rightSamples, int nFrames);
+                      const float* leftIn, const float* rightIn, float* leftOut, float* rightOut,
+                      int nFrames);
+inline void runEqualiserWith(EqKernel kernel, EqBandFilter left[kEqBandCount],
+                             EqBandFilter right[kEqBandCount], float bandLevels[kEqBandCount],
+                             float* leftSamples, float* rightSamples, int nFrames) {
+  runEqualiserWith(kernel, left, right, bandLevels, leftSamples, rightSamples, leftSamples,
+                   rightSamples, nFrames);
+}

@@ -203,12 +203,14 @@ inline void step(State& v, const EqLanes* c, float (*ring)[kRowFloats], int t, i
 }
 
 template <bool kUnitGain>
-inline void runLanesWith(EqLanes& lanes, float* left, float* right, int nFrames) {
+inline void runLanesWith(EqLanes& lanes, const float* left, const float* right, float* leftOut,
+                         float* rightOut, int nFrames) {
   State v;
   v.load(lanes);
   alignas(64) float ring[kRingRows][kRowFloats] = {};
   // Band 0's input for step t goes into its row kLead steps early, so that the vector load of
-  // the row does not wait for a store it only partly overlaps.
+  // the row does not wait for a store it only partly overlaps. Sample t is read before output
+  // t − kTrail is written, so the outputs may be the inputs.
   constexpr int kLead = 3;
   static_assert(kLead < kRingRows - kSkew);
   auto feed = [&](int t) {
@@ -222,8 +224,8 @@ inline void runLanesWith(EqLanes& lanes, float* left, float* right, int nFrames)
     const int done = t - kTrail;
     if (done >= 0) {
       const float* last = ring[t & (kRingRows - 1)] + 2 + 2 * (kEqBandCount - 1);
-      left[done] = last[0];
-      right[done] = last[1];
+      leftOut[done] = last[0];
+      rightOut[done] = last[1];
     }
   };
   auto outputs = [&](int t) { return ring[t & (kRingRows - 1)] + 2; };
@@ -255,13 +257,14 @@ inline void runLanesWith(EqLanes& lanes, float* left, float* right, int nFrames)
   v.store(lanes);
 }
 
-inline void runLanes(EqLanes& lanes, float* left, float* right, int nFrames) {
+inline void runLanes(EqLanes& lanes, const float* left, const float* right, float* leftOut,
+                     float* rightOut, int nFrames) {
   bool unitGain = true;
   for (int l = 0; l < kEqUsedLanes; ++l) unitGain = unitGain && lanes.gain[l] == 1.0;
   if (unitGain) {
-    runLanesWith<true>(lanes, left, right, nFrames);
+    runLanesWith<true>(lanes, left, right, leftOut, rightOut, nFrames);
   } else {
-    runLanesWith<false>(lanes, left, right, nFrames);
+    runLanesWith<false>(lanes, left, right, leftOut, rightOut, nFrames);
   }
 }
 // NOLINTEND
