@@ -102,12 +102,15 @@ inline Vf<W> magnitude(Vf<W> v) {
   return reinterpret_cast<Vf<W>>(reinterpret_cast<Vmf<W>>(v) & 0x7fffffff);
 }
 
+// How a step treats a vector of lanes. kEdge: lanes outside the block keep their state.
+// kInside: every lane is inside the block. kSteady: the same, with the analysers' input of two
+// steps ago read from out2 (the ring row of step t − 2) instead of the state, which goes stale.
+enum StepMode { kEdge, kInside, kSteady };
+
 // One step of W lanes from lane o. in: the ring row read (band 0's input, then each band's
-// output kSkew steps ago); out: where this step's outputs go, lane by lane. Masked steps keep the
-// state of lanes outside the block; unmasked steps read the analyser's input of two steps ago
-// from out2 (the ring row of step t − 2) instead of the state, which is left stale.
+// output kSkew steps ago); out: where this step's outputs go, lane by lane.
 // kUnitGain: every stage gain is 1 (the overall gain at 0 dB), so y · gain is y.
-template <bool kMasked, bool kUnitGain, int W>
+template <StepMode kMode, bool kUnitGain, int W>
 inline void stepLanes(Vectors<W>& s, const EqLanes* c, const float* in, float* out,
                       const float* out2, int o, int t, int nFrames) {
   using D = Vd<W>;
@@ -118,10 +121,10 @@ inline void stepLanes(Vectors<W>& s, const EqLanes* c, const float* in, float* o
               loadV<D>(c->a1 + o) * s.y1;
   const F of = toFloat(kUnitGain ? y : y * loadV<D>(c->gain + o));
   storeV(out + o, of);
-  const F ax2 = kMasked ? s.ax2 : loadV<F>(out2 + o);
+  const F ax2 = kMode == kSteady ? loadV<F>(out2 + o) : s.ax2;
   const F aw = ((of - ax2) - loadV<F>(c->aa2 + o) * s.aw2) - loadV<F>(c->aa1 + o) * s.aw1;
   const F sum = s.sum + magnitude<W>(aw);
-  if constexpr (kMasked) {
+  if constexpr (kMode == kEdge) {
     const D sample = static_cast<double>(t) - static_cast<double>(kSkew) * loadV<D>(c->stage + o);
     const Vm<W> active = (sample >= 0.0) & (sample < static_cast<double>(nFrames));
     const Vmf<W> activeF = __builtin_convertvector(active, Vmf<W>);
@@ -139,9 +142,28 @@ inline void stepLanes(Vectors<W>& s, const EqLanes* c, const float* in, float* o
     s.x1 = x;
     s.y2 = s.y1;
     s.y1 = y;
+    if constexpr (kMode == kInside) {
+      s.ax2 = s.ax1;
+      s.ax1 = of;
+    }
     s.aw2 = s.aw1;
     s.aw1 = aw;
     s.sum = sum;
+  }
+}
+
+// A step near the block's edges: a vector whose lanes are all outside the block is left alone,
+// one whose lanes are all inside runs unmasked.
+template <bool kUnitGain, int W>
+inline void stepEdgeLanes(Vectors<W>& s, const EqLanes* c, const float* in, float* out,
+                          const float* out2, int o, int t, int nFrames) {
+  const int firstStart = kSkew * (o / 2);         // step of the first band's sample 0
+  const int lastStart = kSkew * ((o + W - 1) / 2);  // and of the last band's
+  if (t < firstStart || t >= nFrames + lastStart) return;
+  if (t >= lastStart && t < nFrames + firstStart) {
+    stepLanes<kInside, kUnitGain>(s, c, in, out, out2, o, t, nFrames);
+  } else {
+    stepLanes<kEdge, kUnitGain>(s, c, in, out, out2, o, t, nFrames);
   }
 }
 
@@ -187,19 +209,29 @@ struct State {
 
 // Row r of the ring: slots 0, 1 the input of band 0 (left, right) for sample r + kSkew, then
 // from float 2 band b's outputs for its sample of step r at 2 + 2b.
-template <bool kMasked, bool kUnitGain>
+// kEdge: a step before kTrail or from nFrames on; kSteady: a step in between.
+template <StepMode kMode, bool kUnitGain>
 inline void step(State& v, const EqLanes* c, float (*ring)[kRowFloats], int t, int nFrames) {
   // The coefficients stay in memory as operands: the registers hold the state.
   __asm__("" : "+r"(c));
   const float* in = ring[(t - kSkew) & (kRingRows - 1)];
   float* out = ring[t & (kRingRows - 1)] + 2;
   const float* out2 = ring[(t - 2) & (kRingRows - 1)] + 2;
+  if constexpr (kMode == kSteady) {
 #pragma GCC unroll 8
-  for (int k = 0; k < kFullVectors; ++k)
-    stepLanes<kMasked, kUnitGain>(v.full[k], c, in, out, out2, k * kWidth, t, nFrames);
+    for (int k = 0; k < kFullVectors; ++k)
+      stepLanes<kSteady, kUnitGain>(v.full[k], c, in, out, out2, k * kWidth, t, nFrames);
 #if EQ_LANE_WIDTH == 8
-  stepLanes<kMasked, kUnitGain>(v.tail, c, in, out, out2, kFullVectors * kWidth, t, nFrames);
+    stepLanes<kSteady, kUnitGain>(v.tail, c, in, out, out2, kFullVectors * kWidth, t, nFrames);
 #endif
+  } else {
+#pragma GCC unroll 8
+    for (int k = 0; k < kFullVectors; ++k)
+      stepEdgeLanes<kUnitGain>(v.full[k], c, in, out, out2, k * kWidth, t, nFrames);
+#if EQ_LANE_WIDTH == 8
+    stepEdgeLanes<kUnitGain>(v.tail, c, in, out, out2, kFullVectors * kWidth, t, nFrames);
+#endif
+  }
 }
 
 template <bool kUnitGain>
@@ -236,7 +268,7 @@ inline void runLanesWith(EqLanes& lanes, const float* left, const float* right, 
   int t = 0;
   for (; t < head; ++t) {
     feed(t + kLead);
-    step<true, kUnitGain>(v, &lanes, ring, t, nFrames);
+    step<kEdge, kUnitGain>(v, &lanes, ring, t, nFrames);
     deliver(t);
   }
   if (t < nFrames) {
@@ -244,14 +276,14 @@ inline void runLanesWith(EqLanes& lanes, const float* left, const float* right, 
     v.putInputs(outputs(t - 1), outputs(t - 2));
     for (; t < nFrames; ++t) {
       feed(t + kLead);
-      step<false, kUnitGain>(v, &lanes, ring, t, nFrames);
+      step<kSteady, kUnitGain>(v, &lanes, ring, t, nFrames);
       deliver(t);
     }
     v.takeInputs(outputs(t - 1), outputs(t - 2));
   }
   for (; t < steps; ++t) {
     feed(t + kLead);
-    step<true, kUnitGain>(v, &lanes, ring, t, nFrames);
+    step<kEdge, kUnitGain>(v, &lanes, ring, t, nFrames);
     deliver(t);
   }
   v.store(lanes);
