@@ -1,18 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "component/equaliser.h"
-#include "component/equaliser_lanes.h"
-#include "engine/subnormal_guard.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
+#include "component/equaliser_lanes.h"
+#include "engine/subnormal_guard.h"
 
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
-
-
 
 // Left and right travel together as the two lanes of one vector: every lane computes exactly
 // what a scalar loop over that channel would.
@@ -86,8 +84,7 @@ void store(float x1v, float x2v, float y1v, float y2v, float& x1, float& x2, flo
 // One lane of a double-precision state, rounded to float (a value beyond the float range counts
 // as not finite).
 void store(const SectionState& s, int lane, float& x1, float& x2, float& y1, float& y2) {
-  store(float(s.x1[lane]), float(s.x2[lane]), float(s.y1[lane]), float(s.y2[lane]), x1, x2, y1,
-        y2);
+  store(float(s.x1[lane]), float(s.x2[lane]), float(s.y1[lane]), float(s.y2[lane]), x1, x2, y1, y2);
 }
 
 // The level of one band from the sums of |w| of its two channels over nFrames samples.
@@ -142,8 +139,7 @@ float runBand(EqBandFilter& left, EqBandFilter& right, const float* leftIn, cons
 }
 
 // Both channels' bands as the lanes of a wavefront kernel; the quotients as runBand forms them.
-void loadLanes(EqLanes& lanes, EqBandFilter left[kEqBandCount],
-               EqBandFilter right[kEqBandCount]) {
+void loadLanes(EqLanes& lanes, EqBandFilter left[kEqBandCount], EqBandFilter right[kEqBandCount]) {
   std::memset(&lanes, 0, sizeof lanes);
   for (int l = 0; l < kEqLaneCount; ++l) lanes.stage[l] = l / 2;
   for (int i = 0; i < kEqBandCount; ++i) {

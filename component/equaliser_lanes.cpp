@@ -8,6 +8,7 @@
 #endif
 
 #include "component/equaliser_lanes.h"
+
 #include "engine/cpu_features.h"
 
 #if defined(__x86_64__) || defined(__i386__)

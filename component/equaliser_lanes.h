@@ -38,9 +38,9 @@ bool eqKernelSupported(EqKernel kernel);
 EqKernel eqBestKernel();
 
 // Filters nFrames > 0 samples of both channels from the inputs to the outputs (each input its
-// output or not overlapping any) through all twenty sections, updating the lanes' state and sums. Band b's section of each channel works on sample t − 4b while band
-// 0 works on sample t, so the twenty recurrences are independent within one step.
-// [render thread; no allocation]
+// output or not overlapping any) through all twenty sections, updating the lanes' state and sums.
+// Band b's section of each channel works on sample t − 4b while band 0 works on sample t, so the
+// twenty recurrences are independent within one step. [render thread; no allocation]
 void eqRunLanesAvx(EqLanes& lanes, const float* leftIn, const float* rightIn, float* leftOut,
                    float* rightOut, int nFrames);
 void eqRunLanesAvx512(EqLanes& lanes, const float* leftIn, const float* rightIn, float* leftOut,

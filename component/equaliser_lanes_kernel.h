@@ -111,13 +111,14 @@ enum StepMode { kEdge, kInside, kSteady };
 // output kSkew steps ago); out: where this step's outputs go, lane by lane.
 // kUnitGain: every stage gain is 1 (the overall gain at 0 dB), so y · gain is y.
 template <StepMode kMode, bool kUnitGain, int W>
-inline void stepLanes(Vectors<W>& s, const EqLanes* c, const float* in, float* out,
-                      const float* out2, int o, int t, int nFrames) {
+__attribute__((always_inline)) inline void stepLanes(Vectors<W>& s, const EqLanes* c,
+                                                     const float* in, float* out, const float* out2,
+                                                     int o, int t, int nFrames) {
   using D = Vd<W>;
   using F = Vf<W>;
   const D x = toDouble(loadV<F>(in + o));
-  const D y = (loadV<D>(c->b0 + o) * x + loadV<D>(c->b1 + o) * s.x1 +
-               loadV<D>(c->b2 + o) * s.x2 - loadV<D>(c->a2 + o) * s.y2) -
+  const D y = (loadV<D>(c->b0 + o) * x + loadV<D>(c->b1 + o) * s.x1 + loadV<D>(c->b2 + o) * s.x2 -
+               loadV<D>(c->a2 + o) * s.y2) -
               loadV<D>(c->a1 + o) * s.y1;
   const F of = toFloat(kUnitGain ? y : y * loadV<D>(c->gain + o));
   storeV(out + o, of);
@@ -155,9 +156,11 @@ inline void stepLanes(Vectors<W>& s, const EqLanes* c, const float* in, float* o
 // A step near the block's edges: a vector whose lanes are all outside the block is left alone,
 // one whose lanes are all inside runs unmasked.
 template <bool kUnitGain, int W>
-inline void stepEdgeLanes(Vectors<W>& s, const EqLanes* c, const float* in, float* out,
-                          const float* out2, int o, int t, int nFrames) {
-  const int firstStart = kSkew * (o / 2);         // step of the first band's sample 0
+__attribute__((always_inline)) inline void stepEdgeLanes(Vectors<W>& s, const EqLanes* c,
+                                                         const float* in, float* out,
+                                                         const float* out2, int o, int t,
+                                                         int nFrames) {
+  const int firstStart = kSkew * (o / 2);           // step of the first band's sample 0
   const int lastStart = kSkew * ((o + W - 1) / 2);  // and of the last band's
   if (t < firstStart || t >= nFrames + lastStart) return;
   if (t >= lastStart && t < nFrames + firstStart) {
@@ -211,7 +214,8 @@ struct State {
 // from float 2 band b's outputs for its sample of step r at 2 + 2b.
 // kEdge: a step before kTrail or from nFrames on; kSteady: a step in between.
 template <StepMode kMode, bool kUnitGain>
-inline void step(State& v, const EqLanes* c, float (*ring)[kRowFloats], int t, int nFrames) {
+__attribute__((always_inline)) inline void step(State& v, const EqLanes* c,
+                                                float (*ring)[kRowFloats], int t, int nFrames) {
   // The coefficients stay in memory as operands: the registers hold the state.
   __asm__("" : "+r"(c));
   const float* in = ring[(t - kSkew) & (kRingRows - 1)];

@@ -482,8 +482,8 @@ TEST(EqualiserKernels, EveryKernelGivesThePortableLoopsBits) {
           runEqualiserWith(kernel, tested.left, tested.right, tested.levels, &inL[start],
                            &inR[start], &tl[start], &tr[start], n);
         } else {
-          runEqualiserWith(kernel, tested.left, tested.right, tested.levels, &tl[start],
-                           &tr[start], n);
+          runEqualiserWith(kernel, tested.left, tested.right, tested.levels, &tl[start], &tr[start],
+                           n);
         }
         apart = !apart;
         ASSERT_EQ(std::memcmp(&rl[start], &tl[start], n * sizeof(float)), 0) << start << "+" << n;
