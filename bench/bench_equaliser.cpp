@@ -71,7 +71,16 @@ BENCHMARK(BM_RunEqualiserKernel)
     ->ArgNames({"frames", "kernel"})
     ->Args({512, static_cast<int>(EqKernel::kPortable)})
     ->Args({512, static_cast<int>(EqKernel::kAvx)})
-    ->Args({512, static_cast<int>(EqKernel::kAvx512)});
+    ->Args({512, static_cast<int>(EqKernel::kAvx512)})
+    // Short blocks (a host splits its block at each event): where the wavefront starts to pay.
+    ->Args({16, static_cast<int>(EqKernel::kPortable)})
+    ->Args({16, static_cast<int>(EqKernel::kAvx)})
+    ->Args({16, static_cast<int>(EqKernel::kAvx512)})
+    ->Args({32, static_cast<int>(EqKernel::kPortable)})
+    ->Args({32, static_cast<int>(EqKernel::kAvx)})
+    ->Args({32, static_cast<int>(EqKernel::kAvx512)})
+    ->Args({64, static_cast<int>(EqKernel::kPortable)})
+    ->Args({64, static_cast<int>(EqKernel::kAvx512)});
 
 // The overall gain at its default, 0 dB: every stage gain is 1.
 void BM_RunEqualiserUnitGain(benchmark::State& state) {

@@ -28,7 +28,7 @@ struct alignas(64) EqLanes {
 // Steps of a block in which some bands are idle (band 9 trails band 0 by 36 samples), and the
 // block length from which runEqualiser uses a wavefront kernel.
 inline constexpr int kEqWavefrontTrail = 36;
-inline constexpr int kEqWavefrontMinFrames = 64;
+inline constexpr int kEqWavefrontMinFrames = 32;
 
 enum class EqKernel { kPortable, kAvx, kAvx512 };
 
