@@ -30,10 +30,9 @@ struct Quotients {
   Pair b0, b1, b2, a1, a2;
 };
 
-Quotients quotients(const float (&l)[6], const float (&r)[6]) {
-  const Pair a0{l[3], r[3]};
-  return {Pair{l[0], r[0]} / a0, Pair{l[1], r[1]} / a0, Pair{l[2], r[2]} / a0,
-          Pair{l[4], r[4]} / a0, Pair{l[5], r[5]} / a0};
+Quotients quotients(const EqBandFilter& l, const EqBandFilter& r) {
+  return {Pair{l.qb0, r.qb0}, Pair{l.qb1, r.qb1}, Pair{l.qb2, r.qb2}, Pair{l.qa1, r.qa1},
+          Pair{l.qa2, r.qa2}};
 }
 
 struct SectionState {
@@ -49,8 +48,7 @@ struct AnalyserQuotients {
 };
 
 AnalyserQuotients analyserQuotients(const EqBandFilter& f) {
-  const double a0 = f.aa0;
-  return {static_cast<float>(f.aa1 / a0), static_cast<float>(f.aa2 / a0), f.ab0 / a0};
+  return {f.qaa1, f.qaa2, f.qScale};
 }
 
 SectionState load(float lx1, float lx2, float ly1, float ly2, float rx1, float rx2, float ry1,
@@ -107,8 +105,7 @@ float runBand(EqBandFilter& left, EqBandFilter& right, const float* leftIn, cons
               float* leftOut, float* rightOut, int nFrames) {
   makeUsable(left);
   makeUsable(right);
-  const Quotients eq = quotients({left.b0, left.b1, left.b2, left.a0, left.a1, left.a2},
-                                 {right.b0, right.b1, right.b2, right.a0, right.a1, right.a2});
+  const Quotients eq = quotients(left, right);
   const AnalyserQuotients bpLeft = analyserQuotients(left), bpRight = analyserQuotients(right);
   const FloatPair aa1{bpLeft.a1, bpRight.a1}, aa2{bpLeft.a2, bpRight.a2};
   const Pair gain{left.stageGain, right.stageGain};
@@ -145,9 +142,7 @@ void loadLanes(EqLanes& lanes, EqBandFilter left[kEqBandCount], EqBandFilter rig
   for (int i = 0; i < kEqBandCount; ++i) {
     makeUsable(left[i]);
     makeUsable(right[i]);
-    const Quotients eq =
-        quotients({left[i].b0, left[i].b1, left[i].b2, left[i].a0, left[i].a1, left[i].a2},
-                  {right[i].b0, right[i].b1, right[i].b2, right[i].a0, right[i].a1, right[i].a2});
+    const Quotients eq = quotients(left[i], right[i]);
     for (int c = 0; c < 2; ++c) {
       const EqBandFilter& f = c == 0 ? left[i] : right[i];
       const int l = 2 * i + c;
@@ -219,6 +214,15 @@ void computeBand(EqBandFilter& filter, double sampleRate, double frequency, doub
   filter.aa1 = c;
   filter.aa2 = 1.0f - alpha;
 
+  const double a0 = filter.a0, aa0 = filter.aa0;
+  filter.qb0 = filter.b0 / a0;
+  filter.qb1 = filter.b1 / a0;
+  filter.qb2 = filter.b2 / a0;
+  filter.qa1 = filter.a1 / a0;
+  filter.qa2 = filter.a2 / a0;
+  filter.qaa1 = static_cast<float>(filter.aa1 / aa0);
+  filter.qaa2 = static_cast<float>(filter.aa2 / aa0);
+  filter.qScale = filter.ab0 / aa0;
   filter.valid = 1;
 }
 

@@ -46,6 +46,11 @@ struct EqBandFilter {
   float b0, b1, b2, a0, a1, a2;        // peaking section
   float ab0, ab1, ab2, aa0, aa1, aa2;  // analyser band-pass section, 0 dB peak; ab1 = 0, ab2 = −ab0
   uint8_t valid;                       // 1 once the coefficients are computed
+  // Derived from the coefficients by computeBand (write them only through it), for the render
+  // path: the peaking section divided through by a0, the analyser's feedback by aa0, ab0 / aa0.
+  double qb0, qb1, qb2, qa1, qa2;
+  double qScale;
+  float qaa1, qaa2;
 };
 static_assert(std::is_trivial_v<EqBandFilter> && std::is_standard_layout_v<EqBandFilter>);
 
