@@ -44,7 +44,7 @@ struct EqBandFilter {
   float ax1, ax2;                      // previous inputs of the analyser section
   float ay1, ay2;                      // its previous outputs divided by ab0 / aa0
   float b0, b1, b2, a0, a1, a2;        // peaking section
-  float ab0, ab1, ab2, aa0, aa1, aa2;  // analyser band-pass section, 0 dB peak; ab1 = 0, ab2 = −ab0
+  float ab0, ab1, ab2, aa0, aa1, aa2;  // analyser band-pass, 0 dB peak; ab1 0, ab2 −ab0
   uint8_t valid;                       // 1 once the coefficients are computed
   // Derived from the coefficients by computeBand (write them only through it), for the render
   // path: the peaking section divided through by a0, the analyser's feedback by aa0, ab0 / aa0.
