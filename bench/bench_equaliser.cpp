@@ -18,11 +18,11 @@ struct Bench {
   float levels[kEqBandCount] = {};
   float gains[kEqBandCount] = {3, -2, 1, 0, 4, -6, 2, 5, -1, 6};
 
-  Bench() {
+  explicit Bench(float outGainDb = 2.0f) {
     eqResetBank(left);
     eqResetBank(right);
     eqInitialiseBanks(left, right, 48000.0);
-    updateEqualiser(left, right, gains, 2.0f, 48000.0);
+    updateEqualiser(left, right, gains, outGainDb, 48000.0);
   }
 };
 
@@ -36,13 +36,14 @@ std::vector<float> noise(int count, uint32_t seed) {
 }
 
 // Each iteration copies a fresh input block (the filter works in place) and runs the chains.
-void runBlocks(benchmark::State& state, float fill, EqKernel kernel = eqBestKernel()) {
+void runBlocks(benchmark::State& state, float fill, EqKernel kernel = eqBestKernel(),
+               float outGainDb = 2.0f) {
   if (!eqKernelSupported(kernel)) {
     state.SkipWithError("kernel not supported here");
     return;
   }
   const int frames = static_cast<int>(state.range(0));
-  Bench eq;
+  Bench eq(outGainDb);
   std::vector<float> inL = noise(frames, 1), inR = noise(frames, 2);
   if (fill != 0.0f) inL.assign(frames, fill), inR.assign(frames, fill);
   std::vector<float> l(frames), r(frames);
@@ -70,7 +71,22 @@ BENCHMARK(BM_RunEqualiserKernel)
     ->ArgNames({"frames", "kernel"})
     ->Args({512, static_cast<int>(EqKernel::kPortable)})
     ->Args({512, static_cast<int>(EqKernel::kAvx)})
-    ->Args({512, static_cast<int>(EqKernel::kAvx512)});
+    ->Args({512, static_cast<int>(EqKernel::kAvx512)})
+    // Short blocks (a host splits its block at each event): where the wavefront starts to pay.
+    ->Args({16, static_cast<int>(EqKernel::kPortable)})
+    ->Args({16, static_cast<int>(EqKernel::kAvx)})
+    ->Args({16, static_cast<int>(EqKernel::kAvx512)})
+    ->Args({32, static_cast<int>(EqKernel::kPortable)})
+    ->Args({32, static_cast<int>(EqKernel::kAvx)})
+    ->Args({32, static_cast<int>(EqKernel::kAvx512)})
+    ->Args({64, static_cast<int>(EqKernel::kPortable)})
+    ->Args({64, static_cast<int>(EqKernel::kAvx512)});
+
+// The overall gain at its default, 0 dB: every stage gain is 1.
+void BM_RunEqualiserUnitGain(benchmark::State& state) {
+  runBlocks(state, 0.0f, eqBestKernel(), 0.0f);
+}
+BENCHMARK(BM_RunEqualiserUnitGain)->Arg(512);
 
 // Subnormal input must not fall onto the slow path of the floating-point unit.
 void BM_RunEqualiserSubnormalInput(benchmark::State& state) {

@@ -1,23 +1,27 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "component/equaliser.h"
-#include "component/equaliser_lanes.h"
-#include "engine/subnormal_guard.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
+#include "component/equaliser_lanes.h"
+#include "engine/subnormal_guard.h"
 
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 
-
-
 // Left and right travel together as the two lanes of one vector: every lane computes exactly
 // what a scalar loop over that channel would.
 using Pair = double __attribute__((vector_size(2 * sizeof(double))));
 using FloatPair = float __attribute__((vector_size(2 * sizeof(float))));
+using IntPair = int __attribute__((vector_size(2 * sizeof(int))));
+
+// |v| by clearing the sign bit, as the kernels do.
+inline FloatPair magnitude(FloatPair v) {
+  return reinterpret_cast<FloatPair>(reinterpret_cast<IntPair>(v) & 0x7fffffff);
+}
 
 // A second-order section of each channel divided through by its a0. The recurrences run in double
 // precision within a block: in single precision the rounding noise of the low bands, whose poles
@@ -26,15 +30,26 @@ struct Quotients {
   Pair b0, b1, b2, a1, a2;
 };
 
-Quotients quotients(const float (&l)[6], const float (&r)[6]) {
-  const Pair a0{l[3], r[3]};
-  return {Pair{l[0], r[0]} / a0, Pair{l[1], r[1]} / a0, Pair{l[2], r[2]} / a0,
-          Pair{l[4], r[4]} / a0, Pair{l[5], r[5]} / a0};
+Quotients quotients(const EqBandFilter& l, const EqBandFilter& r) {
+  return {Pair{l.qb0, r.qb0}, Pair{l.qb1, r.qb1}, Pair{l.qb2, r.qb2}, Pair{l.qa1, r.qa1},
+          Pair{l.qa2, r.qa2}};
 }
 
 struct SectionState {
   Pair x1, x2, y1, y2;
 };
+
+// The analyser section is ab0·(1 − z⁻²) / (1 + aa1·z⁻¹ + aa2·z⁻²) divided through by aa0, as
+// computeBand makes it (ab1 = 0, ab2 = −ab0). It only feeds the band levels, so it runs in single
+// precision on w = output / ab0; ab0 scales the block's sum of |w| instead of every sample.
+struct AnalyserQuotients {
+  float a1, a2;
+  double scale;  // ab0 / aa0
+};
+
+AnalyserQuotients analyserQuotients(const EqBandFilter& f) {
+  return {f.qaa1, f.qaa2, f.qScale};
+}
 
 SectionState load(float lx1, float lx2, float ly1, float ly2, float rx1, float rx2, float ry1,
                   float ry2) {
@@ -51,14 +66,10 @@ inline Pair step(const Quotients& q, SectionState& s, Pair x) {
   return y;
 }
 
-inline Pair absolute(Pair v) {
-  return v < 0.0 ? -v : v;
-}
-
-// One lane of the state as stored: rounded to float, subnormal values flushed to zero, and all
-// four cleared when any is not finite (or overflows the float range).
-void store(const SectionState& s, int lane, float& x1, float& x2, float& y1, float& y2) {
-  float v[4] = {float(s.x1[lane]), float(s.x2[lane]), float(s.y1[lane]), float(s.y2[lane])};
+// One section's state as stored: subnormal values flushed to zero, and all four cleared when any
+// is not finite.
+void store(float x1v, float x2v, float y1v, float y2v, float& x1, float& x2, float& y1, float& y2) {
+  float v[4] = {x1v, x2v, y1v, y2v};
   bool finite = true;
   for (float& f : v) {
     finite = finite && std::isfinite(f);
@@ -68,9 +79,18 @@ void store(const SectionState& s, int lane, float& x1, float& x2, float& y1, flo
   x1 = v[0], x2 = v[1], y1 = v[2], y2 = v[3];
 }
 
-// The level of one band from the sums of its two channels over nFrames samples.
-float bandLevel(double sumLeft, double sumRight, int nFrames) {
-  return static_cast<float>((sumLeft / nFrames + sumRight / nFrames) * kEqLevelScale);
+// One lane of a double-precision state, rounded to float (a value beyond the float range counts
+// as not finite).
+void store(const SectionState& s, int lane, float& x1, float& x2, float& y1, float& y2) {
+  store(float(s.x1[lane]), float(s.x2[lane]), float(s.y1[lane]), float(s.y2[lane]), x1, x2, y1, y2);
+}
+
+// The level of one band from the sums of |w| of its two channels over nFrames samples.
+float bandLevel(const EqBandFilter& left, const EqBandFilter& right, float sumLeft, float sumRight,
+                int nFrames) {
+  const double meanLeft = sumLeft * analyserQuotients(left).scale / nFrames;
+  const double meanRight = sumRight * analyserQuotients(right).scale / nFrames;
+  return static_cast<float>((meanLeft + meanRight) * kEqLevelScale);
 }
 
 void makeUsable(EqBandFilter& f) {
@@ -79,62 +99,60 @@ void makeUsable(EqBandFilter& f) {
   f.stageGain = 1.0f;
 }
 
-// Equalises both channels with one band in place and returns the band's level of this block.
-float runBand(EqBandFilter& left, EqBandFilter& right, float* __restrict leftSamples,
-              float* __restrict rightSamples, int nFrames) {
+// Equalises both channels with one band from the inputs to the outputs (each input its output or
+// apart from both outputs) and returns the band's level of this block.
+float runBand(EqBandFilter& left, EqBandFilter& right, const float* leftIn, const float* rightIn,
+              float* leftOut, float* rightOut, int nFrames) {
   makeUsable(left);
   makeUsable(right);
-  const Quotients eq = quotients({left.b0, left.b1, left.b2, left.a0, left.a1, left.a2},
-                                 {right.b0, right.b1, right.b2, right.a0, right.a1, right.a2});
-  const Quotients bp =
-      quotients({left.ab0, left.ab1, left.ab2, left.aa0, left.aa1, left.aa2},
-                {right.ab0, right.ab1, right.ab2, right.aa0, right.aa1, right.aa2});
+  const Quotients eq = quotients(left, right);
+  const AnalyserQuotients bpLeft = analyserQuotients(left), bpRight = analyserQuotients(right);
+  const FloatPair aa1{bpLeft.a1, bpRight.a1}, aa2{bpLeft.a2, bpRight.a2};
   const Pair gain{left.stageGain, right.stageGain};
   SectionState s = load(left.x1, left.x2, left.y1, left.y2, right.x1, right.x2, right.y1, right.y2);
-  SectionState a =
-      load(left.ax1, left.ax2, left.ay1, left.ay2, right.ax1, right.ax2, right.ay1, right.ay2);
-  Pair sum{0.0, 0.0};
+  FloatPair ax1{left.ax1, right.ax1}, ax2{left.ax2, right.ax2};
+  FloatPair aw1{left.ay1, right.ay1}, aw2{left.ay2, right.ay2};
+  FloatPair sum{0.0f, 0.0f};
   // The recurrences of the two channels and of equaliser and analyser are independent, so one
   // pass gives the same values as equalising left, then right, then analysing left, then right.
   for (int k = 0; k < nFrames; ++k) {
-    const Pair y = step(eq, s, Pair{leftSamples[k], rightSamples[k]}) * gain;
+    const Pair y = step(eq, s, Pair{leftIn[k], rightIn[k]}) * gain;
     // The analysers see the samples as the buffers hold them, rounded to float.
     const FloatPair out = __builtin_convertvector(y, FloatPair);
-    leftSamples[k] = out[0];
-    rightSamples[k] = out[1];
-    sum += absolute(step(bp, a, __builtin_convertvector(out, Pair)));
+    leftOut[k] = out[0];
+    rightOut[k] = out[1];
+    const FloatPair w = ((out - ax2) - aa2 * aw2) - aa1 * aw1;
+    ax2 = ax1;
+    ax1 = out;
+    aw2 = aw1;
+    aw1 = w;
+    sum += magnitude(w);
   }
   store(s, 0, left.x1, left.x2, left.y1, left.y2);
   store(s, 1, right.x1, right.x2, right.y1, right.y2);
-  store(a, 0, left.ax1, left.ax2, left.ay1, left.ay2);
-  store(a, 1, right.ax1, right.ax2, right.ay1, right.ay2);
-  return bandLevel(sum[0], sum[1], nFrames);
+  store(ax1[0], ax2[0], aw1[0], aw2[0], left.ax1, left.ax2, left.ay1, left.ay2);
+  store(ax1[1], ax2[1], aw1[1], aw2[1], right.ax1, right.ax2, right.ay1, right.ay2);
+  return bandLevel(left, right, sum[0], sum[1], nFrames);
 }
 
 // Both channels' bands as the lanes of a wavefront kernel; the quotients as runBand forms them.
-void loadLanes(EqLanes& lanes, EqBandFilter left[kEqBandCount],
-               EqBandFilter right[kEqBandCount]) {
+void loadLanes(EqLanes& lanes, EqBandFilter left[kEqBandCount], EqBandFilter right[kEqBandCount]) {
   std::memset(&lanes, 0, sizeof lanes);
   for (int l = 0; l < kEqLaneCount; ++l) lanes.stage[l] = l / 2;
   for (int i = 0; i < kEqBandCount; ++i) {
     makeUsable(left[i]);
     makeUsable(right[i]);
-    const Quotients eq =
-        quotients({left[i].b0, left[i].b1, left[i].b2, left[i].a0, left[i].a1, left[i].a2},
-                  {right[i].b0, right[i].b1, right[i].b2, right[i].a0, right[i].a1, right[i].a2});
-    const Quotients bp = quotients(
-        {left[i].ab0, left[i].ab1, left[i].ab2, left[i].aa0, left[i].aa1, left[i].aa2},
-        {right[i].ab0, right[i].ab1, right[i].ab2, right[i].aa0, right[i].aa1, right[i].aa2});
+    const Quotients eq = quotients(left[i], right[i]);
     for (int c = 0; c < 2; ++c) {
       const EqBandFilter& f = c == 0 ? left[i] : right[i];
       const int l = 2 * i + c;
       lanes.b0[l] = eq.b0[c], lanes.b1[l] = eq.b1[c], lanes.b2[l] = eq.b2[c];
       lanes.a1[l] = eq.a1[c], lanes.a2[l] = eq.a2[c];
-      lanes.ab0[l] = bp.b0[c], lanes.ab1[l] = bp.b1[c], lanes.ab2[l] = bp.b2[c];
-      lanes.aa1[l] = bp.a1[c], lanes.aa2[l] = bp.a2[c];
+      const AnalyserQuotients bp = analyserQuotients(f);
+      lanes.aa1[l] = bp.a1, lanes.aa2[l] = bp.a2;
       lanes.gain[l] = f.stageGain;
       lanes.x1[l] = f.x1, lanes.x2[l] = f.x2, lanes.y1[l] = f.y1, lanes.y2[l] = f.y2;
-      lanes.ax1[l] = f.ax1, lanes.ax2[l] = f.ax2, lanes.ay1[l] = f.ay1, lanes.ay2[l] = f.ay2;
+      lanes.ax1[l] = f.ax1, lanes.ax2[l] = f.ax2, lanes.aw1[l] = f.ay1, lanes.aw2[l] = f.ay2;
     }
   }
 }
@@ -147,12 +165,11 @@ void storeLanes(const EqLanes& lanes, EqBandFilter left[kEqBandCount],
       const int l = 2 * i + c;
       const SectionState s{Pair{lanes.x1[l]}, Pair{lanes.x2[l]}, Pair{lanes.y1[l]},
                            Pair{lanes.y2[l]}};
-      const SectionState a{Pair{lanes.ax1[l]}, Pair{lanes.ax2[l]}, Pair{lanes.ay1[l]},
-                           Pair{lanes.ay2[l]}};
       store(s, 0, f.x1, f.x2, f.y1, f.y2);
-      store(a, 0, f.ax1, f.ax2, f.ay1, f.ay2);
+      store(lanes.ax1[l], lanes.ax2[l], lanes.aw1[l], lanes.aw2[l], f.ax1, f.ax2, f.ay1, f.ay2);
     }
-    const float level = bandLevel(lanes.sum[2 * i], lanes.sum[2 * i + 1], nFrames);
+    const float level =
+        bandLevel(left[i], right[i], lanes.sum[2 * i], lanes.sum[2 * i + 1], nFrames);
     if (std::isfinite(level) && level > bandLevels[i]) bandLevels[i] = level;
   }
 }
@@ -197,6 +214,15 @@ void computeBand(EqBandFilter& filter, double sampleRate, double frequency, doub
   filter.aa1 = c;
   filter.aa2 = 1.0f - alpha;
 
+  const double a0 = filter.a0, aa0 = filter.aa0;
+  filter.qb0 = filter.b0 / a0;
+  filter.qb1 = filter.b1 / a0;
+  filter.qb2 = filter.b2 / a0;
+  filter.qa1 = filter.a1 / a0;
+  filter.qa2 = filter.a2 / a0;
+  filter.qaa1 = static_cast<float>(filter.aa1 / aa0);
+  filter.qaa2 = static_cast<float>(filter.aa2 / aa0);
+  filter.qScale = filter.ab0 / aa0;
   filter.valid = 1;
 }
 
@@ -225,22 +251,25 @@ void updateEqualiser(EqBandFilter left[kEqBandCount], EqBandFilter right[kEqBand
 
 void runEqualiserWith(EqKernel kernel, EqBandFilter left[kEqBandCount],
                       EqBandFilter right[kEqBandCount], float bandLevels[kEqBandCount],
-                      float* leftSamples, float* rightSamples, int nFrames) {
-  if (nFrames <= 0 || leftSamples == nullptr || rightSamples == nullptr) return;
+                      const float* leftIn, const float* rightIn, float* leftOut, float* rightOut,
+                      int nFrames) {
+  if (nFrames <= 0 || !leftIn || !rightIn || !leftOut || !rightOut) return;
   SubnormalGuard subnormalsOff;
   if (kernel != EqKernel::kPortable && eqKernelSupported(kernel)) {
     EqLanes lanes;
     loadLanes(lanes, left, right);
     if (kernel == EqKernel::kAvx512) {
-      eqRunLanesAvx512(lanes, leftSamples, rightSamples, nFrames);
+      eqRunLanesAvx512(lanes, leftIn, rightIn, leftOut, rightOut, nFrames);
     } else {
-      eqRunLanesAvx(lanes, leftSamples, rightSamples, nFrames);
+      eqRunLanesAvx(lanes, leftIn, rightIn, leftOut, rightOut, nFrames);
     }
     storeLanes(lanes, left, right, bandLevels, nFrames);
     return;
   }
+  // Band 0 reads the inputs; every later band works on the outputs in place.
   for (int i = 0; i < kEqBandCount; ++i) {
-    const float level = runBand(left[i], right[i], leftSamples, rightSamples, nFrames);
+    const float level = runBand(left[i], right[i], i == 0 ? leftIn : leftOut,
+                                i == 0 ? rightIn : rightOut, leftOut, rightOut, nFrames);
     if (std::isfinite(level) && level > bandLevels[i]) bandLevels[i] = level;
   }
 }
@@ -248,8 +277,15 @@ void runEqualiserWith(EqKernel kernel, EqBandFilter left[kEqBandCount],
 void runEqualiser(EqBandFilter left[kEqBandCount], EqBandFilter right[kEqBandCount],
                   float bandLevels[kEqBandCount], float* leftSamples, float* rightSamples,
                   int nFrames) {
+  runEqualiser(left, right, bandLevels, leftSamples, rightSamples, leftSamples, rightSamples,
+               nFrames);
+}
+
+void runEqualiser(EqBandFilter left[kEqBandCount], EqBandFilter right[kEqBandCount],
+                  float bandLevels[kEqBandCount], const float* leftIn, const float* rightIn,
+                  float* leftOut, float* rightOut, int nFrames) {
   // The wavefront spends kEqWavefrontTrail partly idle steps on every block: short blocks are
   // cheaper band by band.
   const EqKernel kernel = nFrames >= kEqWavefrontMinFrames ? eqBestKernel() : EqKernel::kPortable;
-  runEqualiserWith(kernel, left, right, bandLevels, leftSamples, rightSamples, nFrames);
+  runEqualiserWith(kernel, left, right, bandLevels, leftIn, rightIn, leftOut, rightOut, nFrames);
 }

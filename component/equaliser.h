@@ -29,7 +29,8 @@ inline constexpr double kEqFlatFrequency = 1000.0;
 // A centre at or above half the sample rate has no stable design: centres are limited to this
 // fraction of the sample rate (only the 16 kHz band below 35556 Hz is affected).
 inline constexpr double kEqMaxCentreFraction = 0.45;
-// level = (mean |left band-pass| + mean |right band-pass|) × kEqLevelScale.
+// level = (mean |left band-pass| + mean |right band-pass|) × kEqLevelScale. The band-pass
+// sections only measure: they run in single precision, the audio path in double.
 inline constexpr float kEqLevelScale = 2.5f;
 
 // One band of one channel. Zero-filled is a valid state: a band whose coefficients are not yet
@@ -40,10 +41,16 @@ struct EqBandFilter {
   float x2;                            // input before that
   float y1;                            // previous output of the section, before stageGain
   float y2;                            // output before that
-  float ax1, ax2, ay1, ay2;            // the same state for the analyser section
+  float ax1, ax2;                      // previous inputs of the analyser section
+  float ay1, ay2;                      // its previous outputs divided by ab0 / aa0
   float b0, b1, b2, a0, a1, a2;        // peaking section
-  float ab0, ab1, ab2, aa0, aa1, aa2;  // analyser band-pass section, 0 dB peak
+  float ab0, ab1, ab2, aa0, aa1, aa2;  // analyser band-pass, 0 dB peak; ab1 0, ab2 −ab0
   uint8_t valid;                       // 1 once the coefficients are computed
+  // Derived from the coefficients by computeBand (write them only through it), for the render
+  // path: the peaking section divided through by a0, the analyser's feedback by aa0, ab0 / aa0.
+  double qb0, qb1, qb2, qa1, qa2;
+  double qScale;
+  float qaa1, qaa2;
 };
 static_assert(std::is_trivial_v<EqBandFilter> && std::is_standard_layout_v<EqBandFilter>);
 
@@ -77,3 +84,9 @@ void updateEqualiser(EqBandFilter left[kEqBandCount], EqBandFilter right[kEqBand
 void runEqualiser(EqBandFilter left[kEqBandCount], EqBandFilter right[kEqBandCount],
                   float bandLevels[kEqBandCount], float* leftSamples, float* rightSamples,
                   int nFrames);
+// The same, reading each channel's block from its input and writing it to its output: an input
+// is either its output (in place) or does not overlap any output, and is left as it was.
+// [render thread; no allocation, no lock, no I/O]
+void runEqualiser(EqBandFilter left[kEqBandCount], EqBandFilter right[kEqBandCount],
+                  float bandLevels[kEqBandCount], const float* leftIn, const float* rightIn,
+                  float* leftOut, float* rightOut, int nFrames);

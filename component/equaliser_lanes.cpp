@@ -8,6 +8,7 @@
 #endif
 
 #include "component/equaliser_lanes.h"
+
 #include "engine/cpu_features.h"
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -29,8 +30,9 @@ namespace eq_avx {
 #include "component/equaliser_lanes_kernel.h"
 #undef EQ_LANE_WIDTH
 }  // namespace eq_avx
-void eqRunLanesAvx(EqLanes& lanes, float* left, float* right, int nFrames) {
-  eq_avx::runLanes(lanes, left, right, nFrames);
+void eqRunLanesAvx(EqLanes& lanes, const float* leftIn, const float* rightIn, float* leftOut,
+                   float* rightOut, int nFrames) {
+  eq_avx::runLanes(lanes, leftIn, rightIn, leftOut, rightOut, nFrames);
 }
 #if defined(__clang__)
 #pragma clang attribute pop
@@ -51,8 +53,9 @@ namespace eq_avx512 {
 #include "component/equaliser_lanes_kernel.h"
 #undef EQ_LANE_WIDTH
 }  // namespace eq_avx512
-void eqRunLanesAvx512(EqLanes& lanes, float* left, float* right, int nFrames) {
-  eq_avx512::runLanes(lanes, left, right, nFrames);
+void eqRunLanesAvx512(EqLanes& lanes, const float* leftIn, const float* rightIn, float* leftOut,
+                      float* rightOut, int nFrames) {
+  eq_avx512::runLanes(lanes, leftIn, rightIn, leftOut, rightOut, nFrames);
 }
 #pragma GCC diagnostic pop
 #if defined(__clang__)
@@ -62,8 +65,8 @@ void eqRunLanesAvx512(EqLanes& lanes, float* left, float* right, int nFrames) {
 #endif
 
 #else
-void eqRunLanesAvx(EqLanes&, float*, float*, int) {}
-void eqRunLanesAvx512(EqLanes&, float*, float*, int) {}
+void eqRunLanesAvx(EqLanes&, const float*, const float*, float*, float*, int) {}
+void eqRunLanesAvx512(EqLanes&, const float*, const float*, float*, float*, int) {}
 #endif
 
 bool eqKernelSupported(EqKernel kernel) {

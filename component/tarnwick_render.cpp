@@ -119,9 +119,15 @@ OSStatus Tarnwick::Render(AudioUnitRenderActionFlags& ioActionFlags,
             const AudioBuffer& source =
                 fromMain ? mainList.mBuffers[i] : sideList.mBuffers[i - mainList.mNumberBuffers];
             AudioBuffer& target = mCombinedList->mBuffers[i];
-            float* samples = mCombinedStorage + size_t(i) * size_t(mScratchCapacity);
             target.mNumberChannels = 1;
             target.mDataByteSize = inNumberFrames * kSampleBytes;
+            // A buffer that holds the block is read where it lies; a short or missing one is
+            // copied and padded with silence.
+            if (source.mData && source.mDataByteSize >= target.mDataByteSize) {
+              target.mData = source.mData;
+              continue;
+            }
+            float* samples = mCombinedStorage + size_t(i) * size_t(mScratchCapacity);
             target.mData = samples;
             const UInt32 bytes =
                 source.mData ? std::min(source.mDataByteSize, target.mDataByteSize) : 0;
@@ -263,40 +269,57 @@ OSStatus Tarnwick::ProcessBufferLists(AudioUnitRenderActionFlags&, const AudioBu
   float* s1 = mScratch[1];
   float* s2 = mScratch[2];
   float* s3 = mScratch[3];
-  switch (inBuffer.mNumberBuffers) {
-    case 4:
-      copySamples(s0, channel(inBuffer, 0), nFrames);
-      copySamples(s1, channel(inBuffer, 1), nFrames);
-      copySamples(s2, channel(inBuffer, 2), nFrames);
-      copySamples(s3, channel(inBuffer, 3), nFrames);
-      break;
-    case 3:
-      copySamples(s0, channel(inBuffer, 0), nFrames);
-      copySamples(s1, channel(inBuffer, 1), nFrames);
-      copySamples(s2, channel(inBuffer, 2), nFrames);
-      copySamples(s3, channel(inBuffer, 2), nFrames);
-      break;
-    case 2:
-      copySamples(s0, channel(inBuffer, 0), nFrames);
-      copySamples(s1, channel(inBuffer, 0), nFrames);
-      copySamples(s2, channel(inBuffer, 1), nFrames);
-      copySamples(s3, channel(inBuffer, 1), nFrames);
-      break;
-    default:  // one buffer: nothing for the carrier channels
-      copySamples(s0, channel(inBuffer, 0), nFrames);
-      copySamples(s1, channel(inBuffer, 0), nFrames);
-      std::memset(s2, 0, needed);
-      std::memset(s3, 0, needed);
-      break;
-  }
-
+  // s0, s1: the equalised channels A and B; s2, s3: the same channels unequalised.
   if (mServicesReady && mEngineReady) {
-    engineProcess(s0, s2, s0, s1, static_cast<int>(nFrames), *mEngine);
-    copySamples(s2, s0, nFrames);
-    copySamples(s3, s1, nFrames);
+    // The engine reads the speech (buffer 0) and the carrier where they lie and writes every
+    // sample of A and B; the inputs are not read again, so in-place outputs are safe below.
+    const float* carrier = s3;  // one buffer, or more than four: a silent carrier
+    switch (inBuffer.mNumberBuffers) {
+      case 2:
+        carrier = channel(inBuffer, 1);
+        break;
+      case 3:
+      case 4:
+        carrier = channel(inBuffer, 2);
+        break;
+      default:
+        std::memset(s3, 0, needed);
+        break;
+    }
+    engineProcess(channel(inBuffer, 0), carrier, s2, s3, static_cast<int>(nFrames), *mEngine);
+    if (due) updateEqualiserFromParameters(rate);
+    runEqualiser(mEqLeft, mEqRight, mBandLevels, s2, s3, s0, s1, static_cast<int>(nFrames));
+  } else {
+    // Without the engine the routed inputs pass through.
+    switch (inBuffer.mNumberBuffers) {
+      case 4:
+        copySamples(s0, channel(inBuffer, 0), nFrames);
+        copySamples(s1, channel(inBuffer, 1), nFrames);
+        copySamples(s2, channel(inBuffer, 2), nFrames);
+        copySamples(s3, channel(inBuffer, 3), nFrames);
+        break;
+      case 3:
+        copySamples(s0, channel(inBuffer, 0), nFrames);
+        copySamples(s1, channel(inBuffer, 1), nFrames);
+        copySamples(s2, channel(inBuffer, 2), nFrames);
+        copySamples(s3, channel(inBuffer, 2), nFrames);
+        break;
+      case 2:
+        copySamples(s0, channel(inBuffer, 0), nFrames);
+        copySamples(s1, channel(inBuffer, 0), nFrames);
+        copySamples(s2, channel(inBuffer, 1), nFrames);
+        copySamples(s3, channel(inBuffer, 1), nFrames);
+        break;
+      default:  // one buffer: nothing for the carrier channels
+        copySamples(s0, channel(inBuffer, 0), nFrames);
+        copySamples(s1, channel(inBuffer, 0), nFrames);
+        std::memset(s2, 0, needed);
+        std::memset(s3, 0, needed);
+        break;
+    }
+    if (due) updateEqualiserFromParameters(rate);
+    runEqualiser(mEqLeft, mEqRight, mBandLevels, s0, s1, static_cast<int>(nFrames));
   }
-  if (due) updateEqualiserFromParameters(rate);
-  runEqualiser(mEqLeft, mEqRight, mBandLevels, s0, s1, static_cast<int>(nFrames));
   if (due) {
     publishLevels();
     if (mKeyListPostPending.exchange(false, std::memory_order_acq_rel) &&

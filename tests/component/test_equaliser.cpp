@@ -447,31 +447,45 @@ TEST(EqualiserAnalyser, SilenceAndEmptyBlocksChangeNothing) {
 }
 
 TEST(EqualiserKernels, EveryKernelGivesThePortableLoopsBits) {
-  // Same samples, state, stage gains and levels, bit for bit, over blocks shorter and longer than
-  // the wavefront's trail, through a NaN, an infinity, an overflow and subnormal input.
+  // Same samples, state, stage gains and levels as the portable loop in place, bit for bit, over
+  // blocks shorter and longer than the wavefront's trail, through a NaN, an infinity, an overflow
+  // and subnormal input.
   const float gains[kEqBandCount] = {4, -7, 12, 0, -12, 3, 9, -2, 6, -5};
   Samples inL = noise(9000, 21), inR = noise(9000, 22);
   inL[700] = std::numeric_limits<float>::quiet_NaN();
   inR[2100] = std::numeric_limits<float>::infinity();
   inL[4000] = 3e38f;
   for (int n = 6000; n < 6500; ++n) inR[n] = 1e-41f;
-  for (EqKernel kernel : {EqKernel::kAvx, EqKernel::kAvx512}) {
+  // Every other block goes from the input to a separate output, which must not change the input.
+  const Samples sourceL = inL, sourceR = inR;
+  for (EqKernel kernel : {EqKernel::kPortable, EqKernel::kAvx, EqKernel::kAvx512}) {
     if (!eqKernelSupported(kernel)) {
       std::printf("kernel %d not supported here\n", static_cast<int>(kernel));
       continue;
     }
-    for (double fs : {44100.0, 96000.0}) {
-      StereoEq reference(fs, gains, -5.0f), tested(fs, gains, -5.0f);
+    // At 0 dB overall every stage gain is 1, which the kernels take a shorter way.
+    for (auto [fs, outGain] : {std::pair{44100.0, -5.0f}, {96000.0, -5.0f}, {48000.0, 0.0f}}) {
+      StereoEq reference(fs, gains, outGain), tested(fs, gains, outGain);
+      ASSERT_EQ(tested.left[3].stageGain == 1.0f, outGain == 0.0f);
       reference.left[6].valid = tested.left[6].valid = 0;  // made flat at first use
       Samples rl = inL, rr = inR, tl = inL, tr = inR;
       int start = 0;
+      bool apart = false;
       for (int n : {1, 35, 36, 37, 64, 512, 2, 1000, 4096, 3217}) {
         reference.clearLevels();
         tested.clearLevels();
         runEqualiserWith(EqKernel::kPortable, reference.left, reference.right, reference.levels,
                          &rl[start], &rr[start], n);
-        runEqualiserWith(kernel, tested.left, tested.right, tested.levels, &tl[start], &tr[start],
-                         n);
+        if (apart) {
+          std::fill(&tl[start], &tl[start] + n, 7.0f);
+          std::fill(&tr[start], &tr[start] + n, 7.0f);
+          runEqualiserWith(kernel, tested.left, tested.right, tested.levels, &inL[start],
+                           &inR[start], &tl[start], &tr[start], n);
+        } else {
+          runEqualiserWith(kernel, tested.left, tested.right, tested.levels, &tl[start], &tr[start],
+                           n);
+        }
+        apart = !apart;
         ASSERT_EQ(std::memcmp(&rl[start], &tl[start], n * sizeof(float)), 0) << start << "+" << n;
         ASSERT_EQ(std::memcmp(&rr[start], &tr[start], n * sizeof(float)), 0) << start << "+" << n;
         ASSERT_EQ(std::memcmp(reference.left, tested.left, sizeof tested.left), 0) << start;
@@ -481,6 +495,8 @@ TEST(EqualiserKernels, EveryKernelGivesThePortableLoopsBits) {
       }
       ASSERT_EQ(start, 9000);
       EXPECT_TRUE(std::isfinite(tl[8999]) && tl[8999] != 0.0f);
+      ASSERT_EQ(std::memcmp(inL.data(), sourceL.data(), inL.size() * sizeof(float)), 0);
+      ASSERT_EQ(std::memcmp(inR.data(), sourceR.data(), inR.size() * sizeof(float)), 0);
     }
   }
 }

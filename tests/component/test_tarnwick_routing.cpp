@@ -113,6 +113,12 @@ TEST(TarnwickRouting, WithTheSideChainOnlyMainLeftAndSideLeftReachTheEngine) {
   // A silent side-chain left silences the vocoder even with a loud side-chain right.
   Routed silentSideLeft({speech, speech}, 2, {std::vector<float>(count), saw});
   EXPECT_LT(energy(silentSideLeft.render(2, 512, 24)[0]), 1e-6);
+  // Three buffers (mono main, stereo side chain): the carrier is buffer 2, the side-chain right.
+  const std::vector<float> silence(count);
+  Routed sawRightOfThree({speech}, 2, {silence, saw});
+  Routed sawLeftOfThree({speech}, 2, {saw, silence});
+  EXPECT_GT(energy(sawRightOfThree.render(2, 512, 24)[0]), 1.0);
+  EXPECT_LT(energy(sawLeftOfThree.render(2, 512, 24)[0]), 1e-6);
 }
 
 TEST(TarnwickRouting, OneOutputIsTheSumOfBothStereoChannels) {
