@@ -9,11 +9,10 @@
 #pragma GCC optimize("fp-contract=off")
 #endif
 
-#include "engine/oscillators_lanes.h"
-
 #include <cmath>
 
 #include "engine/cpu_features.h"
+#include "engine/oscillators_lanes.h"
 #include "engine/synth_filter.h"
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -79,6 +78,7 @@ void plainFour(float* phaseA, float* phaseB, const double* incA, const double* i
   const D4 ia{incA[0], incA[1], incA[2], incA[3]};
   const D4 ib{incB[0], incB[1], incB[2], incB[3]};
   const double drive = distortion;
+  synth_filter::FilterRun filter(synth);
   for (int n = 0; n < count; ++n) {
     const D4 a = readable(pa, limit);
     const D4 b = readable(pb, limit);
@@ -90,11 +90,12 @@ void plainFour(float* phaseA, float* phaseB, const double* incA, const double* i
     const F4 r = toFloat(v * drive * (absolute(v) - 0.25) + x);
     const float acc = (((sum[n] + r[0]) + r[1]) + r[2]) + r[3];
     if constexpr (kFilter) {
-      out[n] = synth_filter::filterSample(synth, acc);
+      out[n] = filter.step(acc);
     } else {
       sum[n] = acc;
     }
   }
+  if constexpr (kFilter) filter.finish();
   for (int l = 0; l < 4; ++l) {
     phaseA[l] = pa[l];
     phaseB[l] = pb[l];
@@ -110,8 +111,8 @@ bool oscPlainFourAvx(float* phaseA, float* phaseB, const double* incA, const dou
     plainFour<true>(phaseA, phaseB, incA, incB, tableA, tableB, limit, distortion, synth, sum, out,
                     count);
   } else {
-    plainFour<false>(phaseA, phaseB, incA, incB, tableA, tableB, limit, distortion, synth, sum,
-                     out, count);
+    plainFour<false>(phaseA, phaseB, incA, incB, tableA, tableB, limit, distortion, synth, sum, out,
+                     count);
   }
   return true;
 }

@@ -15,3 +15,14 @@ bool oscLanesAvailable();
 bool oscPlainFourAvx(float* phaseA, float* phaseB, const double* incA, const double* incB,
                      const float* tableA, const float* tableB, double limit, float distortion,
                      SynthState& synth, float* sum, float* out, int count, bool filter);
+
+// True when this machine runs oscPlainFourAvx512. [any thread]
+bool oscLanes512Available();
+
+// oscPlainFourAvx with both oscillators of the four voices in one AVX-512 vector, bit-identical
+// to it. Runs only when every increment lies in [0, limit] (the usual case: an increment is a
+// few table entries per sample); returns false, doing nothing, otherwise or where the kernel is
+// not built. [render thread; no allocation]
+bool oscPlainFourAvx512(float* phaseA, float* phaseB, const double* incA, const double* incB,
+                        const float* tableA, const float* tableB, double limit, float distortion,
+                        SynthState& synth, float* sum, float* out, int count, bool filter);
