@@ -71,20 +71,24 @@ void plainFour(float* phaseA, float* phaseB, __m512d inc, const float* tableA, i
   const __m256d half = _mm256_set1_pd(0.5);
   const __m256d quarter = _mm256_set1_pd(0.25);
   const __m256d magnitude = _mm256_castsi256_pd(_mm256_set1_epi64x(0x7FFFFFFFFFFFFFFF));
+  // The reads run one sample ahead of the arithmetic, so a gather's latency overlaps the
+  // previous sample's work instead of heading a chain within its own sample.
+  __m256i i = _mm512_cvttpd_epi32(p);
+  __m512i pairs = _mm512_castpd_si512(gatherPairs(tableA, _mm256_add_epi32(i, tableOffset)));
   for (int n = 0; n < count; ++n) {
     // Interpolation: t0 + (t1 − t0) × (p − i), t0 and t1 the entries i and i + 1.
-    const __m256i i = _mm512_cvttpd_epi32(p);
-    const __m512i pairs =
-        _mm512_castpd_si512(gatherPairs(tableA, _mm256_add_epi32(i, tableOffset)));
     const __m512d t0 = _mm512_cvtps_pd(_mm256_castsi256_ps(_mm512_cvtepi64_epi32(pairs)));
     const __m512d t1 =
         _mm512_cvtps_pd(_mm256_castsi256_ps(_mm512_cvtepi64_epi32(_mm512_srli_epi64(pairs, 32))));
     const __m512d y = _mm512_add_pd(
         t0, _mm512_mul_pd(_mm512_sub_pd(t1, t0), _mm512_sub_pd(p, _mm512_cvtepi32_pd(i))));
-    // The phase step, rounded to the stored float.
+    // The phase step, rounded to the stored float; then the next sample's reads (the phase is
+    // a valid position, so the read after the last sample stays inside the tables too).
     p = _mm512_add_pd(p, inc);
     p = _mm512_mask_sub_pd(p, _mm512_cmp_pd_mask(p, limit, _CMP_GT_OQ), p, limit);
     p = _mm512_cvtps_pd(_mm512_cvtpd_ps(p));
+    i = _mm512_cvttpd_epi32(p);
+    pairs = _mm512_castpd_si512(gatherPairs(tableA, _mm256_add_epi32(i, tableOffset)));
     // A + B, then the soft clip: v = |x| − 0.5 in float; v × drive × (|v| − 0.25) + x.
     const __m256d x = _mm256_add_pd(_mm512_castpd512_pd256(y), _mm512_extractf64x4_pd(y, 1));
     const __m256d v =
