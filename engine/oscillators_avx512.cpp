@@ -10,6 +10,7 @@
 #pragma GCC optimize("fp-contract=off")
 #endif
 
+#include <cmath>
 #include <cstdint>
 
 #include "engine/cpu_features.h"
@@ -60,6 +61,7 @@ inline __m512d gatherPairs(const float* table, __m256i index) {
 // Both oscillators of four voices. Preconditions (checked by the caller): every increment lies
 // in [0, limit], so a phase in [0, limit] plus its increment needs at most one reduction and
 // stays a valid position; tableB lies `offset` floats after tableA.
+template <bool kDrive>
 void plainFour(float* phaseA, float* phaseB, __m512d inc, const float* tableA, int offset,
                double limitValue, float distortion, float* sum, int count) {
   const __m512d limit = _mm512_set1_pd(limitValue);
@@ -91,11 +93,17 @@ void plainFour(float* phaseA, float* phaseB, __m512d inc, const float* tableA, i
     pairs = _mm512_castpd_si512(gatherPairs(tableA, _mm256_add_epi32(i, tableOffset)));
     // A + B, then the soft clip: v = |x| − 0.5 in float; v × drive × (|v| − 0.25) + x.
     const __m256d x = _mm256_add_pd(_mm512_castpd512_pd256(y), _mm512_extractf64x4_pd(y, 1));
-    const __m256d v =
-        _mm256_cvtps_pd(_mm256_cvtpd_ps(_mm256_sub_pd(_mm256_and_pd(x, magnitude), half)));
-    const __m128 r = _mm256_cvtpd_ps(_mm256_add_pd(
-        _mm256_mul_pd(_mm256_mul_pd(v, drive), _mm256_sub_pd(_mm256_and_pd(v, magnitude), quarter)),
-        x));
+    __m128 r;
+    if constexpr (kDrive) {
+      const __m256d v =
+          _mm256_cvtps_pd(_mm256_cvtpd_ps(_mm256_sub_pd(_mm256_and_pd(x, magnitude), half)));
+      r = _mm256_cvtpd_ps(
+          _mm256_add_pd(_mm256_mul_pd(_mm256_mul_pd(v, drive),
+                                      _mm256_sub_pd(_mm256_and_pd(v, magnitude), quarter)),
+                        x));
+    } else {
+      r = _mm256_cvtpd_ps(x);
+    }
     float acc = sum[n] + _mm_cvtss_f32(r);
     acc += _mm_cvtss_f32(_mm_movehdup_ps(r));
     acc += _mm_cvtss_f32(_mm_movehl_ps(r, r));
@@ -126,7 +134,13 @@ bool oscPlainFourAvx512(float* phaseA, float* phaseB, const double* incA, const 
                         _mm512_cmp_pd_mask(inc, lim, _CMP_LE_OQ);
   if (sane != 0xFF) return false;
   const int offset = static_cast<int>(apart / static_cast<intptr_t>(sizeof(float)));
-  plainFour(phaseA, phaseB, inc, tableA, offset, limit, distortion, sum, count);
+  // With no drive the soft clip adds (±0 × …) to x: x itself. (Only an x beyond the float range
+  // differs, infinite instead of NaN; either restarts the filter.)
+  if (distortion == 0.0f && !std::signbit(distortion)) {
+    plainFour<false>(phaseA, phaseB, inc, tableA, offset, limit, distortion, sum, count);
+  } else {
+    plainFour<true>(phaseA, phaseB, inc, tableA, offset, limit, distortion, sum, count);
+  }
   // The filter in a pass of its own: each pass's samples then depend on little within the
   // sample, and the processor keeps more of them in flight.
   if (filter) {

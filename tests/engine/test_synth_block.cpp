@@ -119,11 +119,13 @@ std::vector<float> render(SynthState& s, int segmentLength, int total, bool bloc
 struct Case {
   Kind kind;
   int voices;
-  // No resonance, and a cutoff 1e-4 below its target: the glide settles about 2400 samples in.
+  // No drive or resonance, and a cutoff 1e-4 below its target: the glide settles about 2400
+  // samples in.
   bool open = false;
 };
 
 void openFilter(SynthState& s) {
+  s.distortion = 0.0f;
   s.resonance = 0.0f;
   s.cutoff = s.cutoffTarget - 1e-4f;
 }
