@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The synth's cutoff glide and five-stage filter, inline so that the voice loops can run the
-// filter in the same pass as the voices (its serial chain then overlaps their independent work).
+// The synth's cutoff glide and five-stage filter, inline for the voice loops: filterSample for
+// one sample, FilterRun for a run of them.
 #pragma once
 
 #include <cmath>
@@ -59,7 +59,8 @@ inline uint32_t bitsOf(float v) {
 // - once a glide step changed nothing (cutoff and derived values), every later step would
 //   change nothing either (target and resonance stay), so the glide stops for the run;
 // - with no resonance the feedback term is ±0 (NaN when it overflows, which restarts the filter
-//   as before), and adding ±0 changes nothing: the voice sum, which starts from +0, is never −0.
+//   as before), and adding ±0 changes nothing: the voice sum starts from +0 and so is never −0
+//   (short of an underflow flushed to zero, below 1e-38).
 //   Stage 0 then no longer waits for stage 4, and the stages run as five short chains side by
 //   side instead of one long one.
 // Nothing else may touch the synth's filter fields meanwhile. [render thread; no allocation]
