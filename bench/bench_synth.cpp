@@ -74,6 +74,48 @@ BENCHMARK_CAPTURE(BM_CarrierSample32, syncRing, oscRenderSyncRing);
 BENCHMARK_CAPTURE(BM_CarrierSample32, ring, oscRenderRing);
 BENCHMARK_CAPTURE(BM_CarrierSample32, sample, oscRenderSample);
 
+// The default sound's carrier as the engine renders it: a four-note chord (48, 55, 60, 64), the
+// cutoff open and settled, no resonance or distortion, in the engine's 32-sample chunks. Per
+// sample. With arg 1: the cutoff still gliding (it starts from 0) and resonance at 70 %.
+void BM_RenderChord4(benchmark::State& state) {
+  SynthParams p = params(0, 0, 0);
+  p.oscAWaveform = 0.0f;
+  p.oscBWaveform = 0.0f;
+  p.oscBPitchSemi = 0.0f;
+  p.filterCutoff = 1.0f;
+  p.filterResonance = state.range(0) ? 0.7f : 0.0f;
+  p.filterDistortion = 0.0f;
+  auto s = std::make_unique<SynthState>();
+  float held[kSynthVoiceCount] = {48, 55, 60, 64};
+  synthSetKeys(held, *s);
+  synthConfigure(p, *s);
+  synthSelectRenderer(*s);
+  if (state.range(0) == 0) s->cutoff = s->cutoffTarget;
+  constexpr int kChunk = 32;
+  float out[kChunk];
+  for (auto _ : state) {
+    if (state.range(0) != 0 && s->cutoff > 0.7f) s->cutoff = 0.0f;
+    synthRenderCarrier(*s, out, kChunk);
+    benchmark::DoNotOptimize(out[kChunk - 1]);
+  }
+  state.SetItemsProcessed(state.iterations() * kChunk);
+}
+BENCHMARK(BM_RenderChord4)->Arg(0)->Arg(1);
+
+// 32 voices rendered block-wise, 512 samples a call, per renderer.
+void BM_RenderBlock32(benchmark::State& state, OscRenderer render) {
+  auto s = fullSynth(paramsFor(render));
+  float out[kSynthBlockSize];
+  for (auto _ : state) {
+    synthRenderCarrier(*s, out, kSynthBlockSize);
+    benchmark::DoNotOptimize(out[kSynthBlockSize - 1]);
+  }
+  state.SetItemsProcessed(state.iterations() * kSynthBlockSize);
+}
+BENCHMARK_CAPTURE(BM_RenderBlock32, plain, oscRenderPlain);
+BENCHMARK_CAPTURE(BM_RenderBlock32, sync, oscRenderSync);
+BENCHMARK_CAPTURE(BM_RenderBlock32, sample, oscRenderSample);
+
 // The first configuration of a zeroed state: decodes every sample set and fills all tables.
 void BM_ConfigureFirst(benchmark::State& state) {
   auto s = std::make_unique<SynthState>();

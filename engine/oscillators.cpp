@@ -158,19 +158,27 @@ void addGroup(const int* slots, SynthState& s, const StepContext& c, float* sum,
   }
   bool done = false;
   if constexpr (kKind == Kind::kPlain && kGroup == 4) {
+    static const bool lanes512 = oscLanes512Available();
     static const bool lanes = oscLanesAvailable();
-    done = lanes && oscPlainFourAvx(phaseA, phaseB, incA, incB, c.tableA, c.tableB, c.limitA,
-                                    c.distortion, s, sum, out, count, kFilter);
+    done = lanes512 && oscPlainFourAvx512(phaseA, phaseB, incA, incB, c.tableA, c.tableB, c.limitA,
+                                          c.distortion, s, sum, out, count, kFilter);
+    done = done || (lanes && oscPlainFourAvx(phaseA, phaseB, incA, incB, c.tableA, c.tableB,
+                                             c.limitA, c.distortion, s, sum, out, count, kFilter));
   }
-  for (int n = 0; n < count && !done; ++n) {
-    float acc = sum[n];
+  if (!done) {
+    synth_filter::FilterRun filter(s);
+    for (int n = 0; n < count; ++n) {
+      float acc = sum[n];
 #pragma GCC unroll 4
-    for (int g = 0; g < kGroup; ++g) acc += step<kKind>(phaseA[g], phaseB[g], incA[g], incB[g], c);
-    if constexpr (kFilter) {
-      out[n] = synth_filter::filterSample(s, acc);
-    } else {
-      sum[n] = acc;
+      for (int g = 0; g < kGroup; ++g)
+        acc += step<kKind>(phaseA[g], phaseB[g], incA[g], incB[g], c);
+      if constexpr (kFilter) {
+        out[n] = filter.step(acc);
+      } else {
+        sum[n] = acc;
+      }
     }
+    if constexpr (kFilter) filter.finish();
   }
   for (int g = 0; g < kGroup; ++g) {
     s.voices[slots[g]].phaseA = phaseA[g];
@@ -181,8 +189,8 @@ void addGroup(const int* slots, SynthState& s, const StepContext& c, float* sum,
 // Voices in groups of four (independent phase chains side by side), the rest in one group; the
 // last group's pass runs the filter.
 template <Kind kKind>
-void renderVoices(const int* slots, int voiceCount, SynthState& s, const StepContext& c,
-                  float* sum, float* out, int count) {
+void renderVoices(const int* slots, int voiceCount, SynthState& s, const StepContext& c, float* sum,
+                  float* out, int count) {
   int i = 0;
   for (; i + 4 < voiceCount; i += 4) addGroup<kKind, 4, false>(slots + i, s, c, sum, out, count);
   switch (voiceCount - i) {
@@ -198,9 +206,12 @@ void renderVoices(const int* slots, int voiceCount, SynthState& s, const StepCon
     case 1:
       addGroup<kKind, 1, true>(slots + i, s, c, sum, out, count);
       break;
-    default:
-      for (int n = 0; n < count; ++n) out[n] = synth_filter::filterSample(s, sum[n]);
+    default: {
+      synth_filter::FilterRun filter(s);
+      for (int n = 0; n < count; ++n) out[n] = filter.step(sum[n]);
+      filter.finish();
       break;
+    }
   }
 }
 

@@ -9,14 +9,15 @@
 #pragma GCC optimize("fp-contract=off")
 #endif
 
-#include "engine/oscillators_lanes.h"
-
 #include <cmath>
 
 #include "engine/cpu_features.h"
+#include "engine/oscillators_lanes.h"
 #include "engine/synth_filter.h"
 
 #if defined(__x86_64__) || defined(__i386__)
+
+#include <immintrin.h>
 
 #if defined(__clang__)
 #pragma clang attribute push(__attribute__((target("avx"))), apply_to = function)
@@ -31,12 +32,13 @@ using D4 = double __attribute__((vector_size(4 * sizeof(double))));
 using F4 = float __attribute__((vector_size(4 * sizeof(float))));
 using I4 = int __attribute__((vector_size(4 * sizeof(int))));
 
+// The single-instruction conversions (the generic form goes through memory).
 inline D4 toDouble(F4 v) {
-  return __builtin_convertvector(v, D4);
+  return reinterpret_cast<D4>(_mm256_cvtps_pd(reinterpret_cast<__m128>(v)));
 }
 
 inline F4 toFloat(D4 v) {
-  return __builtin_convertvector(v, F4);
+  return reinterpret_cast<F4>(_mm256_cvtpd_ps(reinterpret_cast<__m256d>(v)));
 }
 
 inline D4 absolute(D4 v) {
@@ -70,10 +72,13 @@ inline F4 advance(D4 p, D4 increment, double limit) {
   return toFloat(((p >= 0.0) & (p <= limit)) ? p : D4{});
 }
 
-template <bool kFilter>
+// The voices' sums into sum[0 … count − 1]. With no drive the soft clip adds (±0 × …) to x:
+// x itself (only an x beyond the float range differs, infinite instead of NaN; either restarts
+// the filter).
+template <bool kDrive>
 void plainFour(float* phaseA, float* phaseB, const double* incA, const double* incB,
-               const float* tableA, const float* tableB, double limit, float distortion,
-               SynthState& synth, float* sum, float* out, int count) {
+               const float* tableA, const float* tableB, double limit, float distortion, float* sum,
+               int count) {
   F4 pa{phaseA[0], phaseA[1], phaseA[2], phaseA[3]};
   F4 pb{phaseB[0], phaseB[1], phaseB[2], phaseB[3]};
   const D4 ia{incA[0], incA[1], incA[2], incA[3]};
@@ -85,15 +90,15 @@ void plainFour(float* phaseA, float* phaseB, const double* incA, const double* i
     const D4 x = interpolate(tableA, a) + interpolate(tableB, b);
     pa = advance(a, ia, limit);
     pb = advance(b, ib, limit);
-    // The soft clip: v = |x| − 0.5 in float; v × drive × (|v| − 0.25) + x.
-    const D4 v = toDouble(toFloat(absolute(x) - 0.5));
-    const F4 r = toFloat(v * drive * (absolute(v) - 0.25) + x);
-    const float acc = (((sum[n] + r[0]) + r[1]) + r[2]) + r[3];
-    if constexpr (kFilter) {
-      out[n] = synth_filter::filterSample(synth, acc);
+    F4 r;
+    if constexpr (kDrive) {
+      // The soft clip: v = |x| − 0.5 in float; v × drive × (|v| − 0.25) + x.
+      const D4 v = toDouble(toFloat(absolute(x) - 0.5));
+      r = toFloat(v * drive * (absolute(v) - 0.25) + x);
     } else {
-      sum[n] = acc;
+      r = toFloat(x);
     }
+    sum[n] = (((sum[n] + r[0]) + r[1]) + r[2]) + r[3];
   }
   for (int l = 0; l < 4; ++l) {
     phaseA[l] = pa[l];
@@ -106,12 +111,17 @@ void plainFour(float* phaseA, float* phaseB, const double* incA, const double* i
 bool oscPlainFourAvx(float* phaseA, float* phaseB, const double* incA, const double* incB,
                      const float* tableA, const float* tableB, double limit, float distortion,
                      SynthState& synth, float* sum, float* out, int count, bool filter) {
-  if (filter) {
-    plainFour<true>(phaseA, phaseB, incA, incB, tableA, tableB, limit, distortion, synth, sum, out,
-                    count);
+  if (distortion == 0.0f && !std::signbit(distortion)) {
+    plainFour<false>(phaseA, phaseB, incA, incB, tableA, tableB, limit, distortion, sum, count);
   } else {
-    plainFour<false>(phaseA, phaseB, incA, incB, tableA, tableB, limit, distortion, synth, sum,
-                     out, count);
+    plainFour<true>(phaseA, phaseB, incA, incB, tableA, tableB, limit, distortion, sum, count);
+  }
+  // The filter in a pass of its own: the samples of each pass then depend on little within the
+  // sample, and the processor keeps more of them in flight.
+  if (filter) {
+    synth_filter::FilterRun run(synth);
+    for (int n = 0; n < count; ++n) out[n] = run.step(sum[n]);
+    run.finish();
   }
   return true;
 }

@@ -8,10 +8,22 @@
 bool oscLanesAvailable();
 
 // Four plain voices over the wave tables for `count` samples: each sample's four results join
-// sum[n] in lane order; with `filter` the total goes through the synth's filter into out[n],
-// otherwise back into sum[n]. Phases are read and written back; the increments are the
-// per-voice table steps. Bit-identical to the scalar group loop. Returns false (and does
+// sum[n] in lane order, and with `filter` each total then goes through the synth's filter into
+// out[n]. Phases are read and written back; the increments are the per-voice table steps.
+// Bit-identical to the scalar group loop (with no drive, a sum beyond the float range is
+// infinite where the scalar loop's is NaN: both restart the filter). Returns false (and does
 // nothing) where the kernel is not built. [render thread; no allocation]
 bool oscPlainFourAvx(float* phaseA, float* phaseB, const double* incA, const double* incB,
                      const float* tableA, const float* tableB, double limit, float distortion,
                      SynthState& synth, float* sum, float* out, int count, bool filter);
+
+// True when this machine runs oscPlainFourAvx512. [any thread]
+bool oscLanes512Available();
+
+// oscPlainFourAvx with both oscillators of the four voices in one AVX-512 vector, bit-identical
+// to it. Runs only when every increment lies in [0, limit] (the usual case: an increment is a
+// few table entries per sample); returns false, doing nothing, otherwise or where the kernel is
+// not built. [render thread; no allocation]
+bool oscPlainFourAvx512(float* phaseA, float* phaseB, const double* incA, const double* incB,
+                        const float* tableA, const float* tableB, double limit, float distortion,
+                        SynthState& synth, float* sum, float* out, int count, bool filter);
