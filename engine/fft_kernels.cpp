@@ -261,7 +261,38 @@ VX_FFT_INLINE void transformVector(float* data, const VectorPlan& plan) {
 
   // First stage: interleaved data → split scratch rows.
   int32_t block;
-  if (plan.log2Rows & 1) {
+  int32_t firstStage = 0;
+  if ((plan.log2Rows & 1) && plan.stageCount > 0) {
+    // The radix-2 first stage and the first radix-4 stage in one pass over the data: the same
+    // operations on the same values as the two passes, with the 2 × 4 rows in registers.
+    const int32_t half = rows / 2;
+    const int32_t q = half / 4;
+    const float* tw4 = plan.stageTwiddles[0];
+    for (int32_t r = 0; r < q; ++r, tw4 += 6 * W) {
+      C hi[4];
+      C lo[4];
+#pragma GCC unroll 4
+      for (int j = 0; j < 4; ++j) {
+        const int32_t row = r + j * q;
+        const C a = loadRow<W, kInverse>(data, scale, row);
+        const C b = loadRow<W, kInverse>(data, scale, row + half);
+        const float* tw2 = plan.firstTwiddles + row * 2 * W;
+        hi[j] = add(a, b);
+        lo[j] = mul(sub(a, b), load<V>(tw2), load<V>(tw2 + W));
+      }
+      butterfly4(hi[0], hi[1], hi[2], hi[3]);
+      twiddle4<W>(hi[1], hi[2], hi[3], tw4);
+      butterfly4(lo[0], lo[1], lo[2], lo[3]);
+      twiddle4<W>(lo[1], lo[2], lo[3], tw4);
+#pragma GCC unroll 4
+      for (int j = 0; j < 4; ++j) {
+        storeSplit<W>(scratch + (r + j * q) * kRowFloats, hi[j]);
+        storeSplit<W>(scratch + (half + r + j * q) * kRowFloats, lo[j]);
+      }
+    }
+    block = q;
+    firstStage = 1;
+  } else if (plan.log2Rows & 1) {
     const int32_t q = rows / 2;
     const float* tw = plan.firstTwiddles;
     for (int32_t r = 0; r < q; ++r, tw += 2 * W) {
@@ -290,7 +321,7 @@ VX_FFT_INLINE void transformVector(float* data, const VectorPlan& plan) {
   }
 
   // Radix-4 stages with twiddles, in place on the scratch rows.
-  for (int32_t s = 0; s < plan.stageCount; ++s, block /= 4) {
+  for (int32_t s = firstStage; s < plan.stageCount; ++s, block /= 4) {
     const int32_t q = block / 4;
     for (int32_t base = 0; base < rows; base += block) {
       const float* tw = plan.stageTwiddles[s];
