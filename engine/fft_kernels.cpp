@@ -320,8 +320,10 @@ VX_FFT_INLINE void transformVector(float* data, const VectorPlan& plan) {
     block = q;
   }
 
-  // Radix-4 stages with twiddles, in place on the scratch rows.
-  for (int32_t s = firstStage; s < plan.stageCount; ++s, block /= 4) {
+  // Radix-4 stages with twiddles, in place on the scratch rows. The last of them (blocks of 16
+  // rows) runs below together with the final stage.
+  const int32_t fusedLast = plan.stageCount > firstStage ? 1 : 0;
+  for (int32_t s = firstStage; s < plan.stageCount - fusedLast; ++s, block /= 4) {
     const int32_t q = block / 4;
     for (int32_t base = 0; base < rows; base += block) {
       const float* tw = plan.stageTwiddles[s];
@@ -341,8 +343,27 @@ VX_FFT_INLINE void transformVector(float* data, const VectorPlan& plan) {
     }
   }
 
-  // Last radix-4 stage (blocks of 4 rows) needs no twiddles.
-  if (block == 4) {
+  // The last radix-4 stage with twiddles (blocks of 16 rows) and the final one (blocks of 4
+  // rows, no twiddles) in one pass, each block of 16 rows held in registers.
+  if (fusedLast) {
+    const float* twLast = plan.stageTwiddles[plan.stageCount - 1];
+    for (float* p = scratch; p < scratch + rows * kRowFloats; p += 16 * kRowFloats) {
+      C v[16];
+#pragma GCC unroll 16
+      for (int i = 0; i < 16; ++i) v[i] = loadSplit<W>(p + i * kRowFloats);
+#pragma GCC unroll 4
+      for (int r = 0; r < 4; ++r) {
+        butterfly4(v[r], v[r + 4], v[r + 8], v[r + 12]);
+        twiddle4<W>(v[r + 4], v[r + 8], v[r + 12], twLast + r * 6 * W);
+      }
+#pragma GCC unroll 4
+      for (int i = 0; i < 4; ++i) butterfly4(v[4 * i], v[4 * i + 1], v[4 * i + 2], v[4 * i + 3]);
+#pragma GCC unroll 16
+      for (int i = 0; i < 16; ++i) storeSplit<W>(p + i * kRowFloats, v[i]);
+    }
+    block = 4;
+  } else if (block == 4) {
+    // Last radix-4 stage (blocks of 4 rows) needs no twiddles.
     for (float* p = scratch; p < scratch + rows * kRowFloats; p += 4 * kRowFloats) {
       C a = loadSplit<W>(p);
       C b = loadSplit<W>(p + kRowFloats);
