@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // shapeSpectrum per Sound Mode 0 … 5 on a frame of real signal with typical follower settings:
 // the path the engine runs (AVX-512 or AVX2 where the processor has it), the AVX2 path, the
-// portable 4-lane path, the
-// one-bin path, and the literal reference. Each iteration restores
-// the carrier spectrum (the shaping writes over it); CarrierCopy times that copy alone.
+// portable 4-lane path, the one-bin path, and the literal reference. Each iteration restores the
+// carrier spectrum (the shaping writes over it); CarrierCopy times that copy alone.
 #include <benchmark/benchmark.h>
 
 #include <cstring>
