@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // shapeSpectrum per Sound Mode 0 … 5 on a frame of real signal with typical follower settings:
-// the path the engine runs (AVX2 where the processor has it), the portable 4-lane path, the
-// one-bin path, and the literal reference. Each iteration restores
-// the carrier spectrum (the shaping writes over it); CarrierCopy times that copy alone.
+// the path the engine runs (AVX-512 or AVX2 where the processor has it), the AVX2 path, the
+// portable 4-lane path, the one-bin path, and the literal reference. Each iteration restores the
+// carrier spectrum (the shaping writes over it); CarrierCopy times that copy alone.
 #include <benchmark/benchmark.h>
 
 #include <cstring>
@@ -46,6 +46,9 @@ void runShape(benchmark::State& state) {
 void Shape(benchmark::State& state) {
   runShape<shapeSpectrum>(state);
 }
+void ShapeAvx2(benchmark::State& state) {
+  runShape<shapeSpectrumAvx2Path>(state);
+}
 void ShapePortable(benchmark::State& state) {
   runShape<shapeSpectrumPortable>(state);
 }
@@ -74,6 +77,7 @@ void CarrierCopy(benchmark::State& state) {
 }
 
 BENCHMARK(Shape)->DenseRange(0, 5)->ArgName("mode");
+BENCHMARK(ShapeAvx2)->DenseRange(0, 5)->ArgName("mode");
 BENCHMARK(ShapePortable)->DenseRange(0, 5)->ArgName("mode");
 BENCHMARK(ShapeScalar)->DenseRange(0, 5)->ArgName("mode");
 BENCHMARK(Reference)->DenseRange(0, 5)->ArgName("mode");

@@ -8,7 +8,8 @@ struct CpuFeatures {
   bool avx;      // 256-bit float and double vectors
   bool avx2;     // 256-bit integer vectors
   bool fma;      // fused multiply-add (only kernels that may round differently use it)
-  bool avx512f;  // 512-bit vectors
+  bool avx512f;   // 512-bit vectors
+  bool avx512vl;  // AVX-512 instructions on 128/256-bit vectors (32 vector registers)
 };
 
 // Detected on the first call; the same record afterwards. [any thread; no allocation]
@@ -18,9 +19,10 @@ inline const CpuFeatures& cpuFeatures() {
     __builtin_cpu_init();
     return CpuFeatures{__builtin_cpu_supports("avx") != 0, __builtin_cpu_supports("avx2") != 0,
                        __builtin_cpu_supports("fma") != 0,
-                       __builtin_cpu_supports("avx512f") != 0};
+                       __builtin_cpu_supports("avx512f") != 0,
+                       __builtin_cpu_supports("avx512vl") != 0};
 #else
-    return CpuFeatures{false, false, false, false};
+    return CpuFeatures{false, false, false, false, false};
 #endif
   }();
   return features;

@@ -17,11 +17,34 @@ constexpr float kHfPassthroughGain = 3.0f;
 constexpr float kMode7Gain = 5.5f;
 constexpr double kTwoPi = 6.283185307179586;
 
+// Moves the newer half of each accumulator down and clears the upper half: the step for a frame
+// that adds nothing.
 void shiftAccumulators(VocoderEngine& e) {
   std::memcpy(e.outAccumA, e.outAccumA + kHopSize, kHopSize * sizeof(float));
   std::memcpy(e.outAccumB, e.outAccumB + kHopSize, kHopSize * sizeof(float));
   std::memset(e.outAccumA + kHopSize, 0, kHopSize * sizeof(float));
   std::memset(e.outAccumB + kHopSize, 0, kHopSize * sizeof(float));
+}
+
+// Shifts the accumulators by a hop and adds the frame's samples a[i], b[i] (i < kFrameSize) in
+// the same pass: the shifted value plus the sample, and 0 plus the sample above the old end (the
+// sums of shifting first and adding after, bit for bit). sample(i, a, b) writes both samples.
+template <class Sample>
+void shiftAndAdd(VocoderEngine& e, Sample sample) {
+  float* __restrict accA = e.outAccumA;
+  float* __restrict accB = e.outAccumB;
+  for (int i = 0; i < kHopSize; ++i) {
+    float a, b;
+    sample(i, a, b);
+    accA[i] = accA[i + kHopSize] + a;
+    accB[i] = accB[i + kHopSize] + b;
+  }
+  for (int i = kHopSize; i < kFrameSize; ++i) {
+    float a, b;
+    sample(i, a, b);
+    accA[i] = 0.0f + a;
+    accB[i] = 0.0f + b;
+  }
 }
 
 float magnitude(float re, float im) {
@@ -120,42 +143,54 @@ void applyVoicing(VocoderEngine& e, bool unvoiced) {
   }
 }
 
-// True when every value is finite; a frame that overflowed is dropped instead of added.
+// True when every value is finite; a frame that overflowed is dropped instead of added. count is
+// a multiple of 32. (A value is finite when its bits without the sign are below those of
+// infinity; the largest of them decides.)
 bool allFinite(const float* values, int count) {
-  uint32_t nonFinite = 0;
-  for (int i = 0; i < count; ++i) {
-    uint32_t bits;
-    std::memcpy(&bits, values + i, sizeof bits);
-    nonFinite |= static_cast<uint32_t>((bits & 0x7f800000u) == 0x7f800000u);
+  uint32_t largest[32] = {};
+  for (int i = 0; i < count; i += 32) {
+#pragma GCC unroll 32
+    for (int j = 0; j < 32; ++j) {
+      uint32_t bits;
+      std::memcpy(&bits, values + i + j, sizeof bits);
+      bits &= 0x7fffffffu;
+      largest[j] = bits > largest[j] ? bits : largest[j];
+    }
   }
-  return nonFinite == 0;
+  uint32_t top = largest[0];
+  for (uint32_t v : largest) top = v > top ? v : top;
+  return top < 0x7f800000u;
 }
 
+// Shifts the accumulators and adds the frame; only shifts them when the frame overflowed.
 void overlapAddFilterBank(VocoderEngine& e, float gain) {
-  const float* result = e.speechFrameWelch;
-  if (!allFinite(result, kFrameSize)) return;
-  for (int i = 0; i < kFrameSize; ++i) {
-    const float v = e.welchWindow[i] * result[i] * gain;
-    e.outAccumA[i] += v;
-    e.outAccumB[i] += v;
+  const float* __restrict result = e.speechFrameWelch;
+  if (!allFinite(result, kFrameSize)) {
+    shiftAccumulators(e);
+    return;
   }
+  const float* __restrict window = e.welchWindow;
+  shiftAndAdd(e, [&](int i, float& a, float& b) { a = b = window[i] * result[i] * gain; });
 }
 
 void overlapAddAnalytic(VocoderEngine& e) {
-  const float* t = e.carrierSpectrum;
-  if (!allFinite(t, 2 * kFrameSize)) return;
-  for (int i = 0; i < kFrameSize; ++i) {
+  const float* __restrict t = e.carrierSpectrum;
+  if (!allFinite(t, 2 * kFrameSize)) {
+    shiftAccumulators(e);
+    return;
+  }
+  const float* __restrict window = e.synthesisWindow;
+  shiftAndAdd(e, [&](int i, float& a, float& b) {
     const float re = t[2 * i];
     const float im = t[2 * i + 1];
-    const float w = e.synthesisWindow[i] * kSynthesisGain;
-    e.outAccumA[i] += w * (re * kQuadratureMix + im);
-    e.outAccumB[i] += w * (im * kQuadratureMix + re);
-  }
+    const float w = window[i] * kSynthesisGain;
+    a = w * (re * kQuadratureMix + im);
+    b = w * (im * kQuadratureMix + re);
+  });
 }
 
 // engineFrameStep's work. [render thread; no allocation]
 void frameStep(VocoderEngine& e) {
-  shiftAccumulators(e);
   // Only the filter-bank modes read the Welch frames.
   if (e.soundMode == 6 || e.soundMode == 7) {
     for (int i = 0; i < kFrameSize; ++i) {

@@ -22,11 +22,18 @@ inline bool vectorPathFor(int32_t m) {
 
 }  // namespace
 
-// Test hook: selects the portable SSE2 path (false) or the widest path the CPU supports (true);
-// returns whether the wide path is now in use. Not for use while transforms run on other threads.
+// Test hooks, not for use while transforms run on other threads. fftSelectVectorPath selects the
+// kernel `path` (0: SSE2, 1: AVX2, 2: AVX-512VL), or the widest the CPU supports below it, and
+// returns the one now in use. fftSelectWidestVectorPath selects the portable SSE2 path (false) or
+// the widest path (true) and returns whether a wide path is now in use.
+int fftSelectVectorPath(int path) {
+  gPlans.path = path < gPlans.widestPath ? (path > kPathNarrow ? path : kPathNarrow)
+                                         : gPlans.widestPath;
+  return gPlans.path;
+}
+
 bool fftSelectWidestVectorPath(bool widest) {
-  gPlans.useWide = widest && gPlans.hasWide;
-  return gPlans.useWide;
+  return fftSelectVectorPath(widest ? kPathWide512 : kPathNarrow) != kPathNarrow;
 }
 
 int32_t fftTableInit(FftSetup& setup, int32_t n, float* table) {
@@ -44,10 +51,16 @@ int32_t fftTableInit(FftSetup& setup, int32_t n, float* table) {
 
 void fftForward(float* data, int32_t m, const float* table) {
   if (vectorPathFor(m)) {
-    if (gPlans.useWide) {
-      forwardWide(data, gPlans.wide[m]);
-    } else {
-      forwardNarrow(data, gPlans.narrow[m]);
+    switch (gPlans.path) {
+      case kPathWide512:
+        forwardWide512(data, gPlans.wide[m]);
+        break;
+      case kPathWide:
+        forwardWide(data, gPlans.wide[m]);
+        break;
+      default:
+        forwardNarrow(data, gPlans.narrow[m]);
+        break;
     }
     return;
   }
@@ -56,10 +69,16 @@ void fftForward(float* data, int32_t m, const float* table) {
 
 void fftInverse(float* data, int32_t m, const float* table) {
   if (vectorPathFor(m)) {
-    if (gPlans.useWide) {
-      inverseWide(data, gPlans.wide[m]);
-    } else {
-      inverseNarrow(data, gPlans.narrow[m]);
+    switch (gPlans.path) {
+      case kPathWide512:
+        inverseWide512(data, gPlans.wide[m]);
+        break;
+      case kPathWide:
+        inverseWide(data, gPlans.wide[m]);
+        break;
+      default:
+        inverseNarrow(data, gPlans.narrow[m]);
+        break;
     }
     return;
   }

@@ -261,7 +261,38 @@ VX_FFT_INLINE void transformVector(float* data, const VectorPlan& plan) {
 
   // First stage: interleaved data → split scratch rows.
   int32_t block;
-  if (plan.log2Rows & 1) {
+  int32_t firstStage = 0;
+  if ((plan.log2Rows & 1) && plan.stageCount > 0) {
+    // The radix-2 first stage and the first radix-4 stage in one pass over the data: the same
+    // operations on the same values as the two passes, with the 2 × 4 rows in registers.
+    const int32_t half = rows / 2;
+    const int32_t q = half / 4;
+    const float* tw4 = plan.stageTwiddles[0];
+    for (int32_t r = 0; r < q; ++r, tw4 += 6 * W) {
+      C hi[4];
+      C lo[4];
+#pragma GCC unroll 4
+      for (int j = 0; j < 4; ++j) {
+        const int32_t row = r + j * q;
+        const C a = loadRow<W, kInverse>(data, scale, row);
+        const C b = loadRow<W, kInverse>(data, scale, row + half);
+        const float* tw2 = plan.firstTwiddles + row * 2 * W;
+        hi[j] = add(a, b);
+        lo[j] = mul(sub(a, b), load<V>(tw2), load<V>(tw2 + W));
+      }
+      butterfly4(hi[0], hi[1], hi[2], hi[3]);
+      twiddle4<W>(hi[1], hi[2], hi[3], tw4);
+      butterfly4(lo[0], lo[1], lo[2], lo[3]);
+      twiddle4<W>(lo[1], lo[2], lo[3], tw4);
+#pragma GCC unroll 4
+      for (int j = 0; j < 4; ++j) {
+        storeSplit<W>(scratch + (r + j * q) * kRowFloats, hi[j]);
+        storeSplit<W>(scratch + (half + r + j * q) * kRowFloats, lo[j]);
+      }
+    }
+    block = q;
+    firstStage = 1;
+  } else if (plan.log2Rows & 1) {
     const int32_t q = rows / 2;
     const float* tw = plan.firstTwiddles;
     for (int32_t r = 0; r < q; ++r, tw += 2 * W) {
@@ -289,8 +320,10 @@ VX_FFT_INLINE void transformVector(float* data, const VectorPlan& plan) {
     block = q;
   }
 
-  // Radix-4 stages with twiddles, in place on the scratch rows.
-  for (int32_t s = 0; s < plan.stageCount; ++s, block /= 4) {
+  // Radix-4 stages with twiddles, in place on the scratch rows. The last of them (blocks of 16
+  // rows) runs below together with the final stage.
+  const int32_t fusedLast = plan.stageCount > firstStage ? 1 : 0;
+  for (int32_t s = firstStage; s < plan.stageCount - fusedLast; ++s, block /= 4) {
     const int32_t q = block / 4;
     for (int32_t base = 0; base < rows; base += block) {
       const float* tw = plan.stageTwiddles[s];
@@ -310,8 +343,27 @@ VX_FFT_INLINE void transformVector(float* data, const VectorPlan& plan) {
     }
   }
 
-  // Last radix-4 stage (blocks of 4 rows) needs no twiddles.
-  if (block == 4) {
+  // The last radix-4 stage with twiddles (blocks of 16 rows) and the final one (blocks of 4
+  // rows, no twiddles) in one pass, each block of 16 rows held in registers.
+  if (fusedLast) {
+    const float* twLast = plan.stageTwiddles[plan.stageCount - 1];
+    for (float* p = scratch; p < scratch + rows * kRowFloats; p += 16 * kRowFloats) {
+      C v[16];
+#pragma GCC unroll 16
+      for (int i = 0; i < 16; ++i) v[i] = loadSplit<W>(p + i * kRowFloats);
+#pragma GCC unroll 4
+      for (int r = 0; r < 4; ++r) {
+        butterfly4(v[r], v[r + 4], v[r + 8], v[r + 12]);
+        twiddle4<W>(v[r + 4], v[r + 8], v[r + 12], twLast + r * 6 * W);
+      }
+#pragma GCC unroll 4
+      for (int i = 0; i < 4; ++i) butterfly4(v[4 * i], v[4 * i + 1], v[4 * i + 2], v[4 * i + 3]);
+#pragma GCC unroll 16
+      for (int i = 0; i < 16; ++i) storeSplit<W>(p + i * kRowFloats, v[i]);
+    }
+    block = 4;
+  } else if (block == 4) {
+    // Last radix-4 stage (blocks of 4 rows) needs no twiddles.
     for (float* p = scratch; p < scratch + rows * kRowFloats; p += 4 * kRowFloats) {
       C a = loadSplit<W>(p);
       C b = loadSplit<W>(p + kRowFloats);
@@ -374,6 +426,17 @@ __attribute__((target("avx2,fma"))) void forwardWide(float* data, const VectorPl
   transformVector<8, false>(data, plan);
 }
 __attribute__((target("avx2,fma"))) void inverseWide(float* data, const VectorPlan& plan) {
+  transformVector<8, true>(data, plan);
+}
+
+// The same 8-lane kernel where AVX-512 is available: with 32 vector registers the fused passes
+// keep all their rows in registers. Same instructions otherwise, same output bit for bit.
+__attribute__((target("avx2,fma,avx512f,avx512vl"))) void forwardWide512(float* data,
+                                                                        const VectorPlan& plan) {
+  transformVector<8, false>(data, plan);
+}
+__attribute__((target("avx2,fma,avx512f,avx512vl"))) void inverseWide512(float* data,
+                                                                        const VectorPlan& plan) {
   transformVector<8, true>(data, plan);
 }
 

@@ -16,5 +16,7 @@ void forwardNarrow(float* data, const VectorPlan& plan);  // 4 lanes, SSE2
 void inverseNarrow(float* data, const VectorPlan& plan);
 void forwardWide(float* data, const VectorPlan& plan);  // 8 lanes, AVX2 + FMA only
 void inverseWide(float* data, const VectorPlan& plan);
+void forwardWide512(float* data, const VectorPlan& plan);  // 8 lanes, AVX-512VL: 32 registers
+void inverseWide512(float* data, const VectorPlan& plan);
 
 }  // namespace fft_detail

@@ -54,8 +54,10 @@ int32_t gRowPool[poolRows()];
 class PlanBuilder {
  public:
   PlanBuilder() {
-    gPlans.hasWide = cpuFeatures().avx2 && cpuFeatures().fma;
-    gPlans.useWide = gPlans.hasWide;
+    const CpuFeatures& cpu = cpuFeatures();
+    gPlans.widestPath = kPathNarrow;
+    if (cpu.avx2 && cpu.fma) gPlans.widestPath = cpu.avx512vl ? kPathWide512 : kPathWide;
+    gPlans.path = gPlans.widestPath;
     for (int32_t m = kMinVectorLog2; m <= kMaxVectorLog2; ++m) {
       build(gPlans.narrow[m], 4, m);
       build(gPlans.wide[m], 8, m);

@@ -34,10 +34,15 @@ struct VectorPlan {
   const int32_t* tileRows;    // per tile, W float offsets into the scratch rows
 };
 
+// The kernels a transform can run on, narrowest first.
+inline constexpr int kPathNarrow = 0;   // 4 lanes, SSE2
+inline constexpr int kPathWide = 1;     // 8 lanes, AVX2 + FMA
+inline constexpr int kPathWide512 = 2;  // 8 lanes, AVX2 + FMA + AVX-512VL
+
 struct PlanSet {
-  bool ready;    // false until static initialisation has built the tables
-  bool useWide;  // AVX2 and FMA are available and selected
-  bool hasWide;  // AVX2 and FMA are available
+  bool ready;       // false until static initialisation has built the tables
+  int path;         // the kernel in use: kPathNarrow … kPathWide512
+  int widestPath;   // the widest kernel the processor runs
   VectorPlan narrow[kMaxVectorLog2 + 1];
   VectorPlan wide[kMaxVectorLog2 + 1];
 };

@@ -35,7 +35,9 @@ using PortableLanes = float;
 
 void shapeSpectrum(VocoderEngine& engine) {
   const SpectralControls controls = prepare(engine);
-  if (spectralAvx2Available()) {
+  if (spectralAvx512Available()) {
+    shapeSpectrumAvx512(engine, controls);
+  } else if (spectralAvx2Available()) {
     shapeSpectrumAvx2(engine, controls);
   } else {
     spectral_kernels::shapeWithLanes<PortableLanes>(engine, controls);
@@ -46,11 +48,21 @@ void shapeSpectrumPortable(VocoderEngine& engine) {
   spectral_kernels::shapeWithLanes<PortableLanes>(engine, prepare(engine));
 }
 
+void shapeSpectrumAvx2Path(VocoderEngine& engine) {
+  const SpectralControls controls = prepare(engine);
+  if (spectralAvx2Available()) {
+    shapeSpectrumAvx2(engine, controls);
+  } else {
+    spectral_kernels::shapeWithLanes<PortableLanes>(engine, controls);
+  }
+}
+
 void shapeSpectrumScalar(VocoderEngine& engine) {
   spectral_kernels::shapeWithLanes<float>(engine, prepare(engine));
 }
 
 int shapeSpectrumLaneWidth() {
+  if (spectralAvx512Available()) return 16;
   return spectralAvx2Available() ? 8 : spectral_lanes::kWidth<PortableLanes>;
 }
 

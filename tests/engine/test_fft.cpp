@@ -3,15 +3,16 @@
 
 #include <cmath>
 #include <complex>
+#include <cstring>
 #include <random>
 #include <vector>
 
 #include "engine/fft.h"
 #include "support/alloc_counter.h"
 
-// Defined in engine/fft.cpp: false selects the portable SSE2 path, true the widest path the CPU
-// supports; returns whether the wide path is in use.
-bool fftSelectWidestVectorPath(bool widest);
+// Defined in engine/fft.cpp: selects kernel `path` (0: SSE2, 1: AVX2, 2: AVX-512VL) or the
+// widest the CPU has below it; returns the kernel in use.
+int fftSelectVectorPath(int path);
 
 namespace {
 
@@ -67,16 +68,18 @@ double relativeError(const std::vector<float>& got, const std::vector<std::compl
   return worst / std::sqrt(energy / want.size());
 }
 
+constexpr int kWidestPath = 2;
+
 // Runs every test body on each vector path the machine has (and the radix-2 sizes regardless).
-class FftPaths : public ::testing::TestWithParam<bool> {
+class FftPaths : public ::testing::TestWithParam<int> {
  protected:
   void SetUp() override {
-    if (fftSelectWidestVectorPath(GetParam()) != GetParam()) {
-      fftSelectWidestVectorPath(true);
-      GTEST_SKIP() << "the CPU has no wide vector path";
+    if (fftSelectVectorPath(GetParam()) != GetParam()) {
+      fftSelectVectorPath(kWidestPath);
+      GTEST_SKIP() << "the CPU does not run vector path " << GetParam();
     }
   }
-  void TearDown() override { fftSelectWidestVectorPath(true); }
+  void TearDown() override { fftSelectVectorPath(kWidestPath); }
 };
 
 TEST(FftTableInit, AcceptsPowersOfTwoFrom8To2Pow19) {
@@ -218,9 +221,39 @@ TEST_P(FftPaths, TransformsDoNotAllocate) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(VectorPath, FftPaths, ::testing::Values(false, true),
-                         [](const ::testing::TestParamInfo<bool>& info) {
-                           return info.param ? std::string("Widest") : std::string("Portable");
+// The AVX-512 build of the 8-lane kernel only has more registers: it must give the AVX2 build's
+// output bit for bit, for every vector size and both directions.
+TEST(FftWidePaths, Avx512BuildMatchesAvx2BuildBitForBit) {
+  if (fftSelectVectorPath(2) != 2) {
+    fftSelectVectorPath(kWidestPath);
+    GTEST_SKIP() << "the CPU has no AVX-512VL";
+  }
+  for (int32_t m = 6; m <= 11; ++m) {
+    SCOPED_TRACE(m);
+    const Transform fft(m);
+    const std::vector<float> x = randomSignal(fft.n, 200 + m);
+    std::vector<float> out[2][2];
+    for (int path = 1; path <= 2; ++path) {
+      ASSERT_EQ(path, fftSelectVectorPath(path));
+      out[path - 1][0] = x;
+      fft.forward(out[path - 1][0]);
+      out[path - 1][1] = x;
+      fft.inverse(out[path - 1][1]);
+    }
+    for (int direction = 0; direction < 2; ++direction) {
+      ASSERT_EQ(0, std::memcmp(out[0][direction].data(), out[1][direction].data(),
+                               x.size() * sizeof(float)))
+          << (direction == 0 ? "forward" : "inverse");
+    }
+  }
+  fftSelectVectorPath(kWidestPath);
+}
+
+INSTANTIATE_TEST_SUITE_P(VectorPath, FftPaths, ::testing::Values(0, 1, 2),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                           return std::string(info.param == 0   ? "Portable"
+                                              : info.param == 1 ? "Avx2"
+                                                                : "Avx512");
                          });
 
 }  // namespace

@@ -93,19 +93,21 @@ TEST(SpectralAgreement, EveryModeMatchesTheLiteralFormulas) {
   }
 }
 
-// The path shapeSpectrum takes (AVX2 where present), the portable 4-lane path and the one-bin
-// path (targets without SSE2) give the same bits, in the output and in every follower.
+// The path shapeSpectrum takes (AVX-512 or AVX2 where present), the AVX2 path, the portable
+// 4-lane path and the one-bin path (targets without SSE2) give the same bits, in the output and
+// in every follower.
 TEST(SpectralAgreement, AllLanePathsGiveTheSameBits) {
-  void (*const paths[])(VocoderEngine&) = {shapeSpectrum, shapeSpectrumPortable,
-                                           shapeSpectrumScalar};
+  void (*const paths[])(VocoderEngine&) = {shapeSpectrum, shapeSpectrumAvx2Path,
+                                           shapeSpectrumPortable, shapeSpectrumScalar};
+  constexpr int kPaths = 4;
   for (int mode = 0; mode <= 5; ++mode) {
-    std::unique_ptr<VocoderEngine> engines[3];
+    std::unique_ptr<VocoderEngine> engines[kPaths];
     for (auto& e : engines) {
       e = makeEngine(mode);
       setControls(*e, kTypical);
     }
     for (int f = 0; f < 8; ++f) {
-      for (int p = 0; p < 3; ++p) {
+      for (int p = 0; p < kPaths; ++p) {
         VocoderEngine& e = *engines[p];
         e.freeze = f >= 5 ? 1 : 0;
         loadFrame(e, f);
@@ -113,7 +115,7 @@ TEST(SpectralAgreement, AllLanePathsGiveTheSameBits) {
         paths[p](e);
       }
       const VocoderEngine& widest = *engines[0];
-      for (int p = 1; p < 3; ++p) {
+      for (int p = 1; p < kPaths; ++p) {
         const VocoderEngine& other = *engines[p];
         const auto same = [](const float* a, const float* b, int count) {
           return std::memcmp(a, b, count * sizeof(float)) == 0;
