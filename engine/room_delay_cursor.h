@@ -38,30 +38,27 @@ class DelayCursor {
   // The glide of one sample for distance factor `factor`: the smoothed delay the ring is read at.
   // Depends on no audio, so a block can run it ahead of the feed.
   float glide(float factor) {
-    constexpr float kMinDistance = 1.0f;
-    const float metres = factor * mMaxDistance;
-    const float d =
-        metres >= kMinDistance ? (metres < mMaxDistance ? metres : mMaxDistance) : kMinDistance;
-    float delay = d * mSampleRate / mSpeedOfSound;
-    if (delay >= 1.0f) {
-      if (static_cast<float>(mLength) <= delay) delay = static_cast<float>(mLength - 1);
-    } else {
-      delay = 1.0f;
-    }
     if (!mLive) {
-      mTarget = delay;
+      mTarget = delayFor(factor);
       return 1.0f;
     }
+    return glideTo(target(factor));
+  }
+
+  // The first half of glide() on a live line: the delay it glides towards, bounded to
+  // 1 … limit().
+  float target(float factor) const {
+    float delay = delayFor(factor);
     if (!std::isfinite(delay) || delay < 1.0f) {
       delay = 1.0f;
     } else if (delay > mLimit) {
       delay = mLimit;
     }
-    return glideTo(delay);
+    return delay;
   }
 
-  // The second half of glide() on a live line: one glide step towards `target`, a delay
-  // already bounded to 1 … limit(). The only serial chain of the room.
+  // The second half of glide() on a live line: one glide step towards `target` (from target()).
+  // The only serial chain of the room.
   float glideTo(float target) {
     constexpr float kGlideFrames = 3000.0f;
     constexpr double kGlideScale = 0.0003332222592469177;
@@ -115,11 +112,32 @@ class DelayCursor {
   float sampleRate() const { return mSampleRate; }
   float speedOfSound() const { return mSpeedOfSound; }
   float limit() const { return mLimit; }  // largest delay the read can use
+  float smoothed() const { return mSmoothed; }
+  // The state glideTo(target) leaves when it returns smoothed, for glide steps run elsewhere.
+  void setGlide(float target, float smoothed) {
+    mTarget = target;
+    mSmoothed = smoothed;
+  }
   // Moves the write position down by n (>= 1) slots after a lane kernel wrote them, none of
   // them below slot 0 except that the last may land on it.
   void skip(int32_t n) { mWrite = mWrite - n < 0 ? mLength : mWrite - n; }
 
  private:
+  // The delay in samples of distance factor `factor`, 1 … length − 1.
+  float delayFor(float factor) const {
+    constexpr float kMinDistance = 1.0f;
+    const float metres = factor * mMaxDistance;
+    const float d =
+        metres >= kMinDistance ? (metres < mMaxDistance ? metres : mMaxDistance) : kMinDistance;
+    float delay = d * mSampleRate / mSpeedOfSound;
+    if (delay >= 1.0f) {
+      if (static_cast<float>(mLength) <= delay) delay = static_cast<float>(mLength - 1);
+    } else {
+      delay = 1.0f;
+    }
+    return delay;
+  }
+
   DistanceDelay& mLine;
   float* mRing;
   int32_t mLength;

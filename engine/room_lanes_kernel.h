@@ -24,27 +24,34 @@ inline void storeLanes(float* p, Lanes v) {
 
 // kWidth samples at once; every slot in use stays below length + 1 over them, and no two
 // different slots in use are closer than kWidth, so no lane reads what another writes.
-// planA/planB hold the smoothed delays of these samples in order.
+// planA/planB hold the smoothed delays of these samples in order. glideSteps(from, to) runs
+// glide steps planned for later samples; they are spread between the parts here so that their
+// serial chain overlaps this work.
+template <typename GlideSteps>
 __attribute__((always_inline)) inline void processLanes(
     const float* inA, const float* inB, float* outA, float* outB, RoomState& room,
     const RoomConstants& k, const float* planA, const float* planB, DelayCursor& delayA,
-    DelayCursor& delayB) {
+    DelayCursor& delayB, GlideSteps& glideSteps) {
+  constexpr int kQuarter = kWidth / 4;
   float* const A = room.bufferA;
   float* const B = room.bufferB;
   const int32_t* const T = room.taps;
   Lanes sumA;
   Lanes sumB;
-  wetSums<Lanes>([&](int line, int tap) { return loadLanes((line == 0 ? A : B) + T[tap]); }, sumA,
+  wetSums<Lanes>([&](int line, int tap) __attribute__((always_inline)) { return loadLanes((line == 0 ? A : B) + T[tap]); }, sumA,
                  sumB);
+  glideSteps(0, kQuarter);
   const int32_t j = room.writePos;
   if (!feedLanes(inA, inB, k.f, room, j, planA, planB, delayA, delayB)) {
     for (int i = 0; i < kWidth; ++i) {
       feedPlanned(inA[i], inB[i], k.f, room, j + i, planA[i], planB[i], delayA, delayB);
     }
   }
+  glideSteps(kQuarter, 2 * kQuarter);
   storeLanes(outA, flushLanes(loadLanes(outA) + k.gain * sumA));
   storeLanes(outB, flushLanes(loadLanes(outB) + k.gain * sumB));
-  couplings([&](bool xInA, int x, int y) {
+  glideSteps(2 * kQuarter, 3 * kQuarter);
+  couplings([&](bool xInA, int x, int y) __attribute__((always_inline)) {
     float* const px = (xInA ? A : B) + T[x];
     float* const py = (xInA ? B : A) + T[y];
     Lanes vx = loadLanes(px);
@@ -54,31 +61,44 @@ __attribute__((always_inline)) inline void processLanes(
     vy += k.c * vx;
     storeLanes(py, vy);
   });
+  glideSteps(3 * kQuarter, kWidth);
   advance(room, kWidth);
 }
 
 // roomProcessBlock for a ready room and count > 0, with its constants k. The modulation and
-// both glides run ahead of the feed, a lane group at a time where they can, so their serial
-// chains overlap the independent tap, feed and lattice work; their state is held in locals of
-// its own so that it stays in registers.
+// both glides run ahead of the feed, a lane group at a time where they can, and the glides of
+// a later group run inside each lane group, so that their serial chains overlap the
+// independent tap, feed and lattice work. Their state is held in locals so that it stays in
+// registers.
 void processBlock(const float* inA, const float* inB, float* outA, float* outB, int count,
                   RoomState& room, const RoomConstants& k) {
-  const bool lanesApart = room.slotSpacing >= kWidth;
   DelayCursor delayA(room.delayA);
   DelayCursor delayB(room.delayB);
+  if (!delayA.live() || !delayB.live()) {  // no ring: one call per sample
+    for (int i = 0; i < count; ++i) {
+      processSample(inA[i], inB[i], outA[i], outB[i], room, k,
+                    [&](float a, float b) { feedLines(a, b, k.f, room, CalledDelays{room}); });
+    }
+    return;
+  }
+  const bool lanesApart = room.slotSpacing >= kWidth;
   DelayCursor glideA(delayA);
   DelayCursor glideB(delayB);
+  GlidePair glides(glideA, glideB);
   double counter = room.modCounter;
   SlowOscillator osc = room.modOscillator;
   // The smoothed delay of sample n sits at n mod kPlanRing, the first kWidth of them once more
   // past the end, so that any kWidth consecutive samples lie side by side.
   float planA[kPlanRing + kWidth];
   float planB[kPlanRing + kWidth];
-  int planned = 0;
-  auto keep = [&](float* plan, int n, float smoothed) {
-    const int q = n & (kPlanRing - 1);
-    plan[q] = smoothed;
-    if (q < kWidth) plan[q + kPlanRing] = smoothed;
+  int planned = 0;  // samples [0, planned) have their smoothed delays
+  float lastTargetA = 0.0f;
+  float lastTargetB = 0.0f;
+  auto stepOne = [&](float targetA, float targetB) __attribute__((always_inline)) {
+    const int q = planned & (kPlanRing - 1);
+    const int q2 = q < kWidth ? q + kPlanRing : q;
+    glides.step(targetA, targetB, planA + q, planA + q2, planB + q, planB + q2);
+    ++planned;
   };
   auto planOne = [&] {
     const SlowModulation m = slowOscillatorStep(osc, counter, kModulationRate);
@@ -86,49 +106,60 @@ void processBlock(const float* inA, const float* inB, float* outA, float* outB, 
     float distanceA;
     float distanceB;
     modulationDistances(m, distanceA, distanceB);
-    keep(planA, planned, glideA.glide(distanceA));
-    keep(planB, planned, glideB.glide(distanceB));
-    ++planned;
+    lastTargetA = glideA.target(distanceA);
+    lastTargetB = glideB.target(distanceB);
+    stepOne(lastTargetA, lastTargetB);
   };
-  // Plans the next kWidth samples as lanes where they lie within the block and the oscillator
-  // only rotates over them, else the next sample.
-  auto planNext = [&] {
-    if (count - planned >= kWidth && glideA.live() && glideB.live()) {
-      alignas(64) double cos1[kWidth];
-      alignas(64) double sin1[kWidth];
-      alignas(64) double cosHalf[kWidth];
-      if (slowOscillatorRun(osc, counter, kWidth, cos1, sin1, cosHalf)) {
-        counter = counter + static_cast<double>(kWidth);
-        Lanes distanceA;
-        Lanes distanceB;
-        laneDistances(cos1, sin1, cosHalf, distanceA, distanceB);
-        const Lanes targetA = laneTargets(distanceA, glideA);
-        const Lanes targetB = laneTargets(distanceB, glideB);
-        for (int l = 0; l < kWidth; ++l) {
-          keep(planA, planned + l, glideA.glideTo(targetA[l]));
-          keep(planB, planned + l, glideB.glideTo(targetB[l]));
-        }
-        planned += kWidth;
-        return;
-      }
-    }
-    planOne();
+  // The glide targets of samples [planned, planned + kWidth), where those lie within the block
+  // and the oscillator only rotates over them; their steps are still to run.
+  alignas(64) float targetA[kWidth];
+  alignas(64) float targetB[kWidth];
+  auto groupTargets = [&] {
+    if (count - planned < kWidth) return false;
+    alignas(64) double cos1[kWidth];
+    alignas(64) double sin1[kWidth];
+    alignas(64) double cosHalf[kWidth];
+    if (!slowOscillatorRun(osc, counter, kWidth, cos1, sin1, cosHalf)) return false;
+    counter = counter + static_cast<double>(kWidth);
+    Lanes distanceA;
+    Lanes distanceB;
+    laneDistances(cos1, sin1, cosHalf, distanceA, distanceB);
+    storeLanes(targetA, laneTargets(distanceA, glideA));
+    storeLanes(targetB, laneTargets(distanceB, glideB));
+    lastTargetA = targetA[kWidth - 1];
+    lastTargetB = targetB[kWidth - 1];
+    return true;
+  };
+  bool groupWaiting = false;
+  auto groupSteps = [&](int from, int to) __attribute__((always_inline)) {
+    if (!groupWaiting) return;
+    for (int s = from; s < to; ++s) stepOne(targetA[s], targetB[s]);
   };
   // Before each sample or lane group starting at i, samples [i, i + kPlanAhead) are planned
-  // (within the block), and never more than kPlanAhead + kWidth − 1 of the ring are in use.
+  // (within the block); fewer than kPlanAhead + 2 kWidth of the ring are ever in use.
   constexpr int kPlanAhead = 2 * kWidth;
-  static_assert(kPlanAhead + kWidth <= kPlanRing);
+  static_assert(kPlanAhead + 2 * kWidth <= kPlanRing);
   int32_t beforeWrap = 0;
   int i = 0;
   while (i < count) {
     const int planTo = count - i > kPlanAhead ? i + kPlanAhead : count;
-    while (planned < planTo) planNext();
+    while (planned < planTo) {
+      if (groupTargets()) {
+        groupWaiting = true;
+        groupSteps(0, kWidth);
+        groupWaiting = false;
+      } else {
+        planOne();
+      }
+    }
     const int p = i & (kPlanRing - 1);
     if (lanesApart && count - i >= kWidth) {
       if (beforeWrap < kWidth) beforeWrap = samplesBeforeWrap(room);
       if (beforeWrap >= kWidth) {
+        groupWaiting = planned < i + kPlanAhead + kWidth && groupTargets();
         processLanes(inA + i, inB + i, outA + i, outB + i, room, k, planA + p, planB + p, delayA,
-                     delayB);
+                     delayB, groupSteps);
+        groupWaiting = false;
         i += kWidth;
         beforeWrap -= kWidth;
         continue;
@@ -142,6 +173,7 @@ void processBlock(const float* inA, const float* inB, float* outA, float* outB, 
   }
   room.modCounter = counter;
   room.modOscillator = osc;
+  glides.finish(lastTargetA, lastTargetB);
   delayA.takeGlide(glideA);
   delayB.takeGlide(glideB);
   delayA.close();
