@@ -22,26 +22,27 @@ inline void storeLanes(float* p, Lanes v) {
 
 #include "engine/room_lanes_feed.h"
 
-// kWidth samples at once; every slot in use stays below length + 1 over them, and no two
+// kWidth samples at once, `ahead` samples on from the write position and taps in room (the
+// caller advances them); every slot in use stays below length + 1 over them, and no two
 // different slots in use are closer than kWidth, so no lane reads what another writes.
 // planA/planB hold the smoothed delays of these samples in order. glideSteps(from, to) runs
 // glide steps planned for later samples; they are spread between the parts here so that their
 // serial chain overlaps this work.
 template <typename GlideSteps>
 __attribute__((always_inline)) inline void processLanes(
-    const float* inA, const float* inB, float* outA, float* outB, RoomState& room,
+    const float* inA, const float* inB, float* outA, float* outB, RoomState& room, int32_t ahead,
     const RoomConstants& k, const float* planA, const float* planB, DelayCursor& delayA,
     DelayCursor& delayB, GlideSteps& glideSteps) {
   constexpr int kQuarter = kWidth / 4;
-  float* const A = room.bufferA;
-  float* const B = room.bufferB;
+  float* const A = room.bufferA + ahead;
+  float* const B = room.bufferB + ahead;
   const int32_t* const T = room.taps;
   Lanes sumA;
   Lanes sumB;
   wetSums<Lanes>([&](int line, int tap) __attribute__((always_inline)) { return loadLanes((line == 0 ? A : B) + T[tap]); }, sumA,
                  sumB);
   glideSteps(0, kQuarter);
-  const int32_t j = room.writePos;
+  const int32_t j = room.writePos + ahead;
   if (!feedLanes(inA, inB, k.f, room, j, planA, planB, delayA, delayB)) {
     for (int i = 0; i < kWidth; ++i) {
       feedPlanned(inA[i], inB[i], k.f, room, j + i, planA[i], planB[i], delayA, delayB);
@@ -62,7 +63,6 @@ __attribute__((always_inline)) inline void processLanes(
     storeLanes(py, vy);
   });
   glideSteps(3 * kQuarter, kWidth);
-  advance(room, kWidth);
 }
 
 // roomProcessBlock for a ready room and count > 0, with its constants k. The modulation and
@@ -100,7 +100,7 @@ void processBlock(const float* inA, const float* inB, float* outA, float* outB, 
     glides.step(targetA, targetB, planA + q, planA + q2, planB + q, planB + q2);
     ++planned;
   };
-  auto planOne = [&] {
+  auto planOne = [&]() __attribute__((always_inline)) {
     const SlowModulation m = slowOscillatorStep(osc, counter, kModulationRate);
     counter = counter + 1.0;
     float distanceA;
@@ -114,7 +114,7 @@ void processBlock(const float* inA, const float* inB, float* outA, float* outB, 
   // and the oscillator only rotates over them; their steps are still to run.
   alignas(64) float targetA[kWidth];
   alignas(64) float targetB[kWidth];
-  auto groupTargets = [&] {
+  auto groupTargets = [&]() __attribute__((always_inline)) {
     if (count - planned < kWidth) return false;
     alignas(64) double cos1[kWidth];
     alignas(64) double sin1[kWidth];
@@ -139,9 +139,7 @@ void processBlock(const float* inA, const float* inB, float* outA, float* outB, 
   // (within the block); fewer than kPlanAhead + 2 kWidth of the ring are ever in use.
   constexpr int kPlanAhead = 2 * kWidth;
   static_assert(kPlanAhead + 2 * kWidth <= kPlanRing);
-  int32_t beforeWrap = 0;
-  int i = 0;
-  while (i < count) {
+  auto planAhead = [&](int i) __attribute__((always_inline)) {
     const int planTo = count - i > kPlanAhead ? i + kPlanAhead : count;
     while (planned < planTo) {
       if (groupTargets()) {
@@ -152,24 +150,34 @@ void processBlock(const float* inA, const float* inB, float* outA, float* outB, 
         planOne();
       }
     }
-    const int p = i & (kPlanRing - 1);
+  };
+  int i = 0;
+  while (i < count) {
     if (lanesApart && count - i >= kWidth) {
-      if (beforeWrap < kWidth) beforeWrap = samplesBeforeWrap(room);
-      if (beforeWrap >= kWidth) {
-        groupWaiting = planned < i + kPlanAhead + kWidth && groupTargets();
-        processLanes(inA + i, inB + i, outA + i, outB + i, room, k, planA + p, planB + p, delayA,
-                     delayB, groupSteps);
-        groupWaiting = false;
-        i += kWidth;
-        beforeWrap -= kWidth;
+      // A run of lane groups while no slot wraps; the slots advance once at its end.
+      const int32_t run = samplesBeforeWrap(room);
+      if (run >= kWidth) {
+        int32_t ahead = 0;
+        do {
+          planAhead(i);
+          const int p = i & (kPlanRing - 1);
+          groupWaiting = planned < i + kPlanAhead + kWidth && groupTargets();
+          processLanes(inA + i, inB + i, outA + i, outB + i, room, ahead, k, planA + p,
+                       planB + p, delayA, delayB, groupSteps);
+          groupWaiting = false;
+          i += kWidth;
+          ahead += kWidth;
+        } while (count - i >= kWidth && run - ahead >= kWidth);
+        advance(room, ahead);
         continue;
       }
     }
+    planAhead(i);
+    const int p = i & (kPlanRing - 1);
     processSample(inA[i], inB[i], outA[i], outB[i], room, k, [&](float a, float b) {
       feedPlanned(a, b, k.f, room, room.writePos, planA[p], planB[p], delayA, delayB);
     });
     ++i;
-    beforeWrap = 0;
   }
   room.modCounter = counter;
   room.modOscillator = osc;

@@ -78,12 +78,28 @@ inline SlowModulation slowOscillatorStep(SlowOscillator& osc, double counter, do
 inline bool slowOscillatorRun(SlowOscillator& osc, double counter, int n, double* cos1,
                               double* sin1, double* cosHalf) {
   if (osc.synced == 0 || osc.counter != counter || osc.stepsLeft < n) return false;
+  // slowOscillatorRotate on the four values at once: each lane takes the same two products and
+  // one sum (a − b as a + (−b), which rounds alike).
+  using Four = double __attribute__((vector_size(4 * sizeof(double))));
+  Four v = {osc.cos1, osc.sin1, osc.cosHalf, osc.sinHalf};
+  const Four along = {osc.stepCos, osc.stepCos, osc.stepCosHalf, osc.stepCosHalf};
+  const Four across = {-osc.stepSin, osc.stepSin, -osc.stepSinHalf, osc.stepSinHalf};
   for (int i = 0; i < n; ++i) {
-    cos1[i] = osc.cos1;
-    sin1[i] = osc.sin1;
-    cosHalf[i] = osc.cosHalf;
-    slowOscillatorRotate(osc);
+    cos1[i] = v[0];
+    sin1[i] = v[1];
+    cosHalf[i] = v[2];
+#if defined(__clang__)
+    const Four swapped = __builtin_shufflevector(v, v, 1, 0, 3, 2);
+#else
+    using Order = int64_t __attribute__((vector_size(4 * sizeof(int64_t))));
+    const Four swapped = __builtin_shuffle(v, Order{1, 0, 3, 2});
+#endif
+    v = v * along + swapped * across;
   }
+  osc.cos1 = v[0];
+  osc.sin1 = v[1];
+  osc.cosHalf = v[2];
+  osc.sinHalf = v[3];
   osc.counter = counter + static_cast<double>(n);
   osc.stepsLeft -= n;
   return true;
