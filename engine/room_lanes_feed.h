@@ -32,10 +32,13 @@ inline Lanes reversed(Lanes v) {
 #endif
 }
 
-// flushToZero of every lane.
+// flushToZero of every lane; float comparisons only, so that a kernel without integer vectors
+// of its width keeps them in vector registers.
 inline Lanes flushLanes(Lanes v) {
-  const Ints magnitude = reinterpret_cast<Ints>(v) & 0x7fffffff;
-  const Ints keep = (magnitude == 0) | ((magnitude > 0x007fffff) & (magnitude < 0x7f800000));
+  constexpr float kSmallest = 1.17549435e-38f;  // smallest normal float
+  constexpr float kInfinity = __builtin_inff();
+  const Ints keep = ((v >= kSmallest) & (v < kInfinity)) | ((v <= -kSmallest) & (v > -kInfinity)) |
+                    (v == 0.0f);
   return reinterpret_cast<Lanes>(reinterpret_cast<Ints>(v) & keep);
 }
 
@@ -91,9 +94,10 @@ inline Lanes laneTargets(Lanes factor, const DelayCursor& line) {
                  select(static_cast<float>(line.length()) <= delay,
                         splat(static_cast<float>(line.length() - 1)), delay),
                  splat(1.0f));
-  const Ints finite = (reinterpret_cast<Ints>(delay) & 0x7fffffff) < 0x7f800000;
+  // delay is 1 or more here (NaN went to 1 above), so finite means below infinity.
   const float limit = line.limit();
-  return select(finite & (delay >= 1.0f), select(delay > limit, splat(limit), delay), splat(1.0f));
+  return select((delay >= 1.0f) & (delay < __builtin_inff()),
+                select(delay > limit, splat(limit), delay), splat(1.0f));
 }
 
 // True when pass() of kWidth samples with these smoothed delays (lanes in sample order) can run
@@ -106,18 +110,47 @@ inline bool lanesCanPass(const DelayCursor& line, Ints whole) {
   return lowest >= kWidth;
 }
 
-// DelayCursor::pass of kWidth consecutive samples, lane l being the l-th; lanesCanPass holds.
-inline Lanes passLanes(DelayCursor& line, Lanes smoothed, Ints whole, Lanes x) {
-  const int32_t slots = line.length() + 1;
-  const int32_t w = line.write();
-  float* const ring = line.ring();
-  const Lanes fraction = smoothed - __builtin_convertvector(whole, Lanes);
+// Ring reads at lanes' slots: a (slot w − l + whole) and b (the slot after it), w the write
+// position; slots past the ring's end wrap to its start. Where the whole delays of the lanes
+// differ by at most one and their slots do not straddle the wrap, three reversed runs of
+// consecutive slots hold them all; else each lane reads on its own.
+inline void ringReads(const float* ring, int32_t w, int32_t slots, Ints whole, Lanes& a,
+                      Lanes& b) {
+  int32_t lowest = whole[0];
+  int32_t highest = whole[0];
+  for (int l = 1; l < kWidth; ++l) {
+    lowest = whole[l] < lowest ? whole[l] : lowest;
+    highest = whole[l] > highest ? whole[l] : highest;
+  }
+  int32_t first = w - (kWidth - 1) + lowest;  // slot of the last lane's a at the lowest delay
+  const int32_t last = w + lowest + 2;         // past the first lane's b at the highest delay
+  if (last >= slots) first -= slots;
+  if (highest - lowest <= 1 && first >= 0) {  // last − slots stays below slots
+    const float* const run = ring + first;
+    const Lanes r0 = reversed(loadLanes(run));
+    const Lanes r1 = reversed(loadLanes(run + 1));
+    const Lanes r2 = reversed(loadLanes(run + 2));
+    const Ints higher = whole != lowest;
+    a = select(higher, r1, r0);
+    b = select(higher, r2, r1);
+    return;
+  }
   Ints ia = (w - laneNumbers()) + whole;
   ia -= (ia >= slots) & slots;
   Ints ib = ia + 1;
   ib -= (ib >= slots) & slots;
-  const Lanes a = gatherLanes(ring, ia);
-  const Lanes b = gatherLanes(ring, ib);
+  a = gatherLanes(ring, ia);
+  b = gatherLanes(ring, ib);
+}
+
+// DelayCursor::pass of kWidth consecutive samples, lane l being the l-th; lanesCanPass holds.
+inline Lanes passLanes(DelayCursor& line, Lanes smoothed, Ints whole, Lanes x) {
+  float* const ring = line.ring();
+  const int32_t w = line.write();
+  const Lanes fraction = smoothed - __builtin_convertvector(whole, Lanes);
+  Lanes a;
+  Lanes b;
+  ringReads(ring, w, line.length() + 1, whole, a, b);
   storeLanes(ring + (w - (kWidth - 1)), reversed(x));
   line.skip(kWidth);
   return a + (b - a) * fraction;
