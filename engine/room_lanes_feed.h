@@ -20,8 +20,12 @@ inline Lanes splat(float v) { return Lanes{} + v; }
 
 // mask ? a : b lane by lane, mask lanes all ones or all zeros.
 inline Lanes select(Ints mask, Lanes a, Lanes b) {
+#if defined(__clang__)
   return reinterpret_cast<Lanes>((mask & reinterpret_cast<Ints>(a)) |
                                  (~mask & reinterpret_cast<Ints>(b)));
+#else
+  return mask ? a : b;  // a blend, also where integer vectors of this width are missing
+#endif
 }
 
 inline Lanes reversed(Lanes v) {
@@ -114,8 +118,8 @@ inline bool lanesCanPass(const DelayCursor& line, Ints whole) {
 // position; slots past the ring's end wrap to its start. Where the whole delays of the lanes
 // differ by at most one and their slots do not straddle the wrap, three reversed runs of
 // consecutive slots hold them all; else each lane reads on its own.
-inline void ringReads(const float* ring, int32_t w, int32_t slots, Ints whole, Lanes& a,
-                      Lanes& b) {
+inline void ringReads(const float* ring, int32_t w, int32_t slots, Lanes smoothed, Ints whole,
+                      Lanes& a, Lanes& b) {
   int32_t lowest = whole[0];
   int32_t highest = whole[0];
   for (int l = 1; l < kWidth; ++l) {
@@ -130,7 +134,7 @@ inline void ringReads(const float* ring, int32_t w, int32_t slots, Ints whole, L
     const Lanes r0 = reversed(loadLanes(run));
     const Lanes r1 = reversed(loadLanes(run + 1));
     const Lanes r2 = reversed(loadLanes(run + 2));
-    const Ints higher = whole != lowest;
+    const Ints higher = smoothed >= static_cast<float>(lowest + 1);  // whole above lowest
     a = select(higher, r1, r0);
     b = select(higher, r2, r1);
     return;
@@ -150,7 +154,7 @@ inline Lanes passLanes(DelayCursor& line, Lanes smoothed, Ints whole, Lanes x) {
   const Lanes fraction = smoothed - __builtin_convertvector(whole, Lanes);
   Lanes a;
   Lanes b;
-  ringReads(ring, w, line.length() + 1, whole, a, b);
+  ringReads(ring, w, line.length() + 1, smoothed, whole, a, b);
   storeLanes(ring + (w - (kWidth - 1)), reversed(x));
   line.skip(kWidth);
   return a + (b - a) * fraction;
