@@ -104,14 +104,41 @@ inline Lanes laneTargets(Lanes factor, const DelayCursor& line) {
                 select(delay > limit, splat(limit), delay), splat(1.0f));
 }
 
-// True when pass() of kWidth samples with these smoothed delays (lanes in sample order) can run
-// as lanes: the writes do not wrap below slot 0 and no read reaches a slot written by an
-// earlier sample of the same group (those lie 1 … kWidth − 1 slots above a sample's own).
-inline bool lanesCanPass(const DelayCursor& line, Ints whole) {
-  if (!line.live() || line.write() < kWidth - 1) return false;
-  int32_t lowest = whole[0];
-  for (int l = 1; l < kWidth; ++l) lowest = whole[l] < lowest ? whole[l] : lowest;
-  return lowest >= kWidth;
+// The smallest and the largest lane of v.
+inline void laneRange(Lanes v, float& lowest, float& highest) {
+#if defined(__clang__)
+  lowest = highest = v[0];
+  for (int l = 1; l < kWidth; ++l) {
+    lowest = v[l] < lowest ? v[l] : lowest;
+    highest = v[l] > highest ? v[l] : highest;
+  }
+#else
+  // Row r folds lane l ^ (8 >> r) onto lane l; the widths below 16 use the rows that fit.
+  alignas(64) static constexpr int32_t kFold[4][16] = {
+      {8, 9, 10, 11, 12, 13, 14, 15, 0, 1, 2, 3, 4, 5, 6, 7},
+      {4, 5, 6, 7, 0, 1, 2, 3, 12, 13, 14, 15, 8, 9, 10, 11},
+      {2, 3, 0, 1, 6, 7, 4, 5, 10, 11, 8, 9, 14, 15, 12, 13},
+      {1, 0, 3, 2, 5, 4, 7, 6, 9, 8, 11, 10, 13, 12, 15, 14}};
+  Lanes lo = v;
+  Lanes hi = v;
+  for (int row = 4 - __builtin_ctz(kWidth); row < 4; ++row) {
+    Ints across;
+    __builtin_memcpy(&across, kFold[row], sizeof across);
+    const Lanes otherLo = __builtin_shuffle(lo, across);
+    const Lanes otherHi = __builtin_shuffle(hi, across);
+    lo = otherLo < lo ? otherLo : lo;
+    hi = otherHi > hi ? otherHi : hi;
+  }
+  lowest = lo[0];
+  highest = hi[0];
+#endif
+}
+
+// True when pass() of kWidth samples whose smoothed delays are at least `lowest` can run as
+// lanes: the writes do not wrap below slot 0 and no read reaches a slot written by an earlier
+// sample of the same group (those lie 1 … kWidth − 1 slots above a sample's own).
+inline bool lanesCanPass(const DelayCursor& line, float lowest) {
+  return line.live() && line.write() >= kWidth - 1 && lowest >= static_cast<float>(kWidth);
 }
 
 // Ring reads at lanes' slots: a (slot w − l + whole) and b (the slot after it), w the write
@@ -119,13 +146,10 @@ inline bool lanesCanPass(const DelayCursor& line, Ints whole) {
 // differ by at most one and their slots do not straddle the wrap, three reversed runs of
 // consecutive slots hold them all; else each lane reads on its own.
 inline void ringReads(const float* ring, int32_t w, int32_t slots, Lanes smoothed, Ints whole,
-                      Lanes& a, Lanes& b) {
-  int32_t lowest = whole[0];
-  int32_t highest = whole[0];
-  for (int l = 1; l < kWidth; ++l) {
-    lowest = whole[l] < lowest ? whole[l] : lowest;
-    highest = whole[l] > highest ? whole[l] : highest;
-  }
+                      float smallest, float largest, Lanes& a, Lanes& b) {
+  // Whole parts of the smallest and largest smoothed delays (truncation keeps the order).
+  const int32_t lowest = static_cast<int32_t>(smallest);
+  const int32_t highest = static_cast<int32_t>(largest);
   int32_t first = w - (kWidth - 1) + lowest;  // slot of the last lane's a at the lowest delay
   const int32_t last = w + lowest + 2;         // past the first lane's b at the highest delay
   if (last >= slots) first -= slots;
@@ -148,13 +172,14 @@ inline void ringReads(const float* ring, int32_t w, int32_t slots, Lanes smoothe
 }
 
 // DelayCursor::pass of kWidth consecutive samples, lane l being the l-th; lanesCanPass holds.
-inline Lanes passLanes(DelayCursor& line, Lanes smoothed, Ints whole, Lanes x) {
+inline Lanes passLanes(DelayCursor& line, Lanes smoothed, Ints whole, float smallest,
+                       float largest, Lanes x) {
   float* const ring = line.ring();
   const int32_t w = line.write();
   const Lanes fraction = smoothed - __builtin_convertvector(whole, Lanes);
   Lanes a;
   Lanes b;
-  ringReads(ring, w, line.length() + 1, smoothed, whole, a, b);
+  ringReads(ring, w, line.length() + 1, smoothed, whole, smallest, largest, a, b);
   storeLanes(ring + (w - (kWidth - 1)), reversed(x));
   line.skip(kWidth);
   return a + (b - a) * fraction;
@@ -169,13 +194,19 @@ inline bool feedLanes(const float* inA, const float* inB, float f, RoomState& ro
   const Lanes sB = loadLanes(smoothedB);
   const Ints wholeA = __builtin_convertvector(sA, Ints);
   const Ints wholeB = __builtin_convertvector(sB, Ints);
-  if (!lanesCanPass(delayA, wholeA) || !lanesCanPass(delayB, wholeB)) return false;
+  float smallestA;
+  float largestA;
+  float smallestB;
+  float largestB;
+  laneRange(sA, smallestA, largestA);
+  laneRange(sB, smallestB, largestB);
+  if (!lanesCanPass(delayA, smallestA) || !lanesCanPass(delayB, smallestB)) return false;
   const Lanes a = loadLanes(inA);
   const Lanes b = loadLanes(inB);
   const Lanes xA = -(f * loadLanes(room.bufferA + j) + select(a == a, a, Lanes{}));
   const Lanes xB = -(f * loadLanes(room.bufferB + j) + select(b == b, b, Lanes{}));
-  storeLanes(room.bufferA + j, flushLanes(passLanes(delayA, sA, wholeA, xA)));
-  storeLanes(room.bufferB + j, flushLanes(passLanes(delayB, sB, wholeB, xB)));
+  storeLanes(room.bufferA + j, flushLanes(passLanes(delayA, sA, wholeA, smallestA, largestA, xA)));
+  storeLanes(room.bufferB + j, flushLanes(passLanes(delayB, sB, wholeB, smallestB, largestB, xB)));
   return true;
 }
 #undef ROOM_LANES_REVERSED
