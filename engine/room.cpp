@@ -157,10 +157,6 @@ inline void feedLines(float inA, float inB, float f, RoomState& room, const Dela
   room.bufferB[j] = flushToZero(xB);
 }
 
-// Glides planned ahead of the feed are kept in a ring of this many entries (a power of two above
-// the furthest plan-ahead of any lane kernel).
-constexpr int kPlanRing = 64;
-
 // One sample's feed at slot j with glides worked out ahead of it.
 __attribute__((always_inline)) inline void feedPlanned(float inA, float inB, float f,
                                                        RoomState& room, int32_t j, float glideA,

@@ -15,24 +15,19 @@
 // limit()). [render thread; no allocation]
 class GlidePair {
  public:
-  // One glide step of each line towards its target (from DelayCursor::target); the smoothed
-  // delays go to *a and *a2 (line A), *b and *b2 (line B).
-  __attribute__((always_inline)) void step(float targetA, float targetB, float* a, float* a2,
-                                           float* b, float* b2) {
+  // One glide step of each line towards its target (from DelayCursor::target): targets[0] for
+  // line A, targets[1] for line B; the smoothed delays go to smoothed[0] and smoothed[1].
+  __attribute__((always_inline)) void step(const float* targets, float* smoothed) {
 #if defined(__SSE2__)
-    const __m128 target = _mm_unpacklo_ps(_mm_set_ss(targetA), _mm_set_ss(targetB));
+    const __m128 target = _mm_loadl_pi(_mm_setzero_ps(), reinterpret_cast<const __m64*>(targets));
     const __m128 sum = _mm_add_ps(_mm_mul_ps(mSmoothed, _mm_set1_ps(3000.0f)), target);
     const __m128d scaled = _mm_mul_pd(_mm_cvtps_pd(sum), _mm_set1_pd(0.0003332222592469177));
     // maxps and minps return their second operand when unordered or equal.
     mSmoothed = _mm_min_ps(_mm_max_ps(_mm_cvtpd_ps(scaled), _mm_set1_ps(1.0f)), mLimit);
-    const __m128 lineB = _mm_shuffle_ps(mSmoothed, mSmoothed, 1);
-    _mm_store_ss(a, mSmoothed);
-    _mm_store_ss(a2, mSmoothed);
-    _mm_store_ss(b, lineB);
-    _mm_store_ss(b2, lineB);
+    _mm_storel_pi(reinterpret_cast<__m64*>(smoothed), mSmoothed);
 #else
-    *a = *a2 = mA.glideTo(targetA);
-    *b = *b2 = mB.glideTo(targetB);
+    smoothed[0] = mA.glideTo(targets[0]);
+    smoothed[1] = mB.glideTo(targets[1]);
 #endif
   }
 

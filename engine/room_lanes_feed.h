@@ -185,13 +185,67 @@ inline Lanes passLanes(DelayCursor& line, Lanes smoothed, Ints whole, float smal
   return a + (b - a) * fraction;
 }
 
+// Lane l of a table row is a source lane of a two-vector shuffle.
+struct LaneTable {
+  int32_t lane[kWidth];
+};
+
+// Interleaving rows: half 0 takes lanes 0 … kWidth/2 − 1 of a and b in turns, half 1 the rest.
+constexpr LaneTable zipRow(int half) {
+  LaneTable t{};
+  for (int l = 0; l < kWidth; ++l) t.lane[l] = (l % 2 == 0 ? 0 : kWidth) + half * kWidth / 2 + l / 2;
+  return t;
+}
+
+// De-interleaving rows: the even (0) or odd (1) lanes of a followed by those of b.
+constexpr LaneTable unzipRow(int odd) {
+  LaneTable t{};
+  for (int l = 0; l < kWidth; ++l) t.lane[l] = 2 * l + odd;
+  return t;
+}
+
+// Stores a and b interleaved: a[0], b[0], a[1], b[1], … at p[0 … 2 kWidth).
+inline void storePairs(float* p, Lanes a, Lanes b) {
+#if defined(__clang__)
+  for (int l = 0; l < kWidth; ++l) {
+    p[2 * l] = a[l];
+    p[2 * l + 1] = b[l];
+  }
+#else
+  alignas(64) static constexpr LaneTable kZip[2] = {zipRow(0), zipRow(1)};
+  Ints first;
+  Ints second;
+  __builtin_memcpy(&first, kZip[0].lane, sizeof first);
+  __builtin_memcpy(&second, kZip[1].lane, sizeof second);
+  storeLanes(p, __builtin_shuffle(a, b, first));
+  storeLanes(p + kWidth, __builtin_shuffle(a, b, second));
+#endif
+}
+
+// The inverse of storePairs.
+inline void loadPairs(const float* p, Lanes& a, Lanes& b) {
+#if defined(__clang__)
+  for (int l = 0; l < kWidth; ++l) {
+    a[l] = p[2 * l];
+    b[l] = p[2 * l + 1];
+  }
+#else
+  alignas(64) static constexpr LaneTable kUnzip[2] = {unzipRow(0), unzipRow(1)};
+  Ints even;
+  Ints odd;
+  __builtin_memcpy(&even, kUnzip[0].lane, sizeof even);
+  __builtin_memcpy(&odd, kUnzip[1].lane, sizeof odd);
+  const Lanes low = loadLanes(p);
+  const Lanes high = loadLanes(p + kWidth);
+  a = __builtin_shuffle(low, high, even);
+  b = __builtin_shuffle(low, high, odd);
+#endif
+}
+
 // feedPlanned of kWidth consecutive samples at slots j … j + kWidth − 1 with their planned
-// smoothed delays; false (nothing done) where the delays cannot pass as lanes.
+// smoothed delays sA and sB; false (nothing done) where the delays cannot pass as lanes.
 inline bool feedLanes(const float* inA, const float* inB, float f, RoomState& room, int32_t j,
-                      const float* smoothedA, const float* smoothedB, DelayCursor& delayA,
-                      DelayCursor& delayB) {
-  const Lanes sA = loadLanes(smoothedA);
-  const Lanes sB = loadLanes(smoothedB);
+                      Lanes sA, Lanes sB, DelayCursor& delayA, DelayCursor& delayB) {
   const Ints wholeA = __builtin_convertvector(sA, Ints);
   const Ints wholeB = __builtin_convertvector(sB, Ints);
   float smallestA;

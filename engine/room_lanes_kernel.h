@@ -25,14 +25,14 @@ inline void storeLanes(float* p, Lanes v) {
 // kWidth samples at once, `ahead` samples on from the write position and taps in room (the
 // caller advances them); every slot in use stays below length + 1 over them, and no two
 // different slots in use are closer than kWidth, so no lane reads what another writes.
-// planA/planB hold the smoothed delays of these samples in order. glideSteps(from, to) runs
+// plan holds the smoothed delays of these samples in order, lines A and B in turns. glideSteps(from, to) runs
 // glide steps planned for later samples; they are spread between the parts here so that their
 // serial chain overlaps this work.
 template <typename GlideSteps>
 __attribute__((always_inline)) inline void processLanes(
     const float* inA, const float* inB, float* outA, float* outB, RoomState& room, int32_t ahead,
-    const RoomConstants& k, const float* planA, const float* planB, DelayCursor& delayA,
-    DelayCursor& delayB, GlideSteps& glideSteps) {
+    const RoomConstants& k, const float* plan, DelayCursor& delayA, DelayCursor& delayB,
+    GlideSteps& glideSteps) {
   constexpr int kQuarter = kWidth / 4;
   float* const A = room.bufferA + ahead;
   float* const B = room.bufferB + ahead;
@@ -43,9 +43,12 @@ __attribute__((always_inline)) inline void processLanes(
                  sumB);
   glideSteps(0, kQuarter);
   const int32_t j = room.writePos + ahead;
-  if (!feedLanes(inA, inB, k.f, room, j, planA, planB, delayA, delayB)) {
+  Lanes smoothedA;
+  Lanes smoothedB;
+  loadPairs(plan, smoothedA, smoothedB);
+  if (!feedLanes(inA, inB, k.f, room, j, smoothedA, smoothedB, delayA, delayB)) {
     for (int i = 0; i < kWidth; ++i) {
-      feedPlanned(inA[i], inB[i], k.f, room, j + i, planA[i], planB[i], delayA, delayB);
+      feedPlanned(inA[i], inB[i], k.f, room, j + i, plan[2 * i], plan[2 * i + 1], delayA, delayB);
     }
   }
   glideSteps(kQuarter, 2 * kQuarter);
@@ -87,20 +90,22 @@ void processBlock(const float* inA, const float* inB, float* outA, float* outB, 
   GlidePair glides(glideA, glideB);
   double counter = room.modCounter;
   SlowOscillator osc = room.modOscillator;
-  // The smoothed delay of sample n sits at n mod kPlanRing, the first kWidth of them once more
-  // past the end, so that any kWidth consecutive samples lie side by side.
-  float planA[kPlanRing + kWidth];
-  float planB[kPlanRing + kWidth];
+  // The smoothed delays of sample n sit at plan[2 (n − planBase)] (line A) and the float after
+  // (line B); live samples [i, planned) move to the front when a lane group would not fit.
+  constexpr int kPlanSpan = 8 * kWidth;
+  float plan[2 * kPlanSpan];
+  int planBase = 0;
   int planned = 0;  // samples [0, planned) have their smoothed delays
+  int i = 0;        // the next sample to process
   float lastTargetA = 0.0f;
   float lastTargetB = 0.0f;
-  auto stepOne = [&](float targetA, float targetB) __attribute__((always_inline)) {
-    const int q = planned & (kPlanRing - 1);
-    const int q2 = q < kWidth ? q + kPlanRing : q;
-    glides.step(targetA, targetB, planA + q, planA + q2, planB + q, planB + q2);
-    ++planned;
+  auto reserve = [&]() __attribute__((always_inline)) {
+    if (planned - planBase + kWidth <= kPlanSpan) return;
+    std::memmove(plan, plan + 2 * (i - planBase), sizeof(float) * 2 * (planned - i));
+    planBase = i;
   };
   auto planOne = [&]() __attribute__((always_inline)) {
+    reserve();
     const SlowModulation m = slowOscillatorStep(osc, counter, kModulationRate);
     counter = counter + 1.0;
     float distanceA;
@@ -108,38 +113,42 @@ void processBlock(const float* inA, const float* inB, float* outA, float* outB, 
     modulationDistances(m, distanceA, distanceB);
     lastTargetA = glideA.target(distanceA);
     lastTargetB = glideB.target(distanceB);
-    stepOne(lastTargetA, lastTargetB);
+    const float targets[2] = {lastTargetA, lastTargetB};
+    glides.step(targets, plan + 2 * (planned - planBase));
+    ++planned;
   };
-  // The glide targets of samples [planned, planned + kWidth), where those lie within the block
-  // and the oscillator only rotates over them; their steps are still to run.
-  alignas(64) float targetA[kWidth];
-  alignas(64) float targetB[kWidth];
+  // The glide targets of samples [planned, planned + kWidth), lines A and B in turns, where
+  // those lie within the block and the oscillator only rotates over them; their steps are
+  // still to run.
+  alignas(64) float targets[2 * kWidth];
   auto groupTargets = [&]() __attribute__((always_inline)) {
     if (count - planned < kWidth) return false;
     alignas(64) double cos1[kWidth];
     alignas(64) double sin1[kWidth];
     alignas(64) double cosHalf[kWidth];
     if (!slowOscillatorRun(osc, counter, kWidth, cos1, sin1, cosHalf)) return false;
+    reserve();
     counter = counter + static_cast<double>(kWidth);
     Lanes distanceA;
     Lanes distanceB;
     laneDistances(cos1, sin1, cosHalf, distanceA, distanceB);
-    storeLanes(targetA, laneTargets(distanceA, glideA));
-    storeLanes(targetB, laneTargets(distanceB, glideB));
-    lastTargetA = targetA[kWidth - 1];
-    lastTargetB = targetB[kWidth - 1];
+    storePairs(targets, laneTargets(distanceA, glideA), laneTargets(distanceB, glideB));
+    lastTargetA = targets[2 * kWidth - 2];
+    lastTargetB = targets[2 * kWidth - 1];
     return true;
   };
   bool groupWaiting = false;
   auto groupSteps = [&](int from, int to) __attribute__((always_inline)) {
     if (!groupWaiting) return;
-    for (int s = from; s < to; ++s) stepOne(targetA[s], targetB[s]);
+    float* const out = plan + 2 * (planned - from - planBase);  // at the group's first sample
+    for (int s = from; s < to; ++s) glides.step(targets + 2 * s, out + 2 * s);
+    planned += to - from;
   };
   // Before each sample or lane group starting at i, samples [i, i + kPlanAhead) are planned
-  // (within the block); fewer than kPlanAhead + 2 kWidth of the ring are ever in use.
+  // (within the block); fewer than kPlanAhead + 2 kWidth of them are ever held.
   constexpr int kPlanAhead = 2 * kWidth;
-  static_assert(kPlanAhead + 2 * kWidth <= kPlanRing);
-  auto planAhead = [&](int i) __attribute__((always_inline)) {
+  static_assert(kPlanAhead + 2 * kWidth <= kPlanSpan - kWidth);
+  auto planAhead = [&]() __attribute__((always_inline)) {
     const int planTo = count - i > kPlanAhead ? i + kPlanAhead : count;
     while (planned < planTo) {
       if (groupTargets()) {
@@ -151,7 +160,6 @@ void processBlock(const float* inA, const float* inB, float* outA, float* outB, 
       }
     }
   };
-  int i = 0;
   while (i < count) {
     if (lanesApart && count - i >= kWidth) {
       // A run of lane groups while no slot wraps; the slots advance once at its end.
@@ -159,11 +167,10 @@ void processBlock(const float* inA, const float* inB, float* outA, float* outB, 
       if (run >= kWidth) {
         int32_t ahead = 0;
         do {
-          planAhead(i);
-          const int p = i & (kPlanRing - 1);
+          planAhead();
           groupWaiting = planned < i + kPlanAhead + kWidth && groupTargets();
-          processLanes(inA + i, inB + i, outA + i, outB + i, room, ahead, k, planA + p,
-                       planB + p, delayA, delayB, groupSteps);
+          processLanes(inA + i, inB + i, outA + i, outB + i, room, ahead, k,
+                       plan + 2 * (i - planBase), delayA, delayB, groupSteps);
           groupWaiting = false;
           i += kWidth;
           ahead += kWidth;
@@ -172,10 +179,10 @@ void processBlock(const float* inA, const float* inB, float* outA, float* outB, 
         continue;
       }
     }
-    planAhead(i);
-    const int p = i & (kPlanRing - 1);
+    planAhead();
+    const float* const smoothed = plan + 2 * (i - planBase);
     processSample(inA[i], inB[i], outA[i], outB[i], room, k, [&](float a, float b) {
-      feedPlanned(a, b, k.f, room, room.writePos, planA[p], planB[p], delayA, delayB);
+      feedPlanned(a, b, k.f, room, room.writePos, smoothed[0], smoothed[1], delayA, delayB);
     });
     ++i;
   }
