@@ -104,32 +104,10 @@ void processBlock(const float* inA, const float* inB, float* outA, float* outB, 
     std::memmove(plan, plan + 2 * (i - planBase), sizeof(float) * 2 * (planned - i));
     planBase = i;
   };
-  // Phasors of the oscillator recorded a lane group ahead for samples [recordFirst,
-  // recordEnd) (none while equal), so that the group reading them finds them stored well
-  // before; the oscillator and the counter stand at recordEnd when records are held, else at
-  // the next sample to plan.
-  alignas(64) double cos1[kWidth];
-  alignas(64) double sin1[kWidth];
-  alignas(64) double cosHalf[kWidth];
-  int recordFirst = 0;
-  int recordEnd = 0;
-  auto record = [&](int first) __attribute__((always_inline)) {
-    if (!slowOscillatorRun(osc, counter, kWidth, cos1, sin1, cosHalf)) return false;
-    counter = counter + static_cast<double>(kWidth);
-    recordFirst = first;
-    recordEnd = first + kWidth;
-    return true;
-  };
   auto planOne = [&]() __attribute__((always_inline)) {
     reserve();
-    SlowModulation m;
-    if (planned < recordEnd) {
-      const int r = planned - recordFirst;
-      m = slowModulationOf(cos1[r], sin1[r], cosHalf[r]);
-    } else {
-      m = slowOscillatorStep(osc, counter, kModulationRate);
-      counter = counter + 1.0;
-    }
+    const SlowModulation m = slowOscillatorStep(osc, counter, kModulationRate);
+    counter = counter + 1.0;
     float distanceA;
     float distanceB;
     modulationDistances(m, distanceA, distanceB);
@@ -144,21 +122,19 @@ void processBlock(const float* inA, const float* inB, float* outA, float* outB, 
   // still to run.
   alignas(64) float targets[2 * kWidth];
   auto groupTargets = [&]() __attribute__((always_inline)) {
-    const int first = planned;
-    if (count - first < kWidth) return false;
-    if (recordEnd <= first) {
-      if (!record(first)) return false;
-    } else if (recordFirst != first) {
-      return false;  // part of the records went one by one
-    }
+    if (count - planned < kWidth) return false;
+    alignas(64) double cos1[kWidth];
+    alignas(64) double sin1[kWidth];
+    alignas(64) double cosHalf[kWidth];
+    if (!slowOscillatorRun(osc, counter, kWidth, cos1, sin1, cosHalf)) return false;
     reserve();
+    counter = counter + static_cast<double>(kWidth);
     Lanes distanceA;
     Lanes distanceB;
     laneDistances(cos1, sin1, cosHalf, distanceA, distanceB);
     storePairs(targets, laneTargets(distanceA, glideA), laneTargets(distanceB, glideB));
     lastTargetA = targets[2 * kWidth - 2];
     lastTargetB = targets[2 * kWidth - 1];
-    if (count - first < 2 * kWidth || !record(first + kWidth)) recordEnd = first;
     return true;
   };
   bool groupWaiting = false;

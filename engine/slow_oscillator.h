@@ -52,13 +52,6 @@ inline void slowOscillatorRotate(SlowOscillator& osc) {
   osc.sinHalf = sh * osc.stepCosHalf + ch * osc.stepSinHalf;
 }
 
-// The modulation values from cos φ, sin φ and cos(φ/2). [any thread]
-inline SlowModulation slowModulationOf(double c1, double s1, double ch) {
-  const double c2 = c1 * c1 - s1 * s1;
-  const double s2 = 2.0 * c1 * s1;
-  return SlowModulation{c1, ch, c2, s2 * c1 + c2 * s1, c2 * c1 - s2 * s1};
-}
-
 // The modulation values at `counter`, then prepares osc for counter + 1. Equal to the values
 // computed from φ = fmod(counter × rate, 2π) within double rounding.
 // [render thread; no allocation]
@@ -66,7 +59,11 @@ inline SlowModulation slowOscillatorStep(SlowOscillator& osc, double counter, do
   if (osc.synced == 0 || osc.counter != counter || osc.stepsLeft <= 0) {
     slowOscillatorSync(osc, counter, rate);
   }
-  const SlowModulation m = slowModulationOf(osc.cos1, osc.sin1, osc.cosHalf);
+  const double c1 = osc.cos1;
+  const double s1 = osc.sin1;
+  const double c2 = c1 * c1 - s1 * s1;
+  const double s2 = 2.0 * c1 * s1;
+  const SlowModulation m{c1, osc.cosHalf, c2, s2 * c1 + c2 * s1, c2 * c1 - s2 * s1};
 
   slowOscillatorRotate(osc);
   osc.counter = counter + 1.0;
