@@ -151,7 +151,7 @@ void processBlock(const float* inA, const float* inB, float* outA, float* outB, 
   auto planAhead = [&]() __attribute__((always_inline)) {
     const int planTo = count - i > kPlanAhead ? i + kPlanAhead : count;
     while (planned < planTo) {
-      if (groupTargets()) {
+      if (lanesApart && groupTargets()) {
         groupWaiting = true;
         groupSteps(0, kWidth);
         groupWaiting = false;
