@@ -160,21 +160,36 @@ void processBlock(const float* inA, const float* inB, float* outA, float* outB, 
       }
     }
   };
+#if ROOM_LANE_WIDTH > 4
+  constexpr int kNarrow = room_sse::kWidth;  // the rest of a run goes in groups of this many
+  auto noSteps = [](int, int) {};
+#else
+  constexpr int kNarrow = kWidth;
+#endif
   while (i < count) {
-    if (lanesApart && count - i >= kWidth) {
+    if (lanesApart && count - i >= kNarrow) {
       // A run of lane groups while no slot wraps; the slots advance once at its end.
       const int32_t run = samplesBeforeWrap(room);
-      if (run >= kWidth) {
-        int32_t ahead = 0;
-        do {
-          planAhead();
-          groupWaiting = planned < i + kPlanAhead + kWidth && groupTargets();
-          processLanes(inA + i, inB + i, outA + i, outB + i, room, ahead, k,
-                       plan + 2 * (i - planBase), delayA, delayB, groupSteps);
-          groupWaiting = false;
-          i += kWidth;
-          ahead += kWidth;
-        } while (count - i >= kWidth && run - ahead >= kWidth);
+      int32_t ahead = 0;
+      while (count - i >= kWidth && run - ahead >= kWidth) {
+        planAhead();
+        groupWaiting = planned < i + kPlanAhead + kWidth && groupTargets();
+        processLanes(inA + i, inB + i, outA + i, outB + i, room, ahead, k,
+                     plan + 2 * (i - planBase), delayA, delayB, groupSteps);
+        groupWaiting = false;
+        i += kWidth;
+        ahead += kWidth;
+      }
+#if ROOM_LANE_WIDTH > 4
+      while (count - i >= kNarrow && run - ahead >= kNarrow) {
+        planAhead();
+        room_sse::processLanes(inA + i, inB + i, outA + i, outB + i, room, ahead, k,
+                               plan + 2 * (i - planBase), delayA, delayB, noSteps);
+        i += kNarrow;
+        ahead += kNarrow;
+      }
+#endif
+      if (ahead > 0) {
         advance(room, ahead);
         continue;
       }
