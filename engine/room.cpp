@@ -192,14 +192,17 @@ inline void processSample(float inA, float inB, float& outA, float& outB, RoomSt
   const int32_t* const T = room.taps;
   float sumA;
   float sumB;
-  wetSums<float>([&](int line, int tap) __attribute__((always_inline)) { return (line == 0 ? A : B)[T[tap]]; }, sumA, sumB);
+  wetSums<float>(
+      [&](int line, int tap) __attribute__((always_inline)) { return (line == 0 ? A : B)[T[tap]]; },
+      sumA, sumB);
   outA += k.gain * sumA;
   outB += k.gain * sumB;
   feed(inA, inB);
   outA = flushToZero(outA);
   outB = flushToZero(outB);
-  couplings(
-      [&](bool xInA, int x, int y) __attribute__((always_inline)) { couple((xInA ? A : B)[T[x]], (xInA ? B : A)[T[y]], k.c); });
+  couplings([&](bool xInA, int x, int y) __attribute__((always_inline)) {
+    couple((xInA ? A : B)[T[x]], (xInA ? B : A)[T[y]], k.c);
+  });
   advance(room, 1);
 }
 

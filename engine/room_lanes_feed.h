@@ -16,7 +16,9 @@ using Wide = double __attribute__((vector_size(kWidth * sizeof(double))));
 #define ROOM_LANES_REVERSED 15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0
 #endif
 
-inline Lanes splat(float v) { return Lanes{} + v; }
+inline Lanes splat(float v) {
+  return Lanes{} + v;
+}
 
 // mask ? a : b lane by lane, mask lanes all ones or all zeros.
 inline Lanes select(Ints mask, Lanes a, Lanes b) {
@@ -41,8 +43,8 @@ inline Lanes reversed(Lanes v) {
 inline Lanes flushLanes(Lanes v) {
   constexpr float kSmallest = 1.17549435e-38f;  // smallest normal float
   constexpr float kInfinity = __builtin_inff();
-  const Ints keep = ((v >= kSmallest) & (v < kInfinity)) | ((v <= -kSmallest) & (v > -kInfinity)) |
-                    (v == 0.0f);
+  const Ints keep =
+      ((v >= kSmallest) & (v < kInfinity)) | ((v <= -kSmallest) & (v > -kInfinity)) | (v == 0.0f);
   return reinterpret_cast<Lanes>(reinterpret_cast<Ints>(v) & keep);
 }
 
@@ -91,8 +93,8 @@ inline void laneDistances(const double* cos1, const double* sin1, const double* 
 inline Lanes laneTargets(Lanes factor, const DelayCursor& line) {
   const float maxDistance = line.maxDistance();
   const Lanes metres = factor * maxDistance;
-  const Lanes d = select(metres >= 1.0f, select(metres < maxDistance, metres, splat(maxDistance)),
-                         splat(1.0f));
+  const Lanes d =
+      select(metres >= 1.0f, select(metres < maxDistance, metres, splat(maxDistance)), splat(1.0f));
   Lanes delay = d * line.sampleRate() / line.speedOfSound();
   delay = select(delay >= 1.0f,
                  select(static_cast<float>(line.length()) <= delay,
@@ -150,10 +152,14 @@ inline void ringReads(const float* ring, int32_t w, int32_t slots, Lanes smoothe
   // Whole parts of the smallest and largest smoothed delays (truncation keeps the order).
   const int32_t lowest = static_cast<int32_t>(smallest);
   const int32_t highest = static_cast<int32_t>(largest);
-  int32_t first = w - (kWidth - 1) + lowest;  // slot of the last lane's a at the lowest delay
-  const int32_t last = w + lowest + 2;         // past the first lane's b at the highest delay
+  // The runs read slots first … last: from the last lane's a at the lowest whole delay to the
+  // first lane's b at one more. When last lies past the ring's end they all must (first is
+  // then moved back by the ring's length); last − slots never reaches slots (w and the delays
+  // are below slots).
+  int32_t first = w - (kWidth - 1) + lowest;
+  const int32_t last = w + lowest + 2;
   if (last >= slots) first -= slots;
-  if (highest - lowest <= 1 && first >= 0) {  // last − slots stays below slots
+  if (highest - lowest <= 1 && first >= 0) {
     const float* const run = ring + first;
     const Lanes r0 = reversed(loadLanes(run));
     const Lanes r1 = reversed(loadLanes(run + 1));
@@ -172,8 +178,8 @@ inline void ringReads(const float* ring, int32_t w, int32_t slots, Lanes smoothe
 }
 
 // DelayCursor::pass of kWidth consecutive samples, lane l being the l-th; lanesCanPass holds.
-inline Lanes passLanes(DelayCursor& line, Lanes smoothed, Ints whole, float smallest,
-                       float largest, Lanes x) {
+inline Lanes passLanes(DelayCursor& line, Lanes smoothed, Ints whole, float smallest, float largest,
+                       Lanes x) {
   float* const ring = line.ring();
   const int32_t w = line.write();
   const Lanes fraction = smoothed - __builtin_convertvector(whole, Lanes);
@@ -193,7 +199,8 @@ struct LaneTable {
 // Interleaving rows: half 0 takes lanes 0 … kWidth/2 − 1 of a and b in turns, half 1 the rest.
 constexpr LaneTable zipRow(int half) {
   LaneTable t{};
-  for (int l = 0; l < kWidth; ++l) t.lane[l] = (l % 2 == 0 ? 0 : kWidth) + half * kWidth / 2 + l / 2;
+  for (int l = 0; l < kWidth; ++l)
+    t.lane[l] = (l % 2 == 0 ? 0 : kWidth) + half * kWidth / 2 + l / 2;
   return t;
 }
 

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The room's block path for one vector width. Included by room.cpp inside a namespace (and a
 // target region) with ROOM_LANE_WIDTH, the samples that share one vector, defined; uses the
-// room's scalar pieces (glides, feeds) from room.cpp and its own copy of the tap formulas. Contraction is off
-// there, so each lane rounds exactly as roomProcess does.
+// room's scalar pieces (delay cursors, glides, feeds) from room.cpp and its own copy of the tap
+// formulas. Contraction is off there, so each lane rounds exactly as roomProcess does.
 
 // NOLINTBEGIN: textual kernel, see above
 #include "engine/room_taps.h"
@@ -25,22 +25,26 @@ inline void storeLanes(float* p, Lanes v) {
 // kWidth samples at once, `ahead` samples on from the write position and taps in room (the
 // caller advances them); every slot in use stays below length + 1 over them, and no two
 // different slots in use are closer than kWidth, so no lane reads what another writes.
-// plan holds the smoothed delays of these samples in order, lines A and B in turns. glideSteps(from, to) runs
-// glide steps planned for later samples; they are spread between the parts here so that their
-// serial chain overlaps this work.
+// plan holds the smoothed delays of these samples in order, lines A and B in turns.
+// glideSteps(from, to) runs glide steps planned for later samples; they are spread between the
+// parts here so that their serial chain overlaps this work.
 template <typename GlideSteps>
-__attribute__((always_inline)) inline void processLanes(
-    const float* inA, const float* inB, float* outA, float* outB, RoomState& room, int32_t ahead,
-    const RoomConstants& k, const float* plan, DelayCursor& delayA, DelayCursor& delayB,
-    GlideSteps& glideSteps) {
+__attribute__((always_inline)) inline void processLanes(const float* inA, const float* inB,
+                                                        float* outA, float* outB, RoomState& room,
+                                                        int32_t ahead, const RoomConstants& k,
+                                                        const float* plan, DelayCursor& delayA,
+                                                        DelayCursor& delayB,
+                                                        GlideSteps& glideSteps) {
   constexpr int kQuarter = kWidth / 4;
   float* const A = room.bufferA + ahead;
   float* const B = room.bufferB + ahead;
   const int32_t* const T = room.taps;
   Lanes sumA;
   Lanes sumB;
-  wetSums<Lanes>([&](int line, int tap) __attribute__((always_inline)) { return loadLanes((line == 0 ? A : B) + T[tap]); }, sumA,
-                 sumB);
+  wetSums<Lanes>(
+      [&](int line, int tap)
+          __attribute__((always_inline)) { return loadLanes((line == 0 ? A : B) + T[tap]); },
+      sumA, sumB);
   glideSteps(0, kQuarter);
   const int32_t j = room.writePos + ahead;
   Lanes smoothedA;
