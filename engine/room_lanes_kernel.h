@@ -96,7 +96,7 @@ void processBlock(const float* inA, const float* inB, float* outA, float* outB, 
   SlowOscillator osc = room.modOscillator;
   // The smoothed delays of sample n sit at plan[2 (n − planBase)] (line A) and the float after
   // (line B); live samples [i, planned) move to the front when a lane group would not fit.
-  constexpr int kPlanSpan = 16 * kWidth;
+  constexpr int kPlanSpan = 256;  // moves every few hundred samples at any width
   float plan[2 * kPlanSpan];
   int planBase = 0;
   int planned = 0;  // samples [0, planned) have their smoothed delays
