@@ -117,8 +117,7 @@ void processBlock(const float* inA, const float* inB, float* outA, float* outB, 
     modulationDistances(m, distanceA, distanceB);
     lastTargetA = glideA.target(distanceA);
     lastTargetB = glideB.target(distanceB);
-    const float targets[2] = {lastTargetA, lastTargetB};
-    glides.step(targets, plan + 2 * (planned - planBase));
+    glides.step(lastTargetA, lastTargetB, plan + 2 * (planned - planBase));
     ++planned;
   };
   // The glide targets of samples [planned, planned + kWidth), lines A and B in turns, where
