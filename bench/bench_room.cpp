@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// One roomProcess call (one stereo sample) on a ringing room; one 512-sample block; one step of
-// the slow modulation.
+// One roomProcess call (one stereo sample) on a ringing room; one 512-sample block (also through
+// each kernel); one step of the slow modulation.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -55,6 +55,31 @@ void BM_RoomProcessBlock(benchmark::State& state) {
 }
 
 BENCHMARK(BM_RoomProcessBlock)->Arg(0)->Arg(65)->Arg(100);
+
+// The same block at size 65 through each kernel this machine runs (0: 4 lanes, 1: 8, 2: 16).
+void BM_RoomProcessBlockKernel(benchmark::State& state) {
+  const auto kernel = static_cast<RoomKernel>(state.range(0));
+  if (!roomKernelSupported(kernel)) {
+    state.SkipWithError("kernel not supported here");
+    return;
+  }
+  auto room = std::make_unique<RoomState>();
+  roomConfigure(*room, 0.6f, 0.65f);
+  constexpr int kBlock = 512;
+  std::vector<float> inA(kBlock, 0.25f), inB(kBlock, -0.25f), outA(kBlock), outB(kBlock);
+  for (int b = 0; b < 100; ++b) {
+    roomProcessBlockWith(kernel, inA.data(), inB.data(), outA.data(), outB.data(), kBlock, *room);
+  }
+  for (auto _ : state) {
+    roomProcessBlockWith(kernel, inA.data(), inB.data(), outA.data(), outB.data(), kBlock, *room);
+    benchmark::DoNotOptimize(outA.data());
+    benchmark::DoNotOptimize(outB.data());
+  }
+  state.SetItemsProcessed(state.iterations() * kBlock);
+  roomRelease(*room);
+}
+
+BENCHMARK(BM_RoomProcessBlockKernel)->DenseRange(0, 2);
 
 void BM_SlowOscillatorStep(benchmark::State& state) {
   SlowOscillator osc{};

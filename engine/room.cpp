@@ -11,8 +11,14 @@
 #include <cmath>
 #include <cstring>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
+
 #include "engine/cpu_features.h"
 #include "engine/float_util.h"
+#include "engine/room_delay_cursor.h"
+#include "engine/room_glide_pair.h"
 #include "engine/slow_oscillator.h"
 
 namespace {
@@ -104,112 +110,6 @@ RoomConstants roomConstants(const RoomState& room) {
 // and, as their own copy, by each lane kernel below.
 #include "engine/room_taps.h"
 
-// One modulated delay held in locals for a block: glide(factor) and then pass(smoothed, x) do
-// what distanceDelaySetDistance(line, factor, false) and then distanceDelayProcess(line, &x, &x,
-// 1) do, with the same arithmetic, and close() stores the state back. The glide reads no audio,
-// so the block path runs the glides of many samples before their passes. roomProcess calls the
-// two functions, and the room tests hold both paths to the same bits.
-class DelayCursor {
- public:
-  explicit DelayCursor(DistanceDelay& line)
-      : mLine(line),
-        mRing(line.buffer),
-        mLength(line.length),
-        mMaxDistance(line.maxDistance),
-        mSampleRate(line.sampleRate),
-        mSpeedOfSound(line.speedOfSound),
-        mTarget(line.targetDelay),
-        mSmoothed(line.smoothedDelay),
-        mWrite(line.writePos),
-        mLive(line.active && line.buffer != nullptr && line.length >= 2) {
-    const float l = static_cast<float>(mLength);
-    uint32_t bits;
-    std::memcpy(&bits, &l, sizeof bits);
-    bits -= 1;
-    std::memcpy(&mLimit, &bits, sizeof mLimit);
-    if (mWrite < 0 || mWrite > mLength) mWrite = 0;
-  }
-
-  // The glide of one sample for distance factor `factor`: the smoothed delay the ring is read at.
-  // Depends on no audio, so a block can run it ahead of the feed.
-  float glide(float factor) {
-    constexpr float kMinDistance = 1.0f;
-    constexpr float kGlideFrames = 3000.0f;
-    constexpr double kGlideScale = 0.0003332222592469177;
-    const float metres = factor * mMaxDistance;
-    const float d =
-        metres >= kMinDistance ? (metres < mMaxDistance ? metres : mMaxDistance) : kMinDistance;
-    float delay = d * mSampleRate / mSpeedOfSound;
-    if (delay >= 1.0f) {
-      if (static_cast<float>(mLength) <= delay) delay = static_cast<float>(mLength - 1);
-    } else {
-      delay = 1.0f;
-    }
-    if (!mLive) {
-      mTarget = delay;
-      return 1.0f;
-    }
-    if (!std::isfinite(delay) || delay < 1.0f) {
-      delay = 1.0f;
-    } else if (delay > mLimit) {
-      delay = mLimit;
-    }
-    mTarget = delay;
-    float smoothed =
-        static_cast<float>(static_cast<double>(kGlideFrames * mSmoothed + delay) * kGlideScale);
-    if (!(smoothed >= 1.0f)) {
-      smoothed = 1.0f;
-    } else if (smoothed > mLimit) {
-      smoothed = mLimit;
-    }
-    mSmoothed = smoothed;
-    return smoothed;
-  }
-
-  // Writes x and returns the ring read at `smoothed` (from glide) of the same sample.
-  float pass(float smoothed, float x) {
-    if (!mLive) return x;
-    const int32_t slots = mLength + 1;
-    const int32_t whole = static_cast<int32_t>(smoothed);
-    const float fraction = smoothed - static_cast<float>(whole);
-    int32_t ia = mWrite + whole;
-    if (ia >= slots) ia -= slots;
-    int32_t ib = ia + 1;
-    if (ib >= slots) ib -= slots;
-    const float a = mRing[ia];
-    const float b = mRing[ib];
-    mRing[mWrite] = x;
-    mWrite = mWrite == 0 ? mLength : mWrite - 1;
-    return a + (b - a) * fraction;
-  }
-
-  // The glide state (target and smoothed delay) of `other`, a copy of this cursor.
-  void takeGlide(const DelayCursor& other) {
-    mTarget = other.mTarget;
-    mSmoothed = other.mSmoothed;
-  }
-
-  void close() {
-    mLine.targetDelay = mTarget;
-    if (!mLive) return;
-    mLine.smoothedDelay = mSmoothed;
-    mLine.writePos = mWrite;
-  }
-
- private:
-  DistanceDelay& mLine;
-  float* mRing;
-  int32_t mLength;
-  float mMaxDistance;
-  float mSampleRate;
-  float mSpeedOfSound;
-  float mLimit;
-  float mTarget;
-  float mSmoothed;
-  int32_t mWrite;
-  bool mLive;
-};
-
 // Both lines' modulated delays for one sample: delays(distanceA, distanceB, xA, xB).
 struct CalledDelays {
   RoomState& room;
@@ -257,10 +157,6 @@ inline void feedLines(float inA, float inB, float f, RoomState& room, const Dela
   room.bufferB[j] = flushToZero(xB);
 }
 
-// Glides planned ahead of the feed are kept in a ring of this many entries (a power of two above
-// the furthest plan-ahead of any lane kernel).
-constexpr int kPlanRing = 64;
-
 // One sample's feed at slot j with glides worked out ahead of it.
 __attribute__((always_inline)) inline void feedPlanned(float inA, float inB, float f,
                                                        RoomState& room, int32_t j, float glideA,
@@ -296,14 +192,17 @@ inline void processSample(float inA, float inB, float& outA, float& outB, RoomSt
   const int32_t* const T = room.taps;
   float sumA;
   float sumB;
-  wetSums<float>([&](int line, int tap) { return (line == 0 ? A : B)[T[tap]]; }, sumA, sumB);
+  wetSums<float>(
+      [&](int line, int tap) __attribute__((always_inline)) { return (line == 0 ? A : B)[T[tap]]; },
+      sumA, sumB);
   outA += k.gain * sumA;
   outB += k.gain * sumB;
   feed(inA, inB);
   outA = flushToZero(outA);
   outB = flushToZero(outB);
-  couplings(
-      [&](bool xInA, int x, int y) { couple((xInA ? A : B)[T[x]], (xInA ? B : A)[T[y]], k.c); });
+  couplings([&](bool xInA, int x, int y) __attribute__((always_inline)) {
+    couple((xInA ? A : B)[T[x]], (xInA ? B : A)[T[y]], k.c);
+  });
   advance(room, 1);
 }
 

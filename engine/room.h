@@ -42,9 +42,10 @@ void roomProcess(float inA, float inB, float& outA, float& outB, RoomState& room
 // count (>= 0) roomProcess calls in one: adds wet samples to outA[0 … count) and outB and
 // advances the room by count samples, with the same results bit for bit. Where no two slots in
 // use lie within the lane count of each other and no slot wraps, that many consecutive samples
-// share each tap read and lattice coupling as the lanes of one vector: kRoomLanes (4) on any
-// machine, 8 with AVX and 16 with AVX-512, chosen at run time. inA/inB must not overlap
-// outA/outB. [render thread; no allocation]
+// share each tap read, lattice coupling, feed and modulated-delay pass as the lanes of one
+// vector: kRoomLanes (4) on any machine, 8 with AVX and 16 with AVX-512, chosen at run time (the
+// wider kernels finish a stretch before a wrap in groups of kRoomLanes). inA/inB must not
+// overlap outA/outB. [render thread; no allocation]
 inline constexpr int kRoomLanes = 4;
 void roomProcessBlock(const float* inA, const float* inB, float* outA, float* outB, int count,
                       RoomState& room);

@@ -7,7 +7,7 @@
 // The wet sums of one sample (or of kRoomLanes consecutive samples as lanes of V) from the taps'
 // current slots; at(line, k) reads tap k of line A (0) or B (1).
 template <typename V, typename At>
-inline void wetSums(At at, V& sumA, V& sumB) {
+__attribute__((always_inline)) inline void wetSums(At at, V& sumA, V& sumB) {
   V tailA{};
   V tailB{};
   for (int k = 16; k < kRoomTapCount; ++k) {
@@ -26,7 +26,7 @@ inline void wetSums(At at, V& sumA, V& sumB) {
 // The sixteen lattice couplings in order; couple(xInA, tapX, tapY) couples tap X of its line
 // with tap Y of the other line.
 template <typename Couple>
-inline void couplings(Couple couple) {
+__attribute__((always_inline)) inline void couplings(Couple couple) {
   couple(true, 3, 0);
   couple(false, 2, 1);
   couple(true, 7, 4);
