@@ -3,6 +3,7 @@
 // the periodic coefficient update. Needs component/equaliser.cpp (library tarnwick_equaliser).
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -18,7 +19,8 @@ struct Bench {
   float levels[kEqBandCount] = {};
   float gains[kEqBandCount] = {3, -2, 1, 0, 4, -6, 2, 5, -1, 6};
 
-  explicit Bench(float outGainDb = 2.0f) {
+  explicit Bench(float outGainDb = 2.0f, bool defaultGains = false) {
+    if (defaultGains) std::fill(gains, gains + kEqBandCount, 0.0f);
     eqResetBank(left);
     eqResetBank(right);
     eqInitialiseBanks(left, right, 48000.0);
@@ -37,13 +39,13 @@ std::vector<float> noise(int count, uint32_t seed) {
 
 // Each iteration copies a fresh input block (the filter works in place) and runs the chains.
 void runBlocks(benchmark::State& state, float fill, EqKernel kernel = eqBestKernel(),
-               float outGainDb = 2.0f) {
+               float outGainDb = 2.0f, bool defaultGains = false) {
   if (!eqKernelSupported(kernel)) {
     state.SkipWithError("kernel not supported here");
     return;
   }
   const int frames = static_cast<int>(state.range(0));
-  Bench eq(outGainDb);
+  Bench eq(outGainDb, defaultGains);
   std::vector<float> inL = noise(frames, 1), inR = noise(frames, 2);
   if (fill != 0.0f) inL.assign(frames, fill), inR.assign(frames, fill);
   std::vector<float> l(frames), r(frames);
@@ -87,6 +89,17 @@ void BM_RunEqualiserUnitGain(benchmark::State& state) {
   runBlocks(state, 0.0f, eqBestKernel(), 0.0f);
 }
 BENCHMARK(BM_RunEqualiserUnitGain)->Arg(512);
+
+// Every gain at its default: the 250 Hz, 500 Hz and 1 kHz sections are flat.
+void BM_RunEqualiserDefaults(benchmark::State& state) {
+  runBlocks(state, 0.0f, static_cast<EqKernel>(state.range(1)), 0.0f, true);
+}
+BENCHMARK(BM_RunEqualiserDefaults)
+    ->ArgNames({"frames", "kernel"})
+    ->Args({512, static_cast<int>(EqKernel::kPortable)})
+    ->Args({512, static_cast<int>(EqKernel::kAvx)})
+    ->Args({512, static_cast<int>(EqKernel::kAvx512)})
+    ->Args({16, static_cast<int>(EqKernel::kPortable)});
 
 // Subnormal input must not fall onto the slow path of the floating-point unit.
 void BM_RunEqualiserSubnormalInput(benchmark::State& state) {
