@@ -13,10 +13,18 @@
 #include "engine/synth_carrier.h"
 
 #if defined(__x86_64__) || defined(__i386__)
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
+#else
 #pragma GCC push_options
 #pragma GCC target("avx2")
+#endif
 namespace frame_step_avx2 {
 #include "engine/engine_frame_step_body.h"
 }  // namespace frame_step_avx2
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
 #pragma GCC pop_options
+#endif
 #endif
