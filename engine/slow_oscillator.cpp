@@ -10,15 +10,37 @@ constexpr double kWrapMargin = 2.0;
 }  // namespace
 
 void slowOscillatorSync(SlowOscillator& osc, double counter, double rate) {
+  if (osc.rate != rate) {
+    osc.powerCos[0] = 1.0;
+    osc.powerSin[0] = 0.0;
+    osc.powerCosHalf[0] = 1.0;
+    osc.powerSinHalf[0] = 0.0;
+    for (int32_t k = 1; k < kSlowOscillatorGroup; ++k) {
+      const double angle = static_cast<double>(k) * rate;
+      osc.powerCos[k] = std::cos(angle);
+      osc.powerSin[k] = std::sin(angle);
+      osc.powerCosHalf[k] = std::cos(0.5 * angle);
+      osc.powerSinHalf[k] = std::sin(0.5 * angle);
+    }
+    for (int32_t k = kSlowOscillatorGroup; k < 2 * kSlowOscillatorGroup; ++k) {
+      osc.powerCos[k] = osc.powerCos[k - kSlowOscillatorGroup];
+      osc.powerSin[k] = osc.powerSin[k - kSlowOscillatorGroup];
+      osc.powerCosHalf[k] = osc.powerCosHalf[k - kSlowOscillatorGroup];
+      osc.powerSinHalf[k] = osc.powerSinHalf[k - kSlowOscillatorGroup];
+    }
+    const double groupAngle = static_cast<double>(kSlowOscillatorGroup) * rate;
+    osc.groupCos = std::cos(groupAngle);
+    osc.groupSin = std::sin(groupAngle);
+    osc.groupCosHalf = std::cos(0.5 * groupAngle);
+    osc.groupSinHalf = std::sin(0.5 * groupAngle);
+    osc.rate = rate;
+  }
   const double phi = std::fmod(counter * rate, kTwoPi);
-  osc.cos1 = std::cos(phi);
-  osc.sin1 = std::sin(phi);
-  osc.cosHalf = std::cos(0.5 * phi);
-  osc.sinHalf = std::sin(0.5 * phi);
-  osc.stepCos = std::cos(rate);
-  osc.stepSin = std::sin(rate);
-  osc.stepCosHalf = std::cos(0.5 * rate);
-  osc.stepSinHalf = std::sin(0.5 * rate);
+  osc.baseCos = std::cos(phi);
+  osc.baseSin = std::sin(phi);
+  osc.baseCosHalf = std::cos(0.5 * phi);
+  osc.baseSinHalf = std::sin(0.5 * phi);
+  osc.index = 0;
   osc.counter = counter;
   osc.synced = 1;
 

@@ -5,21 +5,36 @@
 
 #include <cstdint>
 
+// Steps per group: within a group the phasors are the group's base times a tabled power of the
+// step rotation, so consecutive values do not depend on each other.
+inline constexpr int32_t kSlowOscillatorGroup = 16;
+
 // Phasors for one counter value. All zero (synced 0) is valid and means "recompute from the
 // counter". The phasors are trusted only while counter equals the caller's counter, so setting
 // the caller's counter to anything else (e.g. 0 at a re-layout) forces a recomputation.
 struct SlowOscillator {
   int32_t synced;     // 1 while the phasors stand for `counter`
-  int32_t stepsLeft;  // rotations allowed before the next recomputation
+  int32_t stepsLeft;  // steps allowed before the next recomputation
   double counter;     // counter value the phasors stand for
-  double cos1;        // e^{iφ}
-  double sin1;
-  double cosHalf;  // e^{iφ/2}, φ the wrapped phase (so it changes sign at each wrap)
-  double sinHalf;
-  double stepCos;  // e^{i·rate}
-  double stepSin;
-  double stepCosHalf;  // e^{i·rate/2}
-  double stepSinHalf;
+  int32_t index;      // steps taken since the base, 0 … kSlowOscillatorGroup − 1
+  int32_t unused;
+  // e^{iφ} and e^{iφ/2} of counter − index (φ the wrapped phase, so e^{iφ/2} changes sign at
+  // each wrap).
+  double baseCos;
+  double baseSin;
+  double baseCosHalf;
+  double baseSinHalf;
+  double rate;         // radians per count the tables below stand for; 0 before the first sync
+  double groupCos;     // e^{i·G·rate}, G = kSlowOscillatorGroup
+  double groupSin;
+  double groupCosHalf;  // e^{i·G·rate/2}
+  double groupSinHalf;
+  // e^{i·k·rate} and e^{i·k·rate/2} at k mod G for k = 0 … 2G − 1 (k = 0 is exactly (1, 0)), so
+  // G consecutive powers from any k < G lie side by side.
+  double powerCos[2 * kSlowOscillatorGroup];
+  double powerSin[2 * kSlowOscillatorGroup];
+  double powerCosHalf[2 * kSlowOscillatorGroup];
+  double powerSinHalf[2 * kSlowOscillatorGroup];
 };
 
 struct SlowModulation {
@@ -33,39 +48,49 @@ struct SlowModulation {
 // Samples between recomputations from the counter.
 inline constexpr int32_t kSlowOscillatorResyncInterval = 4096;
 
-// Recomputes the phasors of osc for `counter` from the library trigonometry and schedules the
-// next recomputation: after at most kSlowOscillatorResyncInterval rotations, and never later
-// than two samples before the phase wraps past 2π (samples that close to a wrap are recomputed
-// one by one, so the sign change of cos(φ/2) falls on exactly the sample the counter wraps).
+// Recomputes the phasors of osc for `counter` from the library trigonometry (and the rotation
+// tables when rate differs from the one they stand for) and schedules the next recomputation:
+// after at most kSlowOscillatorResyncInterval steps, and never later than two samples before
+// the phase wraps past 2π (samples that close to a wrap are recomputed one by one, so the sign
+// change of cos(φ/2) falls on exactly the sample the counter wraps).
 // rate > 0 in radians per count. [any thread; no allocation]
 void slowOscillatorSync(SlowOscillator& osc, double counter, double rate);
 
-// Advances the phasors of osc by one count. [any thread]
-inline void slowOscillatorRotate(SlowOscillator& osc) {
-  const double c1 = osc.cos1;
-  const double s1 = osc.sin1;
-  osc.cos1 = c1 * osc.stepCos - s1 * osc.stepSin;
-  osc.sin1 = s1 * osc.stepCos + c1 * osc.stepSin;
-  const double ch = osc.cosHalf;
-  const double sh = osc.sinHalf;
-  osc.cosHalf = ch * osc.stepCosHalf - sh * osc.stepSinHalf;
-  osc.sinHalf = sh * osc.stepCosHalf + ch * osc.stepSinHalf;
+// The base of osc one group on, as {cos, sin, cosHalf, sinHalf}. Products a − b are written
+// a + (−b), which rounds alike, so slowOscillatorStep and slowOscillatorRun use the same
+// operations. [any thread]
+inline void slowOscillatorNextBase(const SlowOscillator& osc, double* next) {
+  next[0] = osc.baseCos * osc.groupCos + osc.baseSin * -osc.groupSin;
+  next[1] = osc.baseSin * osc.groupCos + osc.baseCos * osc.groupSin;
+  next[2] = osc.baseCosHalf * osc.groupCosHalf + osc.baseSinHalf * -osc.groupSinHalf;
+  next[3] = osc.baseSinHalf * osc.groupCosHalf + osc.baseCosHalf * osc.groupSinHalf;
 }
 
 // The modulation values at `counter`, then prepares osc for counter + 1. Equal to the values
-// computed from φ = fmod(counter × rate, 2π) within double rounding.
+// computed from φ = fmod(counter × rate, 2π) within a few double roundings.
 // [render thread; no allocation]
 inline SlowModulation slowOscillatorStep(SlowOscillator& osc, double counter, double rate) {
   if (osc.synced == 0 || osc.counter != counter || osc.stepsLeft <= 0) {
     slowOscillatorSync(osc, counter, rate);
   }
-  const double c1 = osc.cos1;
-  const double s1 = osc.sin1;
+  const int32_t k = osc.index;
+  const double c1 = osc.baseCos * osc.powerCos[k] + osc.baseSin * -osc.powerSin[k];
+  const double s1 = osc.baseSin * osc.powerCos[k] + osc.baseCos * osc.powerSin[k];
+  const double ch = osc.baseCosHalf * osc.powerCosHalf[k] + osc.baseSinHalf * -osc.powerSinHalf[k];
   const double c2 = c1 * c1 - s1 * s1;
   const double s2 = 2.0 * c1 * s1;
-  const SlowModulation m{c1, osc.cosHalf, c2, s2 * c1 + c2 * s1, c2 * c1 - s2 * s1};
+  const SlowModulation m{c1, ch, c2, s2 * c1 + c2 * s1, c2 * c1 - s2 * s1};
 
-  slowOscillatorRotate(osc);
+  osc.index = k + 1;
+  if (osc.index == kSlowOscillatorGroup) {
+    double next[4];
+    slowOscillatorNextBase(osc, next);
+    osc.baseCos = next[0];
+    osc.baseSin = next[1];
+    osc.baseCosHalf = next[2];
+    osc.baseSinHalf = next[3];
+    osc.index = 0;
+  }
   osc.counter = counter + 1.0;
   osc.stepsLeft -= 1;
   return m;
@@ -73,33 +98,92 @@ inline SlowModulation slowOscillatorStep(SlowOscillator& osc, double counter, do
 
 // n slowOscillatorStep calls in one where none of them would recompute the phasors: records
 // cos φ, sin φ and cos(φ/2) of counter … counter + n − 1 in cos1, sin1 and cosHalf (the values
-// slowOscillatorStep derives its modulation from) and prepares osc for counter + n. Returns
-// false and leaves osc alone when a recomputation falls among them. [render thread; no allocation]
-inline bool slowOscillatorRun(SlowOscillator& osc, double counter, int n, double* cos1,
-                              double* sin1, double* cosHalf) {
+// slowOscillatorStep derives its modulation from, bit for bit) and prepares osc for
+// counter + n. Returns false and leaves osc alone when a recomputation falls among them.
+// [render thread; no allocation]
+inline bool slowOscillatorRun(SlowOscillator& osc, double counter, int n, double* __restrict cos1,
+                              double* __restrict sin1, double* __restrict cosHalf) {
   if (osc.synced == 0 || osc.counter != counter || osc.stepsLeft < n) return false;
-  // slowOscillatorRotate on the four values at once: each lane takes the same two products and
-  // one sum (a − b as a + (−b), which rounds alike).
-  using Four = double __attribute__((vector_size(4 * sizeof(double))));
-  Four v = {osc.cos1, osc.sin1, osc.cosHalf, osc.sinHalf};
-  const Four along = {osc.stepCos, osc.stepCos, osc.stepCosHalf, osc.stepCosHalf};
-  const Four across = {-osc.stepSin, osc.stepSin, -osc.stepSinHalf, osc.stepSinHalf};
-  for (int i = 0; i < n; ++i) {
-    cos1[i] = v[0];
-    sin1[i] = v[1];
-    cosHalf[i] = v[2];
-#if defined(__clang__)
-    const Four swapped = __builtin_shufflevector(v, v, 1, 0, 3, 2);
-#else
-    using Order = int64_t __attribute__((vector_size(4 * sizeof(int64_t))));
-    const Four swapped = __builtin_shuffle(v, Order{1, 0, 3, 2});
-#endif
-    v = v * along + swapped * across;
+  int32_t k = osc.index;
+  if (n < kSlowOscillatorGroup) {
+    // Short runs: the products of each stretch within one group, then the next base.
+    int done = 0;
+    while (done < n) {
+      const int len = n - done < kSlowOscillatorGroup - k ? n - done : kSlowOscillatorGroup - k;
+      const double c = osc.baseCos;
+      const double s = osc.baseSin;
+      const double ch = osc.baseCosHalf;
+      const double sh = osc.baseSinHalf;
+      const double* __restrict pc = osc.powerCos + k;
+      const double* __restrict ps = osc.powerSin + k;
+      const double* __restrict pch = osc.powerCosHalf + k;
+      const double* __restrict psh = osc.powerSinHalf + k;
+      double* __restrict outC = cos1 + done;
+      double* __restrict outS = sin1 + done;
+      double* __restrict outH = cosHalf + done;
+      for (int j = 0; j < len; ++j) {
+        outC[j] = c * pc[j] + s * -ps[j];
+        outS[j] = s * pc[j] + c * ps[j];
+        outH[j] = ch * pch[j] + sh * -psh[j];
+      }
+      done += len;
+      k += len;
+      if (k == kSlowOscillatorGroup) {
+        double next[4];
+        slowOscillatorNextBase(osc, next);
+        osc.baseCos = next[0];
+        osc.baseSin = next[1];
+        osc.baseCosHalf = next[2];
+        osc.baseSinHalf = next[3];
+        k = 0;
+      }
+    }
+    osc.index = k;
+    osc.counter = counter + static_cast<double>(n);
+    osc.stepsLeft -= n;
+    return true;
   }
-  osc.cos1 = v[0];
-  osc.sin1 = v[1];
-  osc.cosHalf = v[2];
-  osc.sinHalf = v[3];
+  for (int done = 0; done < n; done += kSlowOscillatorGroup) {
+    const int len = n - done < kSlowOscillatorGroup ? n - done : kSlowOscillatorGroup;
+    // Up to G independent products: the steps before the end of the group take the base, the
+    // others the next base, each times its power.
+    double next[4];
+    slowOscillatorNextBase(osc, next);
+    const double c0 = osc.baseCos;
+    const double s0 = osc.baseSin;
+    const double ch0 = osc.baseCosHalf;
+    const double sh0 = osc.baseSinHalf;
+    const double c1 = next[0];
+    const double s1 = next[1];
+    const double ch1 = next[2];
+    const double sh1 = next[3];
+    const double* __restrict pc = osc.powerCos + k;
+    const double* __restrict ps = osc.powerSin + k;
+    const double* __restrict pch = osc.powerCosHalf + k;
+    const double* __restrict psh = osc.powerSinHalf + k;
+    double* __restrict outC = cos1 + done;
+    double* __restrict outS = sin1 + done;
+    double* __restrict outH = cosHalf + done;
+    for (int j = 0; j < len; ++j) {
+      const bool later = k + j >= kSlowOscillatorGroup;
+      const double c = later ? c1 : c0;
+      const double s = later ? s1 : s0;
+      const double ch = later ? ch1 : ch0;
+      const double sh = later ? sh1 : sh0;
+      outC[j] = c * pc[j] + s * -ps[j];
+      outS[j] = s * pc[j] + c * ps[j];
+      outH[j] = ch * pch[j] + sh * -psh[j];
+    }
+    k += len;
+    if (k >= kSlowOscillatorGroup) {
+      osc.baseCos = c1;
+      osc.baseSin = s1;
+      osc.baseCosHalf = ch1;
+      osc.baseSinHalf = sh1;
+      k -= kSlowOscillatorGroup;
+    }
+  }
+  osc.index = k;
   osc.counter = counter + static_cast<double>(n);
   osc.stepsLeft -= n;
   return true;

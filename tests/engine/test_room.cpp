@@ -389,10 +389,11 @@ void expectSameRoom(const RoomState& a, const RoomState& b, const char* where) {
   EXPECT_EQ(a.modOscillator.synced, b.modOscillator.synced) << where;
   EXPECT_EQ(a.modOscillator.stepsLeft, b.modOscillator.stepsLeft) << where;
   EXPECT_EQ(a.modOscillator.counter, b.modOscillator.counter) << where;
-  EXPECT_EQ(a.modOscillator.cos1, b.modOscillator.cos1) << where;
-  EXPECT_EQ(a.modOscillator.sin1, b.modOscillator.sin1) << where;
-  EXPECT_EQ(a.modOscillator.cosHalf, b.modOscillator.cosHalf) << where;
-  EXPECT_EQ(a.modOscillator.sinHalf, b.modOscillator.sinHalf) << where;
+  EXPECT_EQ(a.modOscillator.index, b.modOscillator.index) << where;
+  EXPECT_EQ(a.modOscillator.baseCos, b.modOscillator.baseCos) << where;
+  EXPECT_EQ(a.modOscillator.baseSin, b.modOscillator.baseSin) << where;
+  EXPECT_EQ(a.modOscillator.baseCosHalf, b.modOscillator.baseCosHalf) << where;
+  EXPECT_EQ(a.modOscillator.baseSinHalf, b.modOscillator.baseSinHalf) << where;
   for (auto [da, db] : {std::pair{&a.delayA, &b.delayA}, std::pair{&a.delayB, &b.delayB}}) {
     EXPECT_EQ(da->writePos, db->writePos) << where;
     EXPECT_EQ(da->smoothedDelay, db->smoothedDelay) << where;
