@@ -116,13 +116,7 @@ bool oscPlainFourAvx(float* phaseA, float* phaseB, const double* incA, const dou
   } else {
     plainFour<true>(phaseA, phaseB, incA, incB, tableA, tableB, limit, distortion, sum, count);
   }
-  // The filter in a pass of its own: the samples of each pass then depend on little within the
-  // sample, and the processor keeps more of them in flight.
-  if (filter) {
-    synth_filter::FilterRun run(synth);
-    for (int n = 0; n < count; ++n) out[n] = run.step(sum[n]);
-    run.finish();
-  }
+  if (filter) synth_filter::filterPass(synth, sum, out, count);
   return true;
 }
 

@@ -141,13 +141,7 @@ bool oscPlainFourAvx512(float* phaseA, float* phaseB, const double* incA, const 
   } else {
     plainFour<true>(phaseA, phaseB, inc, tableA, offset, limit, distortion, sum, count);
   }
-  // The filter in a pass of its own: each pass's samples then depend on little within the
-  // sample, and the processor keeps more of them in flight.
-  if (filter) {
-    synth_filter::FilterRun run(synth);
-    for (int n = 0; n < count; ++n) out[n] = run.step(sum[n]);
-    run.finish();
-  }
+  if (filter) synth_filter::filterPass(synth, sum, out, count);
   return true;
 }
 

@@ -124,4 +124,14 @@ class FilterRun {
   bool mSettled = false;
 };
 
+// The filter over count voice sums into out, as a pass of its own after the voices' pass: the
+// samples of each pass then depend on little within the sample, and the processor keeps more of
+// them in flight. sum and out may be the same array. [render thread; no allocation]
+__attribute__((always_inline)) inline void filterPass(SynthState& s, const float* sum, float* out,
+                                                     int count) {
+  FilterRun run(s);
+  for (int n = 0; n < count; ++n) out[n] = run.step(sum[n]);
+  run.finish();
+}
+
 }  // namespace synth_filter
