@@ -44,6 +44,15 @@ void copySamples(float* out, const float* in, UInt32 frames) {
   if (out != in) std::memmove(out, in, frames * kSampleBytes);
 }
 
+// The input buffer that feeds speech A, speech B, carrier A and carrier B for each count of
+// input buffers (−1: silence); more than four buffers count as one.
+constexpr int kInputRoutes[5][4] = {
+    {0, 0, -1, -1}, {0, 0, -1, -1}, {0, 0, 1, 1}, {0, 1, 2, 2}, {0, 1, 2, 3}};
+
+const int* inputRoute(UInt32 buffers) {
+  return kInputRoutes[buffers <= 4 ? buffers : 1];
+}
+
 // Copies every input buffer to the output buffer of the same index, reusing the last input
 // when there are fewer; never reads or writes past either buffer.
 void bypassCopy(const AudioBufferList& in, AudioBufferList& out, UInt32 frames) {
@@ -273,49 +282,26 @@ OSStatus Tarnwick::ProcessBufferLists(AudioUnitRenderActionFlags&, const AudioBu
   if (mServicesReady && mEngineReady) {
     // The engine reads the speech (buffer 0) and the carrier where they lie and writes every
     // sample of A and B; the inputs are not read again, so in-place outputs are safe below.
-    const float* carrier = s3;  // one buffer, or more than four: a silent carrier
-    switch (inBuffer.mNumberBuffers) {
-      case 2:
-        carrier = channel(inBuffer, 1);
-        break;
-      case 3:
-      case 4:
-        carrier = channel(inBuffer, 2);
-        break;
-      default:
-        std::memset(s3, 0, needed);
-        break;
+    const int carrierBuffer = inputRoute(inBuffer.mNumberBuffers)[2];
+    const float* carrier = s3;  // no carrier buffer: a silent carrier
+    if (carrierBuffer < 0) {
+      std::memset(s3, 0, needed);
+    } else {
+      carrier = channel(inBuffer, static_cast<UInt32>(carrierBuffer));
     }
     engineProcess(channel(inBuffer, 0), carrier, s2, s3, static_cast<int>(nFrames), *mEngine);
     if (due) updateEqualiserFromParameters(rate);
     runEqualiser(mEqLeft, mEqRight, mBandLevels, s2, s3, s0, s1, static_cast<int>(nFrames));
   } else {
     // Without the engine the routed inputs pass through.
-    switch (inBuffer.mNumberBuffers) {
-      case 4:
-        copySamples(s0, channel(inBuffer, 0), nFrames);
-        copySamples(s1, channel(inBuffer, 1), nFrames);
-        copySamples(s2, channel(inBuffer, 2), nFrames);
-        copySamples(s3, channel(inBuffer, 3), nFrames);
-        break;
-      case 3:
-        copySamples(s0, channel(inBuffer, 0), nFrames);
-        copySamples(s1, channel(inBuffer, 1), nFrames);
-        copySamples(s2, channel(inBuffer, 2), nFrames);
-        copySamples(s3, channel(inBuffer, 2), nFrames);
-        break;
-      case 2:
-        copySamples(s0, channel(inBuffer, 0), nFrames);
-        copySamples(s1, channel(inBuffer, 0), nFrames);
-        copySamples(s2, channel(inBuffer, 1), nFrames);
-        copySamples(s3, channel(inBuffer, 1), nFrames);
-        break;
-      default:  // one buffer: nothing for the carrier channels
-        copySamples(s0, channel(inBuffer, 0), nFrames);
-        copySamples(s1, channel(inBuffer, 0), nFrames);
-        std::memset(s2, 0, needed);
-        std::memset(s3, 0, needed);
-        break;
+    const int* route = inputRoute(inBuffer.mNumberBuffers);
+    float* const slots[4] = {s0, s1, s2, s3};
+    for (int slot = 0; slot < 4; ++slot) {
+      if (route[slot] < 0) {
+        std::memset(slots[slot], 0, needed);
+      } else {
+        copySamples(slots[slot], channel(inBuffer, static_cast<UInt32>(route[slot])), nFrames);
+      }
     }
     if (due) updateEqualiserFromParameters(rate);
     runEqualiser(mEqLeft, mEqRight, mBandLevels, s0, s1, static_cast<int>(nFrames));
