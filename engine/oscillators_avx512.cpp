@@ -65,7 +65,8 @@ inline __m512d gatherPairs(const float* table, __m256i index) {
 inline __m512d roundToFloat(__m512d q) {
   const __m512i bits = _mm512_castpd_si512(q);
   const __m512i lsb = _mm512_and_si512(_mm512_srli_epi64(bits, 29), _mm512_set1_epi64(1));
-  const __m512i biased = _mm512_add_epi64(bits, _mm512_set1_epi64(0x0FFFFFFF));
+  __m512i biased = _mm512_add_epi64(bits, _mm512_set1_epi64(0x0FFFFFFF));
+  __asm__("" : "+v"(biased));  // the bias first, beside the parity bit: a shorter chain
   return _mm512_castsi512_pd(
       _mm512_and_si512(_mm512_add_epi64(biased, lsb), _mm512_set1_epi64(~int64_t{0x1FFFFFFF})));
 }
@@ -87,15 +88,17 @@ class Cursor {
   // Each lane's table at its phase, t0 + (t1 − t0) × (p − i) with t0 and t1 the entries i and
   // i + 1; then the phase step, rounded to the stored float, and the next sample's reads (the
   // phase is a valid position, so the read after the last sample stays inside the tables too).
+  // The step rounds both p + inc and p + inc − limit and keeps the one the comparison with the
+  // limit picks, so the comparison runs beside the rounding instead of ahead of it.
   __m512d next() {
     const __m512d t0 = _mm512_cvtps_pd(_mm256_castsi256_ps(_mm512_cvtepi64_epi32(mPairs)));
     const __m512d t1 =
         _mm512_cvtps_pd(_mm256_castsi256_ps(_mm512_cvtepi64_epi32(_mm512_srli_epi64(mPairs, 32))));
     const __m512d y = _mm512_add_pd(
         t0, _mm512_mul_pd(_mm512_sub_pd(t1, t0), _mm512_sub_pd(mP, _mm512_cvtepi32_pd(mI))));
-    mP = _mm512_add_pd(mP, mInc);
-    mP = _mm512_mask_sub_pd(mP, _mm512_cmp_pd_mask(mP, mLimit, _CMP_GT_OQ), mP, mLimit);
-    mP = roundToFloat(mP);
+    const __m512d q = _mm512_add_pd(mP, mInc);
+    mP = _mm512_mask_blend_pd(_mm512_cmp_pd_mask(q, mLimit, _CMP_GT_OQ), roundToFloat(q),
+                              roundToFloat(_mm512_sub_pd(q, mLimit)));
     read();
     return y;
   }
