@@ -74,9 +74,10 @@ BENCHMARK_CAPTURE(BM_CarrierSample32, syncRing, oscRenderSyncRing);
 BENCHMARK_CAPTURE(BM_CarrierSample32, ring, oscRenderRing);
 BENCHMARK_CAPTURE(BM_CarrierSample32, sample, oscRenderSample);
 
-// The default sound's carrier as the engine renders it: a four-note chord (48, 55, 60, 64), the
-// cutoff open and settled, no resonance or distortion, in the engine's 32-sample chunks. Per
-// sample. With arg 1: the cutoff still gliding (it starts from 0) and resonance at 70 %.
+// The default sound's carrier: a four-note chord (48, 55, 60, 64), the cutoff open and settled,
+// no resonance or distortion, in chunks of the second arg's samples (the engine renders a
+// segment, up to 512 samples, at a time). Per sample. With first arg 1: the cutoff still
+// gliding (it starts from 0) and resonance at 70 %.
 void BM_RenderChord4(benchmark::State& state) {
   SynthParams p = params(0, 0, 0);
   p.oscAWaveform = 0.0f;
@@ -91,16 +92,16 @@ void BM_RenderChord4(benchmark::State& state) {
   synthConfigure(p, *s);
   synthSelectRenderer(*s);
   if (state.range(0) == 0) s->cutoff = s->cutoffTarget;
-  constexpr int kChunk = 32;
-  float out[kChunk];
+  const int chunk = static_cast<int>(state.range(1));
+  float out[kSynthBlockSize];
   for (auto _ : state) {
     if (state.range(0) != 0 && s->cutoff > 0.7f) s->cutoff = 0.0f;
-    synthRenderCarrier(*s, out, kChunk);
-    benchmark::DoNotOptimize(out[kChunk - 1]);
+    synthRenderCarrier(*s, out, chunk);
+    benchmark::DoNotOptimize(out[chunk - 1]);
   }
-  state.SetItemsProcessed(state.iterations() * kChunk);
+  state.SetItemsProcessed(state.iterations() * chunk);
 }
-BENCHMARK(BM_RenderChord4)->Arg(0)->Arg(1);
+BENCHMARK(BM_RenderChord4)->Args({0, 32})->Args({1, 32})->Args({0, 512})->Args({1, 512});
 
 // 32 voices rendered block-wise, 512 samples a call, per renderer.
 void BM_RenderBlock32(benchmark::State& state, OscRenderer render) {

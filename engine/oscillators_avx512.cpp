@@ -58,59 +58,128 @@ inline __m512d gatherPairs(const float* table, __m256i index) {
   return words;
 }
 
-// Both oscillators of four voices. Preconditions (checked by the caller): every increment lies
-// in [0, limit], so a phase in [0, limit] plus its increment needs at most one reduction and
-// stays a valid position; tableB lies `offset` floats after tableA.
-template <bool kDrive>
-void plainFour(float* phaseA, float* phaseB, __m512d inc, const float* tableA, int offset,
-               double limitValue, float distortion, float* sum, int count) {
-  const __m512d limit = _mm512_set1_pd(limitValue);
-  __m512d p = _mm512_cvtps_pd(
-      _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_loadu_ps(phaseA)), _mm_loadu_ps(phaseB), 1));
-  p = readable(p, limit);
-  const __m256i tableOffset = _mm256_setr_epi32(0, 0, 0, 0, offset, offset, offset, offset);
-  const __m256d drive = _mm256_set1_pd(distortion);
-  const __m256d half = _mm256_set1_pd(0.5);
-  const __m256d quarter = _mm256_set1_pd(0.25);
-  const __m256d magnitude = _mm256_castsi256_pd(_mm256_set1_epi64x(0x7FFFFFFFFFFFFFFF));
-  // The reads run one sample ahead of the arithmetic, so a gather's latency overlaps the
-  // previous sample's work instead of heading a chain within its own sample.
-  __m256i i = _mm512_cvttpd_epi32(p);
-  __m512i pairs = _mm512_castpd_si512(gatherPairs(tableA, _mm256_add_epi32(i, tableOffset)));
-  for (int n = 0; n < count; ++n) {
-    // Interpolation: t0 + (t1 − t0) × (p − i), t0 and t1 the entries i and i + 1.
-    const __m512d t0 = _mm512_cvtps_pd(_mm256_castsi256_ps(_mm512_cvtepi64_epi32(pairs)));
+// Each lane rounded to the nearest float (ties to even), kept as a double: the low 29 of the 52
+// fraction bits are rounded away in the integer domain, a carry running on into the exponent.
+// That equals the float conversion for 0 and for magnitudes from 2^-126 up to the largest
+// float, the lanes' range here; it keeps the conversions' latency off the phase chain.
+inline __m512d roundToFloat(__m512d q) {
+  const __m512i bits = _mm512_castpd_si512(q);
+  const __m512i lsb = _mm512_and_si512(_mm512_srli_epi64(bits, 29), _mm512_set1_epi64(1));
+  __m512i biased = _mm512_add_epi64(bits, _mm512_set1_epi64(0x0FFFFFFF));
+  __asm__("" : "+v"(biased));  // the bias first, beside the parity bit: a shorter chain
+  return _mm512_castsi512_pd(
+      _mm512_and_si512(_mm512_add_epi64(biased, lsb), _mm512_set1_epi64(~int64_t{0x1FFFFFFF})));
+}
+
+// The eight phases (A in lanes 0 … 3, B in 4 … 7) and the table reads for them, issued one
+// sample ahead of the arithmetic so that a gather's latency overlaps the previous sample's work
+// instead of heading a chain within its own sample.
+class Cursor {
+ public:
+  Cursor(__m512d p, __m512d inc, double limit, const float* tableA, int offset)
+      : mP(p),
+        mInc(inc),
+        mLimit(_mm512_set1_pd(limit)),
+        mTable(tableA),
+        mOffset(_mm256_setr_epi32(0, 0, 0, 0, offset, offset, offset, offset)) {
+    read();
+  }
+
+  // Each lane's table at its phase, t0 + (t1 − t0) × (p − i) with t0 and t1 the entries i and
+  // i + 1; then the phase step, rounded to the stored float, and the next sample's reads (the
+  // phase is a valid position, so the read after the last sample stays inside the tables too).
+  // The step rounds both p + inc and p + inc − limit and keeps the one the comparison with the
+  // limit picks, so the comparison runs beside the rounding instead of ahead of it.
+  __m512d next() {
+    const __m512d t0 = _mm512_cvtps_pd(_mm256_castsi256_ps(_mm512_cvtepi64_epi32(mPairs)));
     const __m512d t1 =
-        _mm512_cvtps_pd(_mm256_castsi256_ps(_mm512_cvtepi64_epi32(_mm512_srli_epi64(pairs, 32))));
+        _mm512_cvtps_pd(_mm256_castsi256_ps(_mm512_cvtepi64_epi32(_mm512_srli_epi64(mPairs, 32))));
     const __m512d y = _mm512_add_pd(
-        t0, _mm512_mul_pd(_mm512_sub_pd(t1, t0), _mm512_sub_pd(p, _mm512_cvtepi32_pd(i))));
-    // The phase step, rounded to the stored float; then the next sample's reads (the phase is
-    // a valid position, so the read after the last sample stays inside the tables too).
-    p = _mm512_add_pd(p, inc);
-    p = _mm512_mask_sub_pd(p, _mm512_cmp_pd_mask(p, limit, _CMP_GT_OQ), p, limit);
-    p = _mm512_cvtps_pd(_mm512_cvtpd_ps(p));
-    i = _mm512_cvttpd_epi32(p);
-    pairs = _mm512_castpd_si512(gatherPairs(tableA, _mm256_add_epi32(i, tableOffset)));
-    // A + B, then the soft clip: v = |x| − 0.5 in float; v × drive × (|v| − 0.25) + x.
-    const __m256d x = _mm256_add_pd(_mm512_castpd512_pd256(y), _mm512_extractf64x4_pd(y, 1));
-    __m128 r;
-    if constexpr (kDrive) {
-      const __m256d v =
-          _mm256_cvtps_pd(_mm256_cvtpd_ps(_mm256_sub_pd(_mm256_and_pd(x, magnitude), half)));
-      r = _mm256_cvtpd_ps(
-          _mm256_add_pd(_mm256_mul_pd(_mm256_mul_pd(v, drive),
-                                      _mm256_sub_pd(_mm256_and_pd(v, magnitude), quarter)),
-                        x));
-    } else {
-      r = _mm256_cvtpd_ps(x);
-    }
+        t0, _mm512_mul_pd(_mm512_sub_pd(t1, t0), _mm512_sub_pd(mP, _mm512_cvtepi32_pd(mI))));
+    const __m512d q = _mm512_add_pd(mP, mInc);
+    mP = _mm512_mask_blend_pd(_mm512_cmp_pd_mask(q, mLimit, _CMP_GT_OQ), roundToFloat(q),
+                              roundToFloat(_mm512_sub_pd(q, mLimit)));
+    read();
+    return y;
+  }
+
+  __m512d phases() const { return mP; }
+
+ private:
+  void read() {
+    mI = _mm512_cvttpd_epi32(mP);
+    mPairs = _mm512_castpd_si512(gatherPairs(mTable, _mm256_add_epi32(mI, mOffset)));
+  }
+
+  __m512d mP;
+  const __m512d mInc;
+  const __m512d mLimit;
+  const float* const mTable;
+  const __m256i mOffset;
+  __m256i mI;
+  __m512i mPairs;
+};
+
+// The four voices' outputs of two samples as floats [n: voice 0 … 3 | n + 1: voice 0 … 3], from
+// the oscillator values y0 and y1 of those samples: A + B, then the soft clip, v = |x| − 0.5 in
+// float and v × drive × (|v| − 0.25) + x.
+template <bool kDrive>
+inline __m256 voicePair(__m512d y0, __m512d y1, __m512d drive) {
+  const __m512d a = _mm512_shuffle_f64x2(y0, y1, _MM_SHUFFLE(1, 0, 1, 0));
+  const __m512d b = _mm512_shuffle_f64x2(y0, y1, _MM_SHUFFLE(3, 2, 3, 2));
+  const __m512d x = _mm512_add_pd(a, b);
+  if constexpr (kDrive) {
+    const __m512d v =
+        _mm512_cvtps_pd(_mm512_cvtpd_ps(_mm512_sub_pd(_mm512_abs_pd(x), _mm512_set1_pd(0.5))));
+    return _mm512_cvtpd_ps(
+        _mm512_add_pd(_mm512_mul_pd(_mm512_mul_pd(v, drive),
+                                    _mm512_sub_pd(_mm512_abs_pd(v), _mm512_set1_pd(0.25))),
+                      x));
+  } else {
+    return _mm512_cvtpd_ps(x);
+  }
+}
+
+// Both oscillators of four voices from the read positions p. Preconditions (checked by the
+// caller): every increment lies in [0, limit], so a phase in [0, limit] plus its increment needs
+// at most one reduction and stays a valid position; limit ≥ 1, and every phase and increment is
+// 0 or at least 2^-126, so every sum and reduced phase is 0 or a normal float magnitude;
+// tableB lies `offset` floats after tableA.
+template <bool kDrive>
+void plainFour(float* phaseA, float* phaseB, __m512d p, __m512d inc, const float* tableA,
+               int offset, double limit, float distortion, float* sum, int count) {
+  Cursor cursor(p, inc, limit, tableA, offset);
+  const __m512d drive = _mm512_set1_pd(distortion);
+  // Four samples at a time: their 4 × 4 voice outputs transposed to one vector per voice, so
+  // the running sums of the four samples take the voices in slot order side by side.
+  const __m512i byVoice = _mm512_setr_epi32(0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15);
+  int n = 0;
+  for (; n + 4 <= count; n += 4) {
+    const __m512d y0 = cursor.next();
+    const __m512d y1 = cursor.next();
+    const __m512d y2 = cursor.next();
+    const __m512d y3 = cursor.next();
+    const __m256 r01 = voicePair<kDrive>(y0, y1, drive);
+    const __m256 r23 = voicePair<kDrive>(y2, y3, drive);
+    const __m512 r = _mm512_castpd_ps(_mm512_insertf64x4(
+        _mm512_castpd256_pd512(_mm256_castps_pd(r01)), _mm256_castps_pd(r23), 1));
+    const __m512 v = _mm512_permutexvar_ps(byVoice, r);
+    __m128 acc = _mm_add_ps(_mm_loadu_ps(sum + n), _mm512_castps512_ps128(v));
+    acc = _mm_add_ps(acc, _mm512_extractf32x4_ps(v, 1));
+    acc = _mm_add_ps(acc, _mm512_extractf32x4_ps(v, 2));
+    acc = _mm_add_ps(acc, _mm512_extractf32x4_ps(v, 3));
+    _mm_storeu_ps(sum + n, acc);
+  }
+  for (; n < count; ++n) {
+    const __m512d y = cursor.next();
+    const __m128 r = _mm256_castps256_ps128(voicePair<kDrive>(y, y, drive));
     float acc = sum[n] + _mm_cvtss_f32(r);
     acc += _mm_cvtss_f32(_mm_movehdup_ps(r));
     acc += _mm_cvtss_f32(_mm_movehl_ps(r, r));
     acc += _mm_cvtss_f32(_mm_shuffle_ps(r, r, 3));
     sum[n] = acc;
   }
-  const __m256 stored = _mm512_cvtpd_ps(p);
+  const __m256 stored = _mm512_cvtpd_ps(cursor.phases());
   _mm_storeu_ps(phaseA, _mm256_castps256_ps128(stored));
   _mm_storeu_ps(phaseB, _mm256_extractf128_ps(stored, 1));
 }
@@ -124,22 +193,32 @@ bool oscPlainFourAvx512(float* phaseA, float* phaseB, const double* incA, const 
   // Both tables within one gather's reach of tableA, whole floats apart.
   const intptr_t apart = reinterpret_cast<intptr_t>(tableB) - reinterpret_cast<intptr_t>(tableA);
   if (apart % static_cast<intptr_t>(sizeof(float)) != 0 || apart < -(intptr_t{1} << 30) ||
-      apart > (intptr_t{1} << 30) || !(limit >= 0.0 && limit < 1e9)) {
+      apart > (intptr_t{1} << 30) || !(limit >= 1.0 && limit < 1e9)) {
     return false;
   }
   const __m512d inc =
       _mm512_insertf64x4(_mm512_castpd256_pd512(_mm256_loadu_pd(incA)), _mm256_loadu_pd(incB), 1);
   const __m512d lim = _mm512_set1_pd(limit);
-  const __mmask8 sane = _mm512_cmp_pd_mask(inc, _mm512_setzero_pd(), _CMP_GE_OQ) &
-                        _mm512_cmp_pd_mask(inc, lim, _CMP_LE_OQ);
-  if (sane != 0xFF) return false;
+  const __m512d p =
+      readable(_mm512_cvtps_pd(_mm256_insertf128_ps(_mm256_castps128_ps256(_mm_loadu_ps(phaseA)),
+                                                    _mm_loadu_ps(phaseB), 1)),
+               lim);
+  // 0 or a normal float magnitude: a phase or increment in (0, 2^-126) would round otherwise.
+  const __m512d zero = _mm512_setzero_pd();
+  const __m512d smallest = _mm512_set1_pd(0x1p-126);
+  const __mmask8 incOk =
+      (_mm512_cmp_pd_mask(inc, zero, _CMP_EQ_OQ) | _mm512_cmp_pd_mask(inc, smallest, _CMP_GE_OQ)) &
+      _mm512_cmp_pd_mask(inc, lim, _CMP_LE_OQ);
+  const __mmask8 phaseOk =
+      _mm512_cmp_pd_mask(p, zero, _CMP_EQ_OQ) | _mm512_cmp_pd_mask(p, smallest, _CMP_GE_OQ);
+  if ((incOk & phaseOk) != 0xFF) return false;
   const int offset = static_cast<int>(apart / static_cast<intptr_t>(sizeof(float)));
   // With no drive the soft clip adds (±0 × …) to x: x itself. (Only an x beyond the float range
   // differs, infinite instead of NaN; either restarts the filter.)
   if (distortion == 0.0f && !std::signbit(distortion)) {
-    plainFour<false>(phaseA, phaseB, inc, tableA, offset, limit, distortion, sum, count);
+    plainFour<false>(phaseA, phaseB, p, inc, tableA, offset, limit, distortion, sum, count);
   } else {
-    plainFour<true>(phaseA, phaseB, inc, tableA, offset, limit, distortion, sum, count);
+    plainFour<true>(phaseA, phaseB, p, inc, tableA, offset, limit, distortion, sum, count);
   }
   if (filter) synth_filter::filterPass(synth, sum, out, count);
   return true;

@@ -21,9 +21,10 @@ bool oscPlainFourAvx(float* phaseA, float* phaseB, const double* incA, const dou
 bool oscLanes512Available();
 
 // oscPlainFourAvx with both oscillators of the four voices in one AVX-512 vector, bit-identical
-// to it. Runs only when every increment lies in [0, limit] (the usual case: an increment is a
-// few table entries per sample); returns false, doing nothing, otherwise or where the kernel is
-// not built. [render thread; no allocation]
+// to it. Runs only when limit ≥ 1 and every increment lies in [0, limit] and, like every read
+// position, is 0 or at least 2^-126 (the usual case: an increment is a few table entries per
+// sample); returns false, doing nothing, otherwise or where the kernel is not built.
+// [render thread; no allocation]
 bool oscPlainFourAvx512(float* phaseA, float* phaseB, const double* incA, const double* incB,
                         const float* tableA, const float* tableB, double limit, float distortion,
                         SynthState& synth, float* sum, float* out, int count, bool filter);
