@@ -41,10 +41,12 @@ __attribute__((always_inline)) inline void processLanes(const float* inA, const 
   const int32_t* const T = room.taps;
   Lanes sumA;
   Lanes sumB;
-  wetSums<Lanes>(
+  wetSumsAndCouplings<Lanes>(
       [&](int line, int tap)
           __attribute__((always_inline)) { return loadLanes((line == 0 ? A : B) + T[tap]); },
-      sumA, sumB);
+      [&](int line, int tap, Lanes v)
+          __attribute__((always_inline)) { storeLanes((line == 0 ? A : B) + T[tap], v); },
+      k.c, sumA, sumB);
   glideSteps(0, kQuarter);
   const int32_t j = room.writePos + ahead;
   Lanes smoothedA;
@@ -59,16 +61,6 @@ __attribute__((always_inline)) inline void processLanes(const float* inA, const 
   storeLanes(outA, flushLanes(loadLanes(outA) + k.gain * sumA));
   storeLanes(outB, flushLanes(loadLanes(outB) + k.gain * sumB));
   glideSteps(2 * kQuarter, 3 * kQuarter);
-  couplings([&](bool xInA, int x, int y) __attribute__((always_inline)) {
-    float* const px = (xInA ? A : B) + T[x];
-    float* const py = (xInA ? B : A) + T[y];
-    Lanes vx = loadLanes(px);
-    Lanes vy = loadLanes(py);
-    vx -= k.c * vy;  // x and y lie in different lines
-    storeLanes(px, vx);
-    vy += k.c * vx;
-    storeLanes(py, vy);
-  });
   glideSteps(3 * kQuarter, kWidth);
 }
 

@@ -418,6 +418,16 @@ TEST_F(RoomTest, SlotSpacingIsTheClosestPairOfSlotsInUse) {
     }
   }
   EXPECT_EQ(closest, room->slotSpacing);
+  // The write position and the taps never share a slot at any size (each tap slot is read and
+  // coupled once per sample, before or after the feed alike).
+  for (int step = 0; step <= 256; ++step) {
+    roomConfigure(*room, 1.0f, static_cast<float>(step) / 256.0f);
+    std::vector<int32_t> used(room->taps, room->taps + kRoomTapCount);
+    used.push_back(room->writePos);
+    std::sort(used.begin(), used.end());
+    EXPECT_EQ(used.end(), std::adjacent_find(used.begin(), used.end())) << step;
+    EXPECT_LE(used.back(), room->length) << step;
+  }
 }
 
 TEST_F(RoomTest, BlocksGiveTheBitsOfOneCallPerSample) {
