@@ -463,6 +463,12 @@ TEST_F(RoomTest, BlocksGiveTheBitsOfOneCallPerSample) {
         r->delayB.smoothedDelay = 3.5f;
         r->modCounter = kRoomTurn - 300.0;
       }
+    } else if (size == 1.0f) {
+      // Smoothed delays outside the glide's bounds: the first steps clamp them.
+      for (RoomState* r : {room.get(), blocked.get()}) {
+        r->delayA.smoothedDelay = 5000.0f;
+        r->delayB.smoothedDelay = 0.25f;
+      }
     }
     const int total = 2 * (room->length + 1) + 3000;
     std::vector<float> inA(total), inB(total);
