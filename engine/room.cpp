@@ -177,13 +177,15 @@ inline void advance(RoomState& room, int32_t by) {
   }
 }
 
-// feed(inA, inB) feeds the sample at the write position (which no tap shares, so the feed and
-// the couplings touch different slots).
+// One sample `ahead` slots on from the write position and the taps, which stay where they are
+// (the caller advances them; no slot in use may pass length there). feed(inA, inB, j) feeds the
+// sample at slot j, the write position plus ahead, which no tap shares, so the feed and the
+// couplings touch different slots.
 template <typename Feed>
 inline void processSample(float inA, float inB, float& outA, float& outB, RoomState& room,
-                          const RoomConstants& k, const Feed& feed) {
-  float* const A = room.bufferA;
-  float* const B = room.bufferB;
+                          int32_t ahead, const RoomConstants& k, const Feed& feed) {
+  float* const A = room.bufferA + ahead;
+  float* const B = room.bufferB + ahead;
   const int32_t* const T = room.taps;
   float sumA;
   float sumB;
@@ -195,10 +197,9 @@ inline void processSample(float inA, float inB, float& outA, float& outB, RoomSt
       k.c, sumA, sumB);
   outA += k.gain * sumA;
   outB += k.gain * sumB;
-  feed(inA, inB);
+  feed(inA, inB, room.writePos + ahead);
   outA = flushToZero(outA);
   outB = flushToZero(outB);
-  advance(room, 1);
 }
 
 // Samples before the first slot in use passes length (it wraps on the sample after).
@@ -264,8 +265,9 @@ void roomConfigure(RoomState& room, float amount, float size) {
 void roomProcess(float inA, float inB, float& outA, float& outB, RoomState& room) {
   const RoomConstants k = roomConstants(room);
   if (room.ready == 0) return;
-  processSample(inA, inB, outA, outB, room, k,
-                [&](float a, float b) { feedLines(a, b, k.f, room, CalledDelays{room}); });
+  processSample(inA, inB, outA, outB, room, 0, k,
+                [&](float a, float b, int32_t) { feedLines(a, b, k.f, room, CalledDelays{room}); });
+  advance(room, 1);
 }
 
 bool roomKernelSupported(RoomKernel kernel) {

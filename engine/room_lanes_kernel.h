@@ -75,8 +75,10 @@ void processBlock(const float* inA, const float* inB, float* outA, float* outB, 
   DelayCursor delayB(room.delayB);
   if (!delayA.live() || !delayB.live()) {  // no ring: one call per sample
     for (int i = 0; i < count; ++i) {
-      processSample(inA[i], inB[i], outA[i], outB[i], room, k,
-                    [&](float a, float b) { feedLines(a, b, k.f, room, CalledDelays{room}); });
+      processSample(inA[i], inB[i], outA[i], outB[i], room, 0, k, [&](float a, float b, int32_t) {
+        feedLines(a, b, k.f, room, CalledDelays{room});
+      });
+      advance(room, 1);
     }
     return;
   }
@@ -146,7 +148,7 @@ void processBlock(const float* inA, const float* inB, float* outA, float* outB, 
   auto planAhead = [&]() __attribute__((always_inline)) {
     const int planTo = count - i > kPlanAhead ? i + kPlanAhead : count;
     while (planned < planTo) {
-      if (lanesApart && groupTargets()) {
+      if (groupTargets()) {
         groupWaiting = true;
         groupSteps(0, kWidth);
         groupWaiting = false;
@@ -189,12 +191,19 @@ void processBlock(const float* inA, const float* inB, float* outA, float* outB, 
         continue;
       }
     }
-    planAhead();
-    const float* const smoothed = plan + 2 * (i - planBase);
-    processSample(inA[i], inB[i], outA[i], outB[i], room, k, [&](float a, float b) {
-      feedPlanned(a, b, k.f, room, room.writePos, smoothed[0], smoothed[1], delayA, delayB);
-    });
-    ++i;
+    // One sample at a time (slots too close for lanes, or too few samples or slots before a
+    // wrap for a lane group) while no slot wraps; the slots advance once at the end.
+    const int32_t run = samplesBeforeWrap(room);
+    int32_t ahead = 0;
+    for (; ahead < run && i < count; ++ahead, ++i) {
+      planAhead();
+      const float* const smoothed = plan + 2 * (i - planBase);
+      processSample(inA[i], inB[i], outA[i], outB[i], room, ahead, k,
+                    [&](float a, float b, int32_t j) {
+                      feedPlanned(a, b, k.f, room, j, smoothed[0], smoothed[1], delayA, delayB);
+                    });
+    }
+    advance(room, ahead);
   }
   room.modCounter = counter;
   room.modOscillator = osc;
