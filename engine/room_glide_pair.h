@@ -27,6 +27,23 @@ class GlidePair {
 #endif
   }
 
+  // Two step() calls in a row: targets[0 … 3] and smoothed[0 … 3], the later step's pair after
+  // the earlier one's; the four smoothed delays go out in one store.
+  __attribute__((always_inline)) void stepTwice(const float* targets, float* smoothed) {
+#if defined(__SSE2__)
+    const __m128 both = _mm_loadu_ps(targets);
+    mSmoothed = unbounded(mSmoothed, both);
+    if (!mInBounds) mSmoothed = _mm_min_ps(_mm_max_ps(mSmoothed, _mm_set1_ps(1.0f)), mLimit);
+    const __m128 first = mSmoothed;
+    mSmoothed = unbounded(mSmoothed, _mm_movehl_ps(both, both));
+    if (!mInBounds) mSmoothed = _mm_min_ps(_mm_max_ps(mSmoothed, _mm_set1_ps(1.0f)), mLimit);
+    _mm_storeu_ps(smoothed, _mm_movelh_ps(first, mSmoothed));
+#else
+    step(targets, smoothed);
+    step(targets + 2, smoothed + 2);
+#endif
+  }
+
   // step() with the targets as two values.
   __attribute__((always_inline)) void step(float targetA, float targetB, float* smoothed) {
 #if defined(__SSE2__)

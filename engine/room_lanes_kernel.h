@@ -138,7 +138,9 @@ void processBlock(const float* inA, const float* inB, float* outA, float* outB, 
   auto groupSteps = [&](int from, int to) __attribute__((always_inline)) {
     if (!groupWaiting) return;
     float* const out = plan + 2 * (planned - from - planBase);  // at the group's first sample
-    for (int s = from; s < to; ++s) glides.step(targets + 2 * s, out + 2 * s);
+    int s = from;
+    for (; s + 1 < to; s += 2) glides.stepTwice(targets + 2 * s, out + 2 * s);
+    if (s < to) glides.step(targets + 2 * s, out + 2 * s);
     planned += to - from;
   };
   // Before each sample or lane group starting at i, samples [i, i + kPlanAhead) are planned
