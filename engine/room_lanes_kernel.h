@@ -60,8 +60,7 @@ __attribute__((always_inline)) inline void processLanes(const float* inA, const 
   glideSteps(kQuarter, 2 * kQuarter);
   storeLanes(outA, flushLanes(loadLanes(outA) + k.gain * sumA));
   storeLanes(outB, flushLanes(loadLanes(outB) + k.gain * sumB));
-  glideSteps(2 * kQuarter, 3 * kQuarter);
-  glideSteps(3 * kQuarter, kWidth);
+  glideSteps(2 * kQuarter, kWidth);
 }
 
 // roomProcessBlock for a ready room and count > 0, with its constants k. The modulation and
