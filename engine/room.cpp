@@ -182,7 +182,7 @@ inline void advance(RoomState& room, int32_t by) {
 // sample at slot j, the write position plus ahead, which no tap shares, so the feed and the
 // couplings touch different slots.
 template <typename Feed>
-inline void processSample(float inA, float inB, float& outA, float& outB, RoomState& room,
+__attribute__((always_inline)) inline void processSample(float inA, float inB, float& outA, float& outB, RoomState& room,
                           int32_t ahead, const RoomConstants& k, const Feed& feed) {
   float* const A = room.bufferA + ahead;
   float* const B = room.bufferB + ahead;
