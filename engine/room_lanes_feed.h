@@ -136,9 +136,10 @@ inline void laneRange(Lanes v, float& lowest, float& highest) {
 #endif
 }
 
-// True when pass() of kWidth samples whose smoothed delays are at least `lowest` can run as
-// lanes: the writes do not wrap below slot 0 and no read reaches a slot written by an earlier
-// sample of the same group (those lie 1 … kWidth − 1 slots above a sample's own).
+// True when pass() of kWidth samples whose smoothed delays have whole parts of at least
+// `lowest` can run as lanes: the writes do not wrap below slot 0 and no read reaches a slot
+// written by an earlier sample of the same group (those lie 1 … kWidth − 1 slots above a
+// sample's own).
 inline bool lanesCanPass(const DelayCursor& line, int32_t lowest) {
   return line.live() && line.write() >= kWidth - 1 && lowest >= kWidth;
 }
