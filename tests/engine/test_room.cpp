@@ -418,8 +418,8 @@ TEST_F(RoomTest, SlotSpacingIsTheClosestPairOfSlotsInUse) {
     }
   }
   EXPECT_EQ(closest, room->slotSpacing);
-  // The write position and the taps never share a slot at any size (each tap slot is read and
-  // coupled once per sample, before or after the feed alike).
+  // The write position and the taps never share a slot at any size: both paths read each tap
+  // slot once for the wet sums and the couplings together, and feed the write position after.
   for (int step = 0; step <= 256; ++step) {
     roomConfigure(*room, 1.0f, static_cast<float>(step) / 256.0f);
     std::vector<int32_t> used(room->taps, room->taps + kRoomTapCount);
