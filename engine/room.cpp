@@ -42,12 +42,6 @@ constexpr float kLargeRoomSize = 0.91f;
 constexpr float kLargeRoomFeedback = 0.819f;
 constexpr float kLargeRoomCoupling = 0.43486875f;
 
-// One lattice coupling: x −= c·y, then y += c·x with the new x.
-inline void couple(float& x, float& y, float c) {
-  x -= c * y;
-  y += c * x;
-}
-
 // 0 … 1; NaN gives 0.
 inline float clampUnit(float v) {
   if (!(v > 0.0f)) return 0.0f;
@@ -106,8 +100,8 @@ RoomConstants roomConstants(const RoomState& room) {
   return {0.75f * g, f, static_cast<float>((f * 0.45 + (1.0 - s) * 0.2) * 1.125)};
 }
 
-// The wet sums and the lattice couplings (wetSums, couplings), shared by the per-sample path here
-// and, as their own copy, by each lane kernel below.
+// The wet sums and the lattice couplings (wetSumsAndCouplings), shared by the per-sample path
+// here and, as their own copy, by each lane kernel below.
 #include "engine/room_taps.h"
 
 // Both lines' modulated delays for one sample: delays(distanceA, distanceB, xA, xB).
@@ -183,27 +177,29 @@ inline void advance(RoomState& room, int32_t by) {
   }
 }
 
-// feed(inA, inB) feeds the sample at the write position.
+// One sample `ahead` slots on from the write position and the taps, which stay where they are
+// (the caller advances them; no slot in use may pass length there). feed(inA, inB, j) feeds the
+// sample at slot j, the write position plus ahead, which no tap shares, so the feed and the
+// couplings touch different slots.
 template <typename Feed>
-inline void processSample(float inA, float inB, float& outA, float& outB, RoomState& room,
-                          const RoomConstants& k, const Feed& feed) {
-  float* const A = room.bufferA;
-  float* const B = room.bufferB;
+__attribute__((always_inline)) inline void processSample(float inA, float inB, float& outA, float& outB, RoomState& room,
+                          int32_t ahead, const RoomConstants& k, const Feed& feed) {
+  float* const A = room.bufferA + ahead;
+  float* const B = room.bufferB + ahead;
   const int32_t* const T = room.taps;
   float sumA;
   float sumB;
-  wetSums<float>(
+  wetSumsAndCouplings<float>(
       [&](int line, int tap) __attribute__((always_inline)) { return (line == 0 ? A : B)[T[tap]]; },
-      sumA, sumB);
+      [&](int line, int tap, float v) __attribute__((always_inline)) {
+        (line == 0 ? A : B)[T[tap]] = v;
+      },
+      k.c, sumA, sumB);
   outA += k.gain * sumA;
   outB += k.gain * sumB;
-  feed(inA, inB);
+  feed(inA, inB, room.writePos + ahead);
   outA = flushToZero(outA);
   outB = flushToZero(outB);
-  couplings([&](bool xInA, int x, int y) __attribute__((always_inline)) {
-    couple((xInA ? A : B)[T[x]], (xInA ? B : A)[T[y]], k.c);
-  });
-  advance(room, 1);
 }
 
 // Samples before the first slot in use passes length (it wraps on the sample after).
@@ -269,8 +265,9 @@ void roomConfigure(RoomState& room, float amount, float size) {
 void roomProcess(float inA, float inB, float& outA, float& outB, RoomState& room) {
   const RoomConstants k = roomConstants(room);
   if (room.ready == 0) return;
-  processSample(inA, inB, outA, outB, room, k,
-                [&](float a, float b) { feedLines(a, b, k.f, room, CalledDelays{room}); });
+  processSample(inA, inB, outA, outB, room, 0, k,
+                [&](float a, float b, int32_t) { feedLines(a, b, k.f, room, CalledDelays{room}); });
+  advance(room, 1);
 }
 
 bool roomKernelSupported(RoomKernel kernel) {

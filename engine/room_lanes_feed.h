@@ -136,22 +136,47 @@ inline void laneRange(Lanes v, float& lowest, float& highest) {
 #endif
 }
 
-// True when pass() of kWidth samples whose smoothed delays are at least `lowest` can run as
-// lanes: the writes do not wrap below slot 0 and no read reaches a slot written by an earlier
-// sample of the same group (those lie 1 … kWidth − 1 slots above a sample's own).
-inline bool lanesCanPass(const DelayCursor& line, float lowest) {
-  return line.live() && line.write() >= kWidth - 1 && lowest >= static_cast<float>(kWidth);
+// True when pass() of kWidth samples whose smoothed delays have whole parts of at least
+// `lowest` can run as lanes: the writes do not wrap below slot 0 and no read reaches a slot
+// written by an earlier sample of the same group (those lie 1 … kWidth − 1 slots above a
+// sample's own).
+inline bool lanesCanPass(const DelayCursor& line, int32_t lowest) {
+  return line.live() && line.write() >= kWidth - 1 && lowest >= kWidth;
+}
+
+// The whole part of the smallest smoothed delay of the lanes (whole holds their whole parts,
+// truncated from smoothed >= 1): returns true when every lane's whole part is lowest or
+// lowest + 1. With 16 lanes the usual case, all within one of lane 0's, takes three mask
+// comparisons; otherwise the lanes' range decides.
+inline bool laneSpan(Lanes smoothed, Ints whole, int32_t& lowest) {
+#if ROOM_LANE_WIDTH == 16
+  const int32_t first = whole[0];
+  const __m512i d = reinterpret_cast<__m512i>(whole - first);
+  const __mmask16 below = _mm512_cmpeq_epi32_mask(d, _mm512_set1_epi32(-1));
+  const __mmask16 above = _mm512_cmpeq_epi32_mask(d, _mm512_set1_epi32(1));
+  const __mmask16 same = _mm512_cmpeq_epi32_mask(d, _mm512_setzero_si512());
+  if (static_cast<__mmask16>(below | above | same) == 0xffff && (below == 0 || above == 0)) {
+    lowest = below != 0 ? first - 1 : first;
+    return true;
+  }
+#else
+  (void)whole;
+#endif
+  float smallest;
+  float largest;
+  laneRange(smoothed, smallest, largest);
+  // Truncation keeps the order.
+  lowest = static_cast<int32_t>(smallest);
+  return static_cast<int32_t>(largest) - lowest <= 1;
 }
 
 // Ring reads at lanes' slots: a (slot w − l + whole) and b (the slot after it), w the write
 // position; slots past the ring's end wrap to its start. Where the whole delays of the lanes
-// differ by at most one and their slots do not straddle the wrap, three reversed runs of
-// consecutive slots hold them all; else each lane reads on its own.
+// differ by at most one (narrow, lowest the smallest, from laneSpan) and their slots do not
+// straddle the wrap, three reversed runs of consecutive slots hold them all; else each lane
+// reads on its own.
 inline void ringReads(const float* ring, int32_t w, int32_t slots, Lanes smoothed, Ints whole,
-                      float smallest, float largest, Lanes& a, Lanes& b) {
-  // Whole parts of the smallest and largest smoothed delays (truncation keeps the order).
-  const int32_t lowest = static_cast<int32_t>(smallest);
-  const int32_t highest = static_cast<int32_t>(largest);
+                      int32_t lowest, bool narrow, Lanes& a, Lanes& b) {
   // The runs read slots first … last: from the last lane's a at the lowest whole delay to the
   // first lane's b at one more. When last lies past the ring's end they all must (first is
   // then moved back by the ring's length); last − slots never reaches slots (w and the delays
@@ -159,7 +184,7 @@ inline void ringReads(const float* ring, int32_t w, int32_t slots, Lanes smoothe
   int32_t first = w - (kWidth - 1) + lowest;
   const int32_t last = w + lowest + 2;
   if (last >= slots) first -= slots;
-  if (highest - lowest <= 1 && first >= 0) {
+  if (narrow && first >= 0) {
     const float* const run = ring + first;
     const Lanes r0 = reversed(loadLanes(run));
     const Lanes r1 = reversed(loadLanes(run + 1));
@@ -178,14 +203,14 @@ inline void ringReads(const float* ring, int32_t w, int32_t slots, Lanes smoothe
 }
 
 // DelayCursor::pass of kWidth consecutive samples, lane l being the l-th; lanesCanPass holds.
-inline Lanes passLanes(DelayCursor& line, Lanes smoothed, Ints whole, float smallest, float largest,
+inline Lanes passLanes(DelayCursor& line, Lanes smoothed, Ints whole, int32_t lowest, bool narrow,
                        Lanes x) {
   float* const ring = line.ring();
   const int32_t w = line.write();
   const Lanes fraction = smoothed - __builtin_convertvector(whole, Lanes);
   Lanes a;
   Lanes b;
-  ringReads(ring, w, line.length() + 1, smoothed, whole, smallest, largest, a, b);
+  ringReads(ring, w, line.length() + 1, smoothed, whole, lowest, narrow, a, b);
   storeLanes(ring + (w - (kWidth - 1)), reversed(x));
   line.skip(kWidth);
   return a + (b - a) * fraction;
@@ -255,19 +280,17 @@ inline bool feedLanes(const float* inA, const float* inB, float f, RoomState& ro
                       Lanes sA, Lanes sB, DelayCursor& delayA, DelayCursor& delayB) {
   const Ints wholeA = __builtin_convertvector(sA, Ints);
   const Ints wholeB = __builtin_convertvector(sB, Ints);
-  float smallestA;
-  float largestA;
-  float smallestB;
-  float largestB;
-  laneRange(sA, smallestA, largestA);
-  laneRange(sB, smallestB, largestB);
-  if (!lanesCanPass(delayA, smallestA) || !lanesCanPass(delayB, smallestB)) return false;
+  int32_t lowestA;
+  int32_t lowestB;
+  const bool narrowA = laneSpan(sA, wholeA, lowestA);
+  const bool narrowB = laneSpan(sB, wholeB, lowestB);
+  if (!lanesCanPass(delayA, lowestA) || !lanesCanPass(delayB, lowestB)) return false;
   const Lanes a = loadLanes(inA);
   const Lanes b = loadLanes(inB);
   const Lanes xA = -(f * loadLanes(room.bufferA + j) + select(a == a, a, Lanes{}));
   const Lanes xB = -(f * loadLanes(room.bufferB + j) + select(b == b, b, Lanes{}));
-  storeLanes(room.bufferA + j, flushLanes(passLanes(delayA, sA, wholeA, smallestA, largestA, xA)));
-  storeLanes(room.bufferB + j, flushLanes(passLanes(delayB, sB, wholeB, smallestB, largestB, xB)));
+  storeLanes(room.bufferA + j, flushLanes(passLanes(delayA, sA, wholeA, lowestA, narrowA, xA)));
+  storeLanes(room.bufferB + j, flushLanes(passLanes(delayB, sB, wholeB, lowestB, narrowB, xB)));
   return true;
 }
 #undef ROOM_LANES_REVERSED

@@ -41,10 +41,12 @@ __attribute__((always_inline)) inline void processLanes(const float* inA, const 
   const int32_t* const T = room.taps;
   Lanes sumA;
   Lanes sumB;
-  wetSums<Lanes>(
+  wetSumsAndCouplings<Lanes>(
       [&](int line, int tap)
           __attribute__((always_inline)) { return loadLanes((line == 0 ? A : B) + T[tap]); },
-      sumA, sumB);
+      [&](int line, int tap, Lanes v)
+          __attribute__((always_inline)) { storeLanes((line == 0 ? A : B) + T[tap], v); },
+      k.c, sumA, sumB);
   glideSteps(0, kQuarter);
   const int32_t j = room.writePos + ahead;
   Lanes smoothedA;
@@ -58,18 +60,7 @@ __attribute__((always_inline)) inline void processLanes(const float* inA, const 
   glideSteps(kQuarter, 2 * kQuarter);
   storeLanes(outA, flushLanes(loadLanes(outA) + k.gain * sumA));
   storeLanes(outB, flushLanes(loadLanes(outB) + k.gain * sumB));
-  glideSteps(2 * kQuarter, 3 * kQuarter);
-  couplings([&](bool xInA, int x, int y) __attribute__((always_inline)) {
-    float* const px = (xInA ? A : B) + T[x];
-    float* const py = (xInA ? B : A) + T[y];
-    Lanes vx = loadLanes(px);
-    Lanes vy = loadLanes(py);
-    vx -= k.c * vy;  // x and y lie in different lines
-    storeLanes(px, vx);
-    vy += k.c * vx;
-    storeLanes(py, vy);
-  });
-  glideSteps(3 * kQuarter, kWidth);
+  glideSteps(2 * kQuarter, kWidth);
 }
 
 // roomProcessBlock for a ready room and count > 0, with its constants k. The modulation and
@@ -83,8 +74,10 @@ void processBlock(const float* inA, const float* inB, float* outA, float* outB, 
   DelayCursor delayB(room.delayB);
   if (!delayA.live() || !delayB.live()) {  // no ring: one call per sample
     for (int i = 0; i < count; ++i) {
-      processSample(inA[i], inB[i], outA[i], outB[i], room, k,
-                    [&](float a, float b) { feedLines(a, b, k.f, room, CalledDelays{room}); });
+      processSample(inA[i], inB[i], outA[i], outB[i], room, 0, k, [&](float a, float b, int32_t) {
+        feedLines(a, b, k.f, room, CalledDelays{room});
+      });
+      advance(room, 1);
     }
     return;
   }
@@ -144,7 +137,9 @@ void processBlock(const float* inA, const float* inB, float* outA, float* outB, 
   auto groupSteps = [&](int from, int to) __attribute__((always_inline)) {
     if (!groupWaiting) return;
     float* const out = plan + 2 * (planned - from - planBase);  // at the group's first sample
-    for (int s = from; s < to; ++s) glides.step(targets + 2 * s, out + 2 * s);
+    int s = from;
+    for (; s + 1 < to; s += 2) glides.stepTwice(targets + 2 * s, out + 2 * s);
+    if (s < to) glides.step(targets + 2 * s, out + 2 * s);
     planned += to - from;
   };
   // Before each sample or lane group starting at i, samples [i, i + kPlanAhead) are planned
@@ -154,7 +149,7 @@ void processBlock(const float* inA, const float* inB, float* outA, float* outB, 
   auto planAhead = [&]() __attribute__((always_inline)) {
     const int planTo = count - i > kPlanAhead ? i + kPlanAhead : count;
     while (planned < planTo) {
-      if (lanesApart && groupTargets()) {
+      if (groupTargets()) {
         groupWaiting = true;
         groupSteps(0, kWidth);
         groupWaiting = false;
@@ -197,12 +192,19 @@ void processBlock(const float* inA, const float* inB, float* outA, float* outB, 
         continue;
       }
     }
-    planAhead();
-    const float* const smoothed = plan + 2 * (i - planBase);
-    processSample(inA[i], inB[i], outA[i], outB[i], room, k, [&](float a, float b) {
-      feedPlanned(a, b, k.f, room, room.writePos, smoothed[0], smoothed[1], delayA, delayB);
-    });
-    ++i;
+    // One sample at a time (slots too close for lanes, or too few samples or slots before a
+    // wrap for a lane group) while no slot wraps; the slots advance once at the end.
+    const int32_t run = samplesBeforeWrap(room);
+    int32_t ahead = 0;
+    for (; ahead < run && i < count; ++ahead, ++i) {
+      planAhead();
+      const float* const smoothed = plan + 2 * (i - planBase);
+      processSample(inA[i], inB[i], outA[i], outB[i], room, ahead, k,
+                    [&](float a, float b, int32_t j) {
+                      feedPlanned(a, b, k.f, room, j, smoothed[0], smoothed[1], delayA, delayB);
+                    });
+    }
+    advance(room, ahead);
   }
   room.modCounter = counter;
   room.modOscillator = osc;

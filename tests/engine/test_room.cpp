@@ -418,6 +418,16 @@ TEST_F(RoomTest, SlotSpacingIsTheClosestPairOfSlotsInUse) {
     }
   }
   EXPECT_EQ(closest, room->slotSpacing);
+  // The write position and the taps never share a slot at any size: both paths read each tap
+  // slot once for the wet sums and the couplings together, and feed the write position after.
+  for (int step = 0; step <= 256; ++step) {
+    roomConfigure(*room, 1.0f, static_cast<float>(step) / 256.0f);
+    std::vector<int32_t> used(room->taps, room->taps + kRoomTapCount);
+    used.push_back(room->writePos);
+    std::sort(used.begin(), used.end());
+    EXPECT_EQ(used.end(), std::adjacent_find(used.begin(), used.end())) << step;
+    EXPECT_LE(used.back(), room->length) << step;
+  }
 }
 
 TEST_F(RoomTest, BlocksGiveTheBitsOfOneCallPerSample) {
@@ -452,6 +462,12 @@ TEST_F(RoomTest, BlocksGiveTheBitsOfOneCallPerSample) {
         r->delayA.smoothedDelay = 2.0f;
         r->delayB.smoothedDelay = 3.5f;
         r->modCounter = kRoomTurn - 300.0;
+      }
+    } else if (size == 1.0f) {
+      // Smoothed delays outside the glide's bounds: the first steps clamp them.
+      for (RoomState* r : {room.get(), blocked.get()}) {
+        r->delayA.smoothedDelay = 5000.0f;
+        r->delayB.smoothedDelay = 0.25f;
       }
     }
     const int total = 2 * (room->length + 1) + 3000;
