@@ -1,10 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The lane kernels of filter_bank_kernel.h built for three instruction sets: portable x86-64
-// (4 lanes), AVX (8 lanes) and AVX-512 (16 lanes). None of them fuses multiply-add, so each
-// produces the scalar biquad's results bit for bit; only their speed differs.
+// (4 lanes), AVX (8 lanes) and AVX-512 (16 lanes; its cascade packs the bands into fewer lanes).
+// None of them fuses multiply-add, so each produces the scalar biquad's results bit for bit; only
+// their speed differs.
 #pragma GCC optimize("fp-contract=off")
 
+#include <immintrin.h>
+
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <utility>
@@ -20,6 +24,7 @@ constexpr int kSweepChunk = 4;
 #define FILTER_BANK_WIDTH 4
 #include "engine/filter_bank_kernel.h"
 #undef FILTER_BANK_WIDTH
+inline constexpr LaneKernels kKernels = {kWidth, cascade, mix, zeroPhase, mix};
 }  // namespace portable
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -33,6 +38,7 @@ constexpr int kSweepChunk = 4;
 #define FILTER_BANK_WIDTH 8
 #include "engine/filter_bank_kernel.h"
 #undef FILTER_BANK_WIDTH
+inline constexpr LaneKernels kKernels = {kWidth, cascade, mix, zeroPhase, mix};
 }  // namespace avx
 #pragma GCC pop_options
 
@@ -43,7 +49,9 @@ constexpr int kCascadeChunk = 2;
 constexpr int kSweepChunk = 4;
 #define FILTER_BANK_WIDTH 16
 #include "engine/filter_bank_kernel.h"
+#include "engine/filter_bank_packed_kernel.h"
 #undef FILTER_BANK_WIDTH
+inline constexpr LaneKernels kKernels = {kWidth, cascadePacked, mixPacked, zeroPhase, mix};
 }  // namespace avx512
 #pragma GCC pop_options
 
