@@ -74,17 +74,21 @@ void bypassCopy(const AudioBufferList& in, AudioBufferList& out, UInt32 frames) 
 // the outputs alias.
 void mixPairs(const float* a, const float* c, const float* b, const float* d, float k,
               float* left, float* right, UInt32 frames) {
-  constexpr UInt32 kMixRun = 64;
-  UInt32 start = 0;
+  constexpr size_t kMixRun = 64;
+  size_t start = 0;
   for (; start + kMixRun <= frames; start += kMixRun) {
+    const float* const a0 = a + start;
+    const float* const b0 = b + start;
+    const float* const c0 = c + start;
+    const float* const d0 = d + start;
     float runLeft[kMixRun];
     float runRight[kMixRun];
-    for (UInt32 n = 0; n < kMixRun; ++n) runLeft[n] = (a[start + n] + c[start + n]) * k;
-    for (UInt32 n = 0; n < kMixRun; ++n) runRight[n] = (b[start + n] + d[start + n]) * k;
+    for (size_t n = 0; n < kMixRun; ++n) runLeft[n] = (a0[n] + c0[n]) * k;
+    for (size_t n = 0; n < kMixRun; ++n) runRight[n] = (b0[n] + d0[n]) * k;
     std::memcpy(left + start, runLeft, sizeof runLeft);
     std::memcpy(right + start, runRight, sizeof runRight);
   }
-  for (UInt32 n = start; n < frames; ++n) {
+  for (size_t n = start; n < frames; ++n) {
     left[n] = (a[n] + c[n]) * k;
     right[n] = (b[n] + d[n]) * k;
   }
