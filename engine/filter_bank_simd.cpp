@@ -5,13 +5,14 @@
 // their speed differs.
 #pragma GCC optimize("fp-contract=off")
 
-#include <immintrin.h>
-
 #include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <utility>
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
 
 #include "engine/cpu_features.h"
 #include "engine/filter_bank_internal.h"
