@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // What one instance costs before it plays: the time to open it through the entry point, to
 // initialise it (44.1 kHz stereo) and to render its first 512-frame block (the engine lays out
-// its tables and room there), and the heap and resident memory it holds once it has played.
+// its tables and room there), the page faults each step takes on its thread ("minor_faults",
+// per instance: a fault in the first block is a fault on the render thread), and the heap and
+// resident memory it holds once it has played.
 #include <benchmark/benchmark.h>
 #include <malloc.h>
+#include <sys/resource.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -79,24 +82,48 @@ struct Steps {
 
 enum class Step { kOpen, kInitialise, kFirstBlock };
 
+// Minor page faults of the calling thread so far.
+long threadMinorFaults() {
+  rusage usage{};
+  getrusage(RUSAGE_THREAD, &usage);
+  return usage.ru_minflt;
+}
+
 // Times one step per iteration; the other steps run with the clock paused.
 void instanceStep(benchmark::State& state, Step timed) {
   if (!loadTarnwick()) {
     state.SkipWithError("cannot load Tarnwick.component");
     return;
   }
+  long faults = 0;
   for (auto _ : state) {
     Steps s;
     bool ok = true;
+    long before = threadMinorFaults();
     if (timed != Step::kOpen) state.PauseTiming();
     ok = ok && s.open();
-    if (timed == Step::kOpen) state.PauseTiming();
-    if (timed == Step::kInitialise) state.ResumeTiming();
+    if (timed == Step::kOpen) {
+      state.PauseTiming();
+      faults += threadMinorFaults() - before;
+    }
+    if (timed == Step::kInitialise) {
+      before = threadMinorFaults();
+      state.ResumeTiming();
+    }
     ok = ok && s.initialise();
-    if (timed == Step::kInitialise) state.PauseTiming();
-    if (timed == Step::kFirstBlock) state.ResumeTiming();
+    if (timed == Step::kInitialise) {
+      state.PauseTiming();
+      faults += threadMinorFaults() - before;
+    }
+    if (timed == Step::kFirstBlock) {
+      before = threadMinorFaults();
+      state.ResumeTiming();
+    }
     ok = ok && s.firstBlock();
-    if (timed == Step::kFirstBlock) state.PauseTiming();
+    if (timed == Step::kFirstBlock) {
+      state.PauseTiming();
+      faults += threadMinorFaults() - before;
+    }
     s.close();
     state.ResumeTiming();
     if (!ok) {
@@ -104,6 +131,8 @@ void instanceStep(benchmark::State& state, Step timed) {
       break;
     }
   }
+  state.counters["minor_faults"] = benchmark::Counter(static_cast<double>(faults),
+                                                      benchmark::Counter::kAvgIterations);
 }
 
 long residentBytes() {

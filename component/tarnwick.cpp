@@ -9,6 +9,7 @@
 #include "component/tarnwick_identity.h"
 #include "component/tarnwick_log.h"
 #include "engine/key_list.h"
+#include "engine/sample_sets.h"
 #include "platform/notify/notification_center.h"
 #include "platform/prefs/preferences.h"
 #include "services/notification_names.h"
@@ -119,6 +120,9 @@ OSStatus Tarnwick::Initialize() {
     rate = 44100.0;
   }
   eqInitialiseBanks(mEqLeft, mEqRight, rate);
+  // The engine's first set-up (on the render thread) then copies the synth's sample sets
+  // instead of decoding them.
+  sampleSetsPrepare();
   if (!allocateRenderBuffers(GetMaxFramesPerSlice())) return memFullErr;
   PropertyChanged(kTarnwickProperty_RefCon, kAudioUnitScope_Global, 0);
   return noErr;

@@ -2,6 +2,7 @@
 // The render path: input pulls, the combined side-chain list, validation, the periodic engine
 // update, routing into four scratch channels, the engine, the equaliser, the level post, the
 // channel check and the output mix. [render thread]
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -64,6 +65,32 @@ void bypassCopy(const AudioBufferList& in, AudioBufferList& out, UInt32 frames) 
     UInt32 bytes = frames * kSampleBytes;
     bytes = std::min(bytes, std::min(source.mDataByteSize, target.mDataByteSize));
     if (source.mData != target.mData) std::memmove(target.mData, source.mData, bytes);
+  }
+}
+
+// left[n] = (a[n] + c[n])·k and right[n] = (b[n] + d[n])·k. The inputs are scratch channels,
+// which no output buffer overlaps; left and right may be one buffer (right is written last).
+// Whole runs of kMixRun samples go through local arrays, so that their loops vectorise whatever
+// the outputs alias.
+void mixPairs(const float* a, const float* c, const float* b, const float* d, float k,
+              float* left, float* right, UInt32 frames) {
+  constexpr size_t kMixRun = 64;
+  size_t start = 0;
+  for (; start + kMixRun <= frames; start += kMixRun) {
+    const float* const a0 = a + start;
+    const float* const b0 = b + start;
+    const float* const c0 = c + start;
+    const float* const d0 = d + start;
+    float runLeft[kMixRun];
+    float runRight[kMixRun];
+    for (size_t n = 0; n < kMixRun; ++n) runLeft[n] = (a0[n] + c0[n]) * k;
+    for (size_t n = 0; n < kMixRun; ++n) runRight[n] = (b0[n] + d0[n]) * k;
+    std::memcpy(left + start, runLeft, sizeof runLeft);
+    std::memcpy(right + start, runRight, sizeof runRight);
+  }
+  for (size_t n = start; n < frames; ++n) {
+    left[n] = (a[n] + c[n]) * k;
+    right[n] = (b[n] + d[n]) * k;
   }
 }
 
@@ -324,15 +351,9 @@ OSStatus Tarnwick::ProcessBufferLists(AudioUnitRenderActionFlags&, const AudioBu
       for (UInt32 n = 0; n < nFrames; ++n) out[n] = (s0[n] + s1[n] + s2[n] + s3[n]) * k;
       break;
     }
-    case 2: {
-      float* left = channel(outBuffer, 0);
-      float* right = channel(outBuffer, 1);
-      for (UInt32 n = 0; n < nFrames; ++n) {
-        left[n] = (s0[n] + s2[n]) * k;
-        right[n] = (s1[n] + s3[n]) * k;
-      }
+    case 2:
+      mixPairs(s0, s2, s1, s3, k, channel(outBuffer, 0), channel(outBuffer, 1), nFrames);
       break;
-    }
     case 4:
       copySamples(channel(outBuffer, 0), s0, nFrames);
       copySamples(channel(outBuffer, 1), s1, nFrames);

@@ -194,7 +194,8 @@ void vocodeBands(BandFilter filter, Isa isa, float* speech, const float* carrier
     if (b >= kFirstPassthroughBand) weights[b] = passthrough;
   }
 
-  kernels.mix(job.lanes, weights, count, speech);
+  (filter == BandFilter::kZeroPhase ? kernels.mix : kernels.cascadeMix)(job.lanes, weights, count,
+                                                                        speech);
 }
 
 }  // namespace filter_bank_detail

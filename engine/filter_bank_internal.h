@@ -43,8 +43,11 @@ struct LaneJob {
 struct LaneKernels {
   int width;  // floats per vector
   // Both filter every band of speech and carrier into the lanes and sum |sample| per lane
-  // (samples in order); sums holds 2·S·W floats, lane order.
+  // (samples in order); sums holds 2·S·W floats, lane order. The cascade may keep the band
+  // signals in a layout of its own that only cascadeMix reads; it then silences the bands whose
+  // sum is not finite itself (their sums come back 0).
   void (*cascade)(const LaneJob& job, float* sums);
+  void (*cascadeMix)(const float* lanes, const float* weights, int count, float* out);
   void (*zeroPhase)(const LaneJob& job, float* sums);
   // out[n] = Σ over lanes of lanes[n]·weights[lane], for n < count; weights in lane order.
   void (*mix)(const float* lanes, const float* weights, int count, float* out);

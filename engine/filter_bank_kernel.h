@@ -263,5 +263,3 @@ void mix(const float* lanes, const float* weights, int count, float* out) {
   static constexpr auto kTable = mixGroupsTable(std::make_integer_sequence<int, kGroups>{});
   kTable[active - 1](groups, weight, count, out);
 }
-
-inline constexpr LaneKernels kKernels = {kWidth, cascade, zeroPhase, mix};

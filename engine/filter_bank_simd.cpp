@@ -1,13 +1,22 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The lane kernels of filter_bank_kernel.h built for three instruction sets: portable x86-64
-// (4 lanes), AVX (8 lanes) and AVX-512 (16 lanes). None of them fuses multiply-add, so each
-// produces the scalar biquad's results bit for bit; only their speed differs.
+// (4 lanes), AVX (8 lanes) and AVX-512 (16 lanes; its cascade packs the bands into fewer lanes).
+// None of them fuses multiply-add, so each produces the scalar biquad's results bit for bit; only
+// their speed differs.
+#if defined(__clang__)
+#pragma clang fp contract(off)
+#else
 #pragma GCC optimize("fp-contract=off")
+#endif
 
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <utility>
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
 
 #include "engine/cpu_features.h"
 #include "engine/filter_bank_internal.h"
@@ -20,32 +29,52 @@ constexpr int kSweepChunk = 4;
 #define FILTER_BANK_WIDTH 4
 #include "engine/filter_bank_kernel.h"
 #undef FILTER_BANK_WIDTH
+inline constexpr LaneKernels kKernels = {kWidth, cascade, mix, zeroPhase, mix};
 }  // namespace portable
 
 #if defined(__x86_64__) || defined(__i386__)
 #define FILTER_BANK_HAS_X86_KERNELS 1
 
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx"))), apply_to = function)
+#else
 #pragma GCC push_options
 #pragma GCC target("avx")
+#endif
 namespace avx {
 constexpr int kCascadeChunk = 2;
 constexpr int kSweepChunk = 4;
 #define FILTER_BANK_WIDTH 8
 #include "engine/filter_bank_kernel.h"
 #undef FILTER_BANK_WIDTH
+inline constexpr LaneKernels kKernels = {kWidth, cascade, mix, zeroPhase, mix};
 }  // namespace avx
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
 #pragma GCC pop_options
+#endif
 
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx512f"))), apply_to = function)
+#else
 #pragma GCC push_options
 #pragma GCC target("avx512f")
+#endif
 namespace avx512 {
 constexpr int kCascadeChunk = 2;
 constexpr int kSweepChunk = 4;
 #define FILTER_BANK_WIDTH 16
 #include "engine/filter_bank_kernel.h"
+#include "engine/filter_bank_packed_kernel.h"
 #undef FILTER_BANK_WIDTH
+inline constexpr LaneKernels kKernels = {kWidth, cascadePacked, mixPacked, zeroPhase, mix};
 }  // namespace avx512
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
 #pragma GCC pop_options
+#endif
 
 #endif
 

@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/sample_sets.h"
 
+#include <atomic>
 #include <cstdlib>
+#include <cstring>
+#include <memory>
 
 namespace {
 
@@ -29,7 +32,14 @@ void sampleSetDecode(const int8_t* deltas, int count, double step, float start, 
   }
 }
 
-void sampleSetsBuild(float* memory) {
+namespace {
+
+// Slots of sets 0 … 5, which come before the noise set.
+int decodedSlots() {
+  return sampleSetOffset(kNoiseSampleSet);
+}
+
+void decodeSets(float* memory) {
   for (int set = 0; set < kEncodedSampleSetCount; ++set) {
     const SampleSetFormat& f = kSampleSetFormats[set];
     const SampleSetEncoding& e = kSampleSetEncodings[set];
@@ -41,6 +51,28 @@ void sampleSetsBuild(float* memory) {
       const int last = f.slotCount - 1;
       for (int i = 0; i < f.deltaCount; ++i) slots[last - i] = slots[i];
     }
+  }
+}
+
+// The process's decoded sets 0 … 5; null until sampleSetsPrepare has made them.
+std::atomic<const float*> gDecodedSets{nullptr};
+
+}  // namespace
+
+void sampleSetsPrepare() {
+  static const std::unique_ptr<float[]> decoded = [] {
+    std::unique_ptr<float[]> memory(new float[static_cast<size_t>(decodedSlots())]);
+    decodeSets(memory.get());
+    return memory;
+  }();
+  gDecodedSets.store(decoded.get(), std::memory_order_release);
+}
+
+void sampleSetsBuild(float* memory) {
+  if (const float* decoded = gDecodedSets.load(std::memory_order_acquire)) {
+    std::memcpy(memory, decoded, sizeof(float) * static_cast<size_t>(decodedSlots()));
+  } else {
+    decodeSets(memory);
   }
   float* noise = memory + sampleSetOffset(kNoiseSampleSet);
   for (int i = 0; i < kSampleSetFormats[kNoiseSampleSet].slotCount; ++i)

@@ -15,8 +15,14 @@ inline constexpr int kSilentSetLoopLength = 10000;
 void sampleSetDecode(const int8_t* deltas, int count, double step, float start, float* out);
 
 // Decodes sets 0 … 5 (set 0 as a palindrome) and draws set 6 from rand() into `memory`
-// (kSampleSetTotalSlots floats). [any thread; no allocation; advances rand()]
+// (kSampleSetTotalSlots floats). Once sampleSetsPrepare has run, sets 0 … 5 are copied from its
+// decoded sets instead (the same values). [any thread; no allocation; advances rand()]
 void sampleSetsBuild(float* memory);
+
+// Decodes sets 0 … 5 once per process into storage of its own (about 1 MiB, kept until the
+// process ends), so that a later sampleSetsBuild copies them. Allocates the first time; safe to
+// call from several threads. [not the render thread]
+void sampleSetsPrepare();
 
 // The first slot of `set` in sample-set memory; 0 for a set outside 0 … 6.
 int sampleSetOffset(int set);

@@ -30,8 +30,11 @@ class AUInputElement : public AUIOElement {
 
   // Renders the source for inNumberFrames frames into this element's own buffer list (see
   // GetBufferList): a callback is called with that list; a connection is rendered by calling the
-  // source unit's entry routine with the render selector. kAudioUnitErr_NoConnection without a
-  // source; otherwise the source's status. No allocation, no lock. [render thread]
+  // source unit's entry routine with the render selector. A callback may point a buffer at
+  // memory of its own that holds the frames (the list refers to it until the next pull; a unit
+  // that processes in place would write there, so only callers that know it does not lend).
+  // kAudioUnitErr_NoConnection without a source; otherwise the source's status. No allocation,
+  // no lock. [render thread]
   OSStatus PullInput(AudioUnitRenderActionFlags& ioActionFlags, const AudioTimeStamp& inTimeStamp,
                      AudioUnitElement inElement, UInt32 inNumberFrames);
 

@@ -124,11 +124,15 @@ uint64_t HostedUnit::refCon() const {
 
 OSStatus HostedUnit::renderPiece(UInt32 frames, float* const* out, UInt32 channels,
                                  UInt32 offset) {
+  // With an array for every channel of the unit, the unit renders straight into the caller's
+  // arrays; otherwise into mStorage, copied out below.
+  bool direct = channels >= mChannels;
+  for (UInt32 c = 0; direct && c < mChannels; ++c) direct = out[c] != nullptr;
   auto& list = *reinterpret_cast<AudioBufferList*>(mListBytes.data());
   list.mNumberBuffers = mChannels;
   for (UInt32 c = 0; c < mChannels; ++c) {
     list.mBuffers[c] = {1, static_cast<UInt32>(frames * sizeof(float)),
-                        mStorage.data() + size_t(c) * mCapacity};
+                        direct ? out[c] + offset : mStorage.data() + size_t(c) * mCapacity};
   }
   AudioUnitRenderActionFlags flags = 0;
   AudioTimeStamp stamp{};
@@ -142,7 +146,7 @@ OSStatus HostedUnit::renderPiece(UInt32 frames, float* const* out, UInt32 channe
         c < mChannels ? static_cast<const float*>(list.mBuffers[c].mData) : nullptr;
     if (status != noErr || !samples) {
       std::memset(out[c] + offset, 0, frames * sizeof(float));
-    } else {
+    } else if (samples != out[c] + offset) {
       std::memcpy(out[c] + offset, samples, frames * sizeof(float));
     }
   }

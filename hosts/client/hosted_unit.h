@@ -60,8 +60,10 @@ class HostedUnit {
 
   // Renders `frames` frames into the caller's `channels` arrays (each at least frames long),
   // in pieces of at most maxFrames, advancing the sample time. On a failed piece that piece
-  // and the rest are silence and its status is returned. No allocation, no lock once
-  // initialised. [render thread]
+  // and the rest are silence and its status is returned. With an array for each of the unit's
+  // channels the unit writes into the arrays directly (the inputs of a piece are pulled before
+  // its output is written); otherwise through the client's own storage. No allocation, no lock
+  // once initialised. [render thread]
   OSStatus render(UInt32 frames, float* const* out, UInt32 channels);
   double sampleTime() const { return mSampleTime; }
 

@@ -49,12 +49,25 @@ void InputFeed::fill(UInt32 channel, float* out, UInt32 frames) const {
   }
 }
 
+const float* InputFeed::lendable(UInt32 channel, UInt32 frames) const {
+  if (!mLending || mMixedPairs || mLooping || mSourceCount == 0) return nullptr;
+  const Source& source = mSources[std::min<size_t>(channel, mSourceCount - 1)];
+  if (!source.samples || mPosition + frames > source.length) return nullptr;
+  return source.samples + mPosition;
+}
+
 OSStatus InputFeed::render(void* refCon, AudioUnitRenderActionFlags*, const AudioTimeStamp*,
                            UInt32, UInt32 frames, AudioBufferList* io) {
   auto* feed = static_cast<InputFeed*>(refCon);
   for (UInt32 b = 0; b < io->mNumberBuffers; ++b) {
     auto* out = static_cast<float*>(io->mBuffers[b].mData);
     if (!out || io->mBuffers[b].mDataByteSize < frames * sizeof(float)) return paramErr;
+    if (const float* lent = feed->lendable(b, frames)) {
+      // The unit reads, never writes, its input buffers (see setLending).
+      io->mBuffers[b].mData = const_cast<float*>(lent);
+      io->mBuffers[b].mDataByteSize = frames * static_cast<UInt32>(sizeof(float));
+      continue;
+    }
     feed->fill(b, out, frames);
   }
   feed->mPosition += frames;

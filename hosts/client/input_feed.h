@@ -16,6 +16,11 @@ namespace host_client {
 // instead. With pairs mixed, bus channel c is the mean of sources 2c and 2c + 1 (a component
 // without a side chain takes its carrier from the main bus's second channel).
 //
+// With lending set, a channel whose source holds every frame of the call (no mixed pairs, no
+// looping, not past the end) is not copied: render() points that buffer at the source itself, so
+// the unit reads the caller's array where it lies. Only for a unit that never writes into its
+// input buffers (one that does not process in place).
+//
 // Ownership: the feed never owns its sources; they must outlive every render that reads them.
 // Threads: set the sources and the position while the instance is not rendering (in a plug-in
 // host: on the render thread, between render calls); render() runs on the render thread.
@@ -32,11 +37,13 @@ class InputFeed {
   void clearSources();
   void setMixedPairs(bool mixed) { mMixedPairs = mixed; }
   void setLooping(bool looping) { mLooping = looping; }
+  void setLending(bool lending) { mLending = lending; }
   void setPosition(size_t frame) { mPosition = frame; }
   size_t position() const { return mPosition; }
 
-  // The render callback: fills every buffer of io with frames samples and advances the
-  // position by frames. paramErr for a buffer too small. No allocation, no lock. [render thread]
+  // The render callback: fills every buffer of io with frames samples (or, lending, points it at
+  // its source) and advances the position by frames. paramErr for a buffer too small. No
+  // allocation, no lock. [render thread]
   static OSStatus render(void* refCon, AudioUnitRenderActionFlags* flags,
                          const AudioTimeStamp* stamp, UInt32 bus, UInt32 frames,
                          AudioBufferList* io);
@@ -48,12 +55,15 @@ class InputFeed {
   };
   float sample(const Source& source, size_t at) const;
   void fill(UInt32 channel, float* out, UInt32 frames) const;
+  // The samples channel reads from the position on when they can be lent; null otherwise.
+  const float* lendable(UInt32 channel, UInt32 frames) const;
 
   Source mSources[kMaxSources];
   size_t mSourceCount = 0;
   size_t mPosition = 0;
   bool mMixedPairs = false;
   bool mLooping = false;
+  bool mLending = false;
 };
 
 }  // namespace host_client

@@ -38,6 +38,12 @@ Adapter::Adapter(const Settings& settings)
     mError = "reading the maximum frames per slice failed";
     return;
   }
+  // A component that processes in place writes into its input buffers: those are never lent.
+  UInt32 inPlace = 1;
+  UInt32 inPlaceSize = sizeof inPlace;
+  mMayLend = AudioUnitGetProperty(hosted->unit(), kAudioUnitProperty_InPlaceProcessing,
+                                  kAudioUnitScope_Global, 0, &inPlace, &inPlaceSize) == noErr &&
+             inPlaceSize == sizeof inPlace && inPlace == 0;
   mRefCon = hosted->refCon();
   uint64_t pendingAddress = 0;
   UInt32 size = sizeof pendingAddress;
@@ -148,6 +154,24 @@ void Adapter::renderPiece(uint32_t offset, uint32_t frames) {
   if (mHosted->render(frames, out, kChannels) != noErr) ++mFailedRenders;
 }
 
+// Lent inputs are read where they lie while the component writes the outputs: safe only when no
+// output port overlaps an input port. A host that runs the plug-in in place (or crosses buffers)
+// keeps the copies.
+void Adapter::chooseInputLending(uint32_t frames) {
+  bool lend = mMayLend;
+  const size_t bytes = size_t(frames) * sizeof(float);
+  for (const float* in : mAudioIn) {
+    for (const float* out : mAudioOut) {
+      if (!lend || !in || !out) continue;
+      const auto* a = reinterpret_cast<const uint8_t*>(in);
+      const auto* b = reinterpret_cast<const uint8_t*>(out);
+      if (a < b + bytes && b < a + bytes) lend = false;
+    }
+  }
+  mMainFeed.setLending(lend);
+  mSideFeed.setLending(lend);
+}
+
 void Adapter::run(uint32_t frames) {
   if (mLatency) *mLatency = kLatencyFrames;
   if (!mHosted) return;
@@ -169,6 +193,7 @@ void Adapter::run(uint32_t frames) {
     return;
   }
   mUi.readCommands();
+  chooseInputLending(frames);
   // The block is split at every event's frame, so that each event lands on its sample.
   uint32_t position = 0;
   while (position < frames) {

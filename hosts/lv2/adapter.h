@@ -70,6 +70,9 @@ class Adapter final : private LevelSink {
   void followEnabledPort();
   void deliverMidi(const LV2_Atom_Event*& next, const LV2_Atom_Event* end, uint32_t upTo, bool all);
   void renderPiece(uint32_t offset, uint32_t frames);
+  // Lends the input ports to the component for this block unless one overlaps an output port
+  // (a host may run the plug-in in place). [render thread]
+  void chooseInputLending(uint32_t frames);
   void receiveLevels(const float* levels, size_t count) override;  // [render thread]
   void receiveKeys(const uint8_t* bytes, size_t size) override;     // [any thread]
 
@@ -94,6 +97,7 @@ class Adapter final : private LevelSink {
   bool mSentValid[kParameterCount] = {};
   host_client::InputFeed mMainFeed, mSideFeed;
   bool mMixedMain = false;  // no side chain: the main feed mixes the pairs
+  bool mMayLend = false;    // the component reads its inputs without writing them
   uint64_t mFailedRenders = 0;
 
   std::array<float, kBandCount> mLevels{};  // last levels posted by the component

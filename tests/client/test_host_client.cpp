@@ -93,6 +93,38 @@ TEST(HostClient, FeedsReadSourcesPositionsEndsLoopsAndMixedPairs) {
   InputFeed silent;
   EXPECT_EQ(pull(silent, 2, 3)[1], (std::vector<float>{0, 0, 0}));
 
+  // Lending: a source that holds every frame is handed over where it lies; one that ends
+  // early is copied and padded, as are looping and mixed feeds.
+  std::vector<float> own[2] = {std::vector<float>(3, -9.0f), std::vector<float>(3, -9.0f)};
+  uint8_t listBytes[audioBufferListSize(2)];
+  auto& lent = *reinterpret_cast<AudioBufferList*>(listBytes);
+  const auto pullLent = [&](InputFeed& feed) {
+    lent.mNumberBuffers = 2;
+    for (UInt32 c = 0; c < 2; ++c) lent.mBuffers[c] = {1, 3 * sizeof(float), own[c].data()};
+    return InputFeed::render(&feed, nullptr, nullptr, 0, 3, &lent);
+  };
+  InputFeed lending;
+  lending.setLending(true);
+  lending.setSource(0, a.data(), a.size());
+  lending.setSource(1, b.data(), b.size());
+  lending.setPosition(1);
+  ASSERT_EQ(pullLent(lending), noErr);
+  EXPECT_EQ(lent.mBuffers[0].mData, a.data() + 1);
+  EXPECT_EQ(lent.mBuffers[0].mDataByteSize, 3 * sizeof(float));
+  EXPECT_EQ(lent.mBuffers[1].mData, own[1].data());  // b ends after two of the three frames
+  EXPECT_EQ(own[1], (std::vector<float>{20, 30, 0}));
+  EXPECT_EQ(lending.position(), 4u);
+  lending.setLooping(true);
+  lending.setPosition(0);
+  ASSERT_EQ(pullLent(lending), noErr);
+  EXPECT_EQ(lent.mBuffers[0].mData, own[0].data());
+  EXPECT_EQ(own[0], (std::vector<float>{1, 2, 3}));
+  mixed.setLending(true);
+  mixed.setPosition(0);
+  ASSERT_EQ(pullLent(mixed), noErr);
+  EXPECT_EQ(lent.mBuffers[1].mData, own[1].data());
+  EXPECT_EQ(own[1], (std::vector<float>{5.5f, 11.0f, 16.5f}));
+
   // A buffer too small for the frames is refused.
   float tiny[2];
   uint8_t bytes[audioBufferListSize(1)];

@@ -113,6 +113,13 @@ TEST(SynthSampleSets, NoiseComesFromRand) {
   }
   // The stored sets do not depend on rand().
   for (int i = 0; i < sampleSetOffset(6); ++i) ASSERT_EQ(m[i], memory()[i]) << i;
+  // Once prepared, the stored sets are copied rather than decoded: the same slots, bit for bit,
+  // and the noise still drawn from rand().
+  sampleSetsPrepare();
+  std::vector<float> copied(kSampleSetTotalSlots, -1.0f);
+  std::srand(99);
+  sampleSetsBuild(copied.data());
+  EXPECT_TRUE(copied == m);
 }
 
 double meanStep(const float* s, int n) {

@@ -218,6 +218,12 @@ class Plugin {
   UridMap& map() { return mMap; }
 
   float* port(uint32_t p) { return mAudio[p].data(); }
+  // Connects output port `output` to the buffer of input port `input`, as a host that runs the
+  // plug-in in place does; render() then reads that output from the shared buffer.
+  void shareBuffer(uint32_t output, uint32_t input) {
+    descriptor()->connect_port(mHandle, output, mAudio[input].data());
+    mOutBuffer[output - kOutLeft] = input;
+  }
   float& control(AudioUnitParameterID id) { return mControls[id]; }
   float latency() const { return mLatency; }
   float& enabled() { return mEnabled; }
@@ -312,10 +318,10 @@ class Plugin {
       }
       run(frames);
       clearMidi();
-      if (left)
-        left->insert(left->end(), mAudio[kOutLeft].begin(), mAudio[kOutLeft].begin() + frames);
-      if (right)
-        right->insert(right->end(), mAudio[kOutRight].begin(), mAudio[kOutRight].begin() + frames);
+      const auto& l = mAudio[mOutBuffer[0]];
+      const auto& r = mAudio[mOutBuffer[1]];
+      if (left) left->insert(left->end(), l.begin(), l.begin() + frames);
+      if (right) right->insert(right->end(), r.begin(), r.begin() + frames);
       *position += frames;
     }
   }
@@ -344,6 +350,7 @@ class Plugin {
   LV2_URID mMidiEvent = 0;
   LV2_URID mSequenceType = 0;
   std::vector<std::vector<float>> mAudio;
+  uint32_t mOutBuffer[2] = {kOutLeft, kOutRight};  // the buffers the output ports write
   std::vector<uint64_t> mAtomBuffer;  // 8-byte aligned
   float mControls[kParameterCount] = {};
   float mLatency = -1.0f;

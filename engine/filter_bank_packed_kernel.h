@@ -1,0 +1,197 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The cascade (Sound Mode 7) for 16-lane vectors with the 50 band signals packed into three
+// 16-lane rows and one 4-lane row instead of four 16-lane groups with 14 idle lanes:
+//   row A: speech bands 0 … 15          (only its level sums are kept)
+//   row B: carrier bands 0 … 15         stored as group 0 of the lanes
+//   row C: carrier bands 16 … 24 in lanes 0 … 8, speech bands 16 … 22 in lanes 9 … 15; group 1
+//   row D: speech bands 23, 24, then two idle lanes; stored as 4-lane vectors after group 1
+// Every lane runs the biquad arithmetic of cascadeGroups, and the mix forms the lane totals and
+// folds them in the order of mixGroups over the unpacked groups, so the output is that of the
+// 16-lane kernels except possibly for the sign of a zero sample.
+//
+// Included by filter_bank_simd.cpp inside its AVX-512 namespace after filter_bank_kernel.h (with
+// FILTER_BANK_WIDTH 16), hence no include guard.
+
+static_assert(kWidth == 16 && kSignalGroups == 2);
+
+typedef float Quad __attribute__((vector_size(4 * sizeof(float))));
+typedef int32_t IQuad __attribute__((vector_size(4 * sizeof(float))));
+
+constexpr int kSignalLanes = kSignalGroups * kWidth;  // speech sums first, carrier sums after
+constexpr int kRowCSpeechLane = 9;                    // row C lane of speech band 16
+constexpr __mmask16 kRowCSpeechMask = 0xfe00;        // row C lanes 9 … 15
+
+inline Quad absolute(Quad v) {
+  return reinterpret_cast<Quad>(reinterpret_cast<IQuad>(v) & 0x7fffffff);
+}
+
+inline Quad* rowD(float* lanes) {
+  return reinterpret_cast<Quad*>(lanes + 2 * kFilterBankCapacity * kWidth);
+}
+inline const Quad* rowD(const float* lanes) {
+  return reinterpret_cast<const Quad*>(lanes + 2 * kFilterBankCapacity * kWidth);
+}
+
+// The band each lane of rows A … D carries; −1 for an idle lane.
+constexpr int kRowBandA[kWidth] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
+constexpr int kRowBandC[kWidth] = {16, 17, 18, 19, 20, 21, 22, 23, 24, 16, 17, 18, 19, 20, 21, 22};
+constexpr int kRowBandD[4] = {23, 24, -1, -1};
+
+template <typename V, int kLanes>
+V rowValues(const float* perBand, const int (&bands)[kLanes]) {
+  V v = {};
+  for (int i = 0; i < kLanes; ++i) {
+    if (bands[i] >= 0) v[i] = perBand[bands[i]];
+  }
+  return v;
+}
+
+// Both forward sweeps of one row, advanced one sample at a time; cascadeGroups' arithmetic.
+template <typename V>
+struct CascadeRow {
+  V b0, a1, a2;
+  V p1 = {}, p2 = {}, y1 = {}, y2 = {}, q1 = {}, q2 = {}, z1 = {}, z2 = {}, acc = {};
+
+  template <int kLanes>
+  CascadeRow(const LaneJob& job, const int (&bands)[kLanes])
+      : b0(rowValues<V>(job.b0, bands)), a1(rowValues<V>(job.a1, bands)),
+        a2(rowValues<V>(job.a2, bands)) {}
+
+  V step(V x) {
+    const V p = b0 * x;
+    const V y = ((p - p2) - a1 * y1) - a2 * y2;
+    p2 = p1;
+    p1 = p;
+    y2 = y1;
+    y1 = y;
+    const V q = b0 * y;
+    const V z = ((q - q2) - a1 * z1) - a2 * z2;
+    q2 = q1;
+    q1 = q;
+    z2 = z1;
+    z1 = z;
+    acc += absolute(z);
+    return z;
+  }
+};
+
+// Zeros the samples of a lane whose level is not finite (see silenceNonFiniteLanes) and its sum.
+template <typename V>
+void silenceLane(V* row, int lane, int count, float& sum) {
+  if (std::isfinite(sum)) return;
+  sum = 0.0f;
+  if (!row) return;
+  for (int n = 0; n < count; ++n) row[n][lane] = 0.0f;
+}
+
+// The cascade of every band into the packed rows; sums in the unpacked lane order (speech band b
+// at b, carrier band b at kSignalLanes + b, idle lanes 0). Lanes whose sum is not finite are
+// silenced here, so their sums come back 0.
+void cascadePacked(const LaneJob& job, float* sums) {
+  Vec* const rowB = groupLanes(job.lanes, 0);
+  Vec* const rowC = groupLanes(job.lanes, 1);
+  Quad* const rowDOut = rowD(job.lanes);
+  const int count = job.count;
+
+  // Two rows per loop: enough independent recursions to cover the latency of one, few enough
+  // to stay in registers.
+  CascadeRow<Vec> a(job, kRowBandA), b(job, kRowBandA);
+  for (int n = 0; n < count; ++n) {
+    a.step(splat(job.speech[n]));
+    rowB[n] = b.step(splat(job.carrier[n]));
+  }
+  CascadeRow<Vec> c(job, kRowBandC);
+  CascadeRow<Quad> d(job, kRowBandD);
+  for (int n = 0; n < count; ++n) {
+    const Vec carrier = splat(job.carrier[n]);
+    const Vec speech = splat(job.speech[n]);
+    rowC[n] = c.step(_mm512_mask_blend_ps(kRowCSpeechMask, carrier, speech));
+    rowDOut[n] = d.step(job.speech[n] - Quad{});
+  }
+
+  for (int i = 0; i < 2 * kSignalLanes; ++i) sums[i] = 0.0f;
+  for (int i = 0; i < kWidth; ++i) {
+    sums[i] = a.acc[i];
+    sums[kSignalLanes + i] = b.acc[i];
+    const int band = kRowBandC[i];
+    sums[i < kRowCSpeechLane ? kSignalLanes + band : band] = c.acc[i];
+  }
+  for (int i = 0; i < 2; ++i) sums[kRowBandD[i]] = d.acc[i];
+
+  for (int i = 0; i < kWidth; ++i) {
+    silenceLane<Vec>(nullptr, i, count, sums[i]);
+    silenceLane(rowB, i, count, sums[kSignalLanes + i]);
+    const int band = kRowBandC[i];
+    silenceLane(rowC, i, count, sums[i < kRowCSpeechLane ? kSignalLanes + band : band]);
+  }
+  for (int i = 0; i < 2; ++i) silenceLane(rowDOut, i, count, sums[kRowBandD[i]]);
+}
+
+// Lane i of the unpacked group 1: speech band 16 + i (lanes 0 … 8); lanes 9 … 15 take any finite
+// value, their weight being 0.
+inline Vec passthroughLanes(Vec c, Quad d) {
+  const __m512i index = _mm512_setr_epi32(9, 10, 11, 12, 13, 14, 15, 16, 17, 0, 0, 0, 0, 0, 0, 0);
+  return _mm512_permutex2var_ps(c, index, _mm512_castps128_ps512(d));
+}
+
+// mixGroups over the unpacked groups 1 (passthrough), 2 and 3 (carrier), each taken when its
+// weights are not all 0, read from the packed rows.
+template <bool kPass, bool kLow, bool kHigh>
+void mixPackedRows(const float* lanes, const Vec* weight, int count, float* out) {
+  const Vec* const rowB = groupLanes(lanes, 0);
+  const Vec* const rowC = groupLanes(lanes, 1);
+  const Quad* const rowDIn = rowD(lanes);
+  auto laneTotals = [&](int n) {
+    if constexpr (kPass) {
+      Vec acc = passthroughLanes(rowC[n], rowDIn[n]) * weight[0];
+      if constexpr (kLow) acc += rowB[n] * weight[1];
+      if constexpr (kHigh) acc += rowC[n] * weight[2];
+      return acc;
+    } else if constexpr (kLow) {
+      Vec acc = rowB[n] * weight[1];
+      if constexpr (kHigh) acc += rowC[n] * weight[2];
+      return acc;
+    } else {
+      return rowC[n] * weight[2];
+    }
+  };
+  int n0 = 0;
+  for (; n0 + kWidth <= count; n0 += kWidth) {
+    Vec rows[kWidth];
+    for (int j = 0; j < kWidth; ++j) rows[j] = laneTotals(n0 + j);
+    foldRows<kWidth, kWidth>(rows);
+    std::memcpy(out + n0, &rows[0], sizeof(Vec));
+  }
+  for (int n = n0; n < count; ++n) {
+    const Vec acc = laneTotals(n);
+    float total = 0.0f;
+    for (int i = 0; i < kWidth; ++i) total += acc[i];
+    out[n] = total;
+  }
+}
+
+// out[n] = the weighted band sum, weights in the unpacked lane order (as mix takes them).
+void mixPacked(const float* lanes, const float* weights, int count, float* out) {
+  Vec weight[3];
+  bool active[3];
+  for (int g = 0; g < 3; ++g) {
+    std::memcpy(&weight[g], weights + (g + 1) * kWidth, sizeof(Vec));
+    active[g] = false;
+    for (int i = 0; i < kWidth; ++i) active[g] = active[g] || weight[g][i] != 0.0f;
+  }
+  using Fn = void (*)(const float*, const Vec*, int, float*);
+  static constexpr Fn kTable[8] = {nullptr,
+                                   mixPackedRows<true, false, false>,
+                                   mixPackedRows<false, true, false>,
+                                   mixPackedRows<true, true, false>,
+                                   mixPackedRows<false, false, true>,
+                                   mixPackedRows<true, false, true>,
+                                   mixPackedRows<false, true, true>,
+                                   mixPackedRows<true, true, true>};
+  const int which = (active[0] ? 1 : 0) | (active[1] ? 2 : 0) | (active[2] ? 4 : 0);
+  if (which == 0) {
+    for (int n = 0; n < count; ++n) out[n] = 0.0f;
+    return;
+  }
+  kTable[which](lanes, weight, count, out);
+}
