@@ -99,20 +99,41 @@ void makeUsable(EqBandFilter& f) {
   f.stageGain = 1.0f;
 }
 
+// The analyser half of runBand on both channels' samples: returns the band's level of this
+// block and leaves the analysers' state updated.
+struct AnalyserRun {
+  FloatPair aa1, aa2, ax1, ax2, aw1, aw2;
+  FloatPair sum{0.0f, 0.0f};
+
+  AnalyserRun(const EqBandFilter& left, const EqBandFilter& right) {
+    const AnalyserQuotients l = analyserQuotients(left), r = analyserQuotients(right);
+    aa1 = FloatPair{l.a1, r.a1}, aa2 = FloatPair{l.a2, r.a2};
+    ax1 = FloatPair{left.ax1, right.ax1}, ax2 = FloatPair{left.ax2, right.ax2};
+    aw1 = FloatPair{left.ay1, right.ay1}, aw2 = FloatPair{left.ay2, right.ay2};
+  }
+  void step(FloatPair out) {
+    const FloatPair w = ((out - ax2) - aa2 * aw2) - aa1 * aw1;
+    ax2 = ax1;
+    ax1 = out;
+    aw2 = aw1;
+    aw1 = w;
+    sum += magnitude(w);
+  }
+  float finish(EqBandFilter& left, EqBandFilter& right, int nFrames) const {
+    store(ax1[0], ax2[0], aw1[0], aw2[0], left.ax1, left.ax2, left.ay1, left.ay2);
+    store(ax1[1], ax2[1], aw1[1], aw2[1], right.ax1, right.ax2, right.ay1, right.ay2);
+    return bandLevel(left, right, sum[0], sum[1], nFrames);
+  }
+};
+
 // Equalises both channels with one band from the inputs to the outputs (each input its output or
 // apart from both outputs) and returns the band's level of this block.
 float runBand(EqBandFilter& left, EqBandFilter& right, const float* leftIn, const float* rightIn,
               float* leftOut, float* rightOut, int nFrames) {
-  makeUsable(left);
-  makeUsable(right);
   const Quotients eq = quotients(left, right);
-  const AnalyserQuotients bpLeft = analyserQuotients(left), bpRight = analyserQuotients(right);
-  const FloatPair aa1{bpLeft.a1, bpRight.a1}, aa2{bpLeft.a2, bpRight.a2};
   const Pair gain{left.stageGain, right.stageGain};
   SectionState s = load(left.x1, left.x2, left.y1, left.y2, right.x1, right.x2, right.y1, right.y2);
-  FloatPair ax1{left.ax1, right.ax1}, ax2{left.ax2, right.ax2};
-  FloatPair aw1{left.ay1, right.ay1}, aw2{left.ay2, right.ay2};
-  FloatPair sum{0.0f, 0.0f};
+  AnalyserRun analyser(left, right);
   // The recurrences of the two channels and of equaliser and analyser are independent, so one
   // pass gives the same values as equalising left, then right, then analysing left, then right.
   for (int k = 0; k < nFrames; ++k) {
@@ -121,55 +142,126 @@ float runBand(EqBandFilter& left, EqBandFilter& right, const float* leftIn, cons
     const FloatPair out = __builtin_convertvector(y, FloatPair);
     leftOut[k] = out[0];
     rightOut[k] = out[1];
-    const FloatPair w = ((out - ax2) - aa2 * aw2) - aa1 * aw1;
-    ax2 = ax1;
-    ax1 = out;
-    aw2 = aw1;
-    aw1 = w;
-    sum += magnitude(w);
+    analyser.step(out);
   }
   store(s, 0, left.x1, left.x2, left.y1, left.y2);
   store(s, 1, right.x1, right.x2, right.y1, right.y2);
-  store(ax1[0], ax2[0], aw1[0], aw2[0], left.ax1, left.ax2, left.ay1, left.ay2);
-  store(ax1[1], ax2[1], aw1[1], aw2[1], right.ax1, right.ax2, right.ay1, right.ay2);
-  return bandLevel(left, right, sum[0], sum[1], nFrames);
+  return analyser.finish(left, right, nFrames);
 }
 
-// Both channels' bands as the lanes of a wavefront kernel; the quotients as runBand forms them.
-void loadLanes(EqLanes& lanes, EqBandFilter left[kEqBandCount], EqBandFilter right[kEqBandCount]) {
-  std::memset(&lanes, 0, sizeof lanes);
-  for (int l = 0; l < kEqLaneCount; ++l) lanes.stage[l] = l / 2;
+// A section that is the identity as it stands: b = a (so its quotients are 1, q, r, q, r), stage
+// gain 1, and its previous inputs equal to its previous outputs. Exact comparisons: a band a
+// hundredth of a dB off is not flat.
+bool isIdentity(const EqBandFilter& f) {
+  return f.qb0 == 1.0 && f.qb1 == f.qa1 && f.qb2 == f.qa2 && f.stageGain == 1.0f && f.x1 == f.y1 &&
+         f.x2 == f.y2;
+}
+
+// Makes every band usable and marks the bands whose sections run; returns how many run.
+int chooseActive(EqBandFilter left[kEqBandCount], EqBandFilter right[kEqBandCount],
+                 bool passOverFlat, bool active[kEqBandCount]) {
+  int count = 0;
   for (int i = 0; i < kEqBandCount; ++i) {
     makeUsable(left[i]);
     makeUsable(right[i]);
-    const Quotients eq = quotients(left[i], right[i]);
+    active[i] = !(passOverFlat && isIdentity(left[i]) && isIdentity(right[i]));
+    count += active[i];
+  }
+  return count;
+}
+
+// A band passed over ends the block in the identity's state: its previous inputs and outputs are
+// the last two samples its analysers saw, as they stored them.
+void keepIdentityState(EqBandFilter& f) {
+  f.x1 = f.y1 = f.ax1;
+  f.x2 = f.y2 = f.ax2;
+}
+
+// The active bands' sections (compact, in chain order) and all analysers as the lanes of a
+// wavefront kernel; the quotients as runBand forms them.
+void loadLanes(EqLanes& lanes, const EqBandFilter left[kEqBandCount],
+               const EqBandFilter right[kEqBandCount], const bool active[kEqBandCount]) {
+  std::memset(&lanes, 0, sizeof lanes);
+  for (int l = 0; l < kEqLaneCount; ++l) lanes.stage[l] = l / 2;
+  int j = 0;
+  for (int i = 0; i < kEqBandCount; ++i) {
+    if (active[i]) {
+      const Quotients eq = quotients(left[i], right[i]);
+      for (int c = 0; c < 2; ++c) {
+        const EqBandFilter& f = c == 0 ? left[i] : right[i];
+        const int l = 2 * j + c;
+        lanes.b0[l] = eq.b0[c], lanes.b1[l] = eq.b1[c], lanes.b2[l] = eq.b2[c];
+        lanes.a1[l] = eq.a1[c], lanes.a2[l] = eq.a2[c];
+        lanes.gain[l] = f.stageGain;
+        lanes.x1[l] = f.x1, lanes.x2[l] = f.x2, lanes.y1[l] = f.y1, lanes.y2[l] = f.y2;
+      }
+      lanes.band[j++] = i;
+    }
+    lanes.source[i] = j;
     for (int c = 0; c < 2; ++c) {
       const EqBandFilter& f = c == 0 ? left[i] : right[i];
       const int l = 2 * i + c;
-      lanes.b0[l] = eq.b0[c], lanes.b1[l] = eq.b1[c], lanes.b2[l] = eq.b2[c];
-      lanes.a1[l] = eq.a1[c], lanes.a2[l] = eq.a2[c];
       const AnalyserQuotients bp = analyserQuotients(f);
       lanes.aa1[l] = bp.a1, lanes.aa2[l] = bp.a2;
-      lanes.gain[l] = f.stageGain;
-      lanes.x1[l] = f.x1, lanes.x2[l] = f.x2, lanes.y1[l] = f.y1, lanes.y2[l] = f.y2;
       lanes.ax1[l] = f.ax1, lanes.ax2[l] = f.ax2, lanes.aw1[l] = f.ay1, lanes.aw2[l] = f.ay2;
+      lanes.skew[l] = 4 * j;
     }
   }
+  lanes.active = j;
 }
 
 void storeLanes(const EqLanes& lanes, EqBandFilter left[kEqBandCount],
                 EqBandFilter right[kEqBandCount], float bandLevels[kEqBandCount], int nFrames) {
-  for (int i = 0; i < kEqBandCount; ++i) {
+  for (int j = 0; j < lanes.active; ++j) {
     for (int c = 0; c < 2; ++c) {
-      EqBandFilter& f = c == 0 ? left[i] : right[i];
-      const int l = 2 * i + c;
+      EqBandFilter& f = c == 0 ? left[lanes.band[j]] : right[lanes.band[j]];
+      const int l = 2 * j + c;
       const SectionState s{Pair{lanes.x1[l]}, Pair{lanes.x2[l]}, Pair{lanes.y1[l]},
                            Pair{lanes.y2[l]}};
       store(s, 0, f.x1, f.x2, f.y1, f.y2);
+    }
+  }
+  for (int i = 0, j = 0; i < kEqBandCount; ++i) {
+    const bool active = j < lanes.active && lanes.band[j] == i;
+    j += active;
+    for (int c = 0; c < 2; ++c) {
+      EqBandFilter& f = c == 0 ? left[i] : right[i];
+      const int l = 2 * i + c;
       store(lanes.ax1[l], lanes.ax2[l], lanes.aw1[l], lanes.aw2[l], f.ax1, f.ax2, f.ay1, f.ay2);
+      if (!active) keepIdentityState(f);
     }
     const float level =
         bandLevel(left[i], right[i], lanes.sum[2 * i], lanes.sum[2 * i + 1], nFrames);
+    if (std::isfinite(level) && level > bandLevels[i]) bandLevels[i] = level;
+  }
+}
+
+// The input copied to the output where they are apart, for a block that no section changed.
+void copyThrough(const float* in, float* out, int nFrames) {
+  if (in != out) std::memcpy(out, in, sizeof(float) * static_cast<size_t>(nFrames));
+}
+
+// The portable per-band loop over the bands chooseActive marked.
+void runBands(EqBandFilter left[kEqBandCount], EqBandFilter right[kEqBandCount],
+              float bandLevels[kEqBandCount], const bool active[kEqBandCount], const float* leftIn,
+              const float* rightIn, float* leftOut, float* rightOut, int nFrames) {
+  // The first active band reads the inputs; every later one works on the outputs in place.
+  // A band passed over analyses the samples as they stand.
+  const float* sourceLeft = leftIn;
+  const float* sourceRight = rightIn;
+  for (int i = 0; i < kEqBandCount; ++i) {
+    float level;
+    if (active[i]) {
+      level = runBand(left[i], right[i], sourceLeft, sourceRight, leftOut, rightOut, nFrames);
+      sourceLeft = leftOut;
+      sourceRight = rightOut;
+    } else {
+      AnalyserRun analyser(left[i], right[i]);
+      for (int k = 0; k < nFrames; ++k) analyser.step(FloatPair{sourceLeft[k], sourceRight[k]});
+      level = analyser.finish(left[i], right[i], nFrames);
+      keepIdentityState(left[i]);
+      keepIdentityState(right[i]);
+    }
     if (std::isfinite(level) && level > bandLevels[i]) bandLevels[i] = level;
   }
 }
@@ -252,25 +344,26 @@ void updateEqualiser(EqBandFilter left[kEqBandCount], EqBandFilter right[kEqBand
 void runEqualiserWith(EqKernel kernel, EqBandFilter left[kEqBandCount],
                       EqBandFilter right[kEqBandCount], float bandLevels[kEqBandCount],
                       const float* leftIn, const float* rightIn, float* leftOut, float* rightOut,
-                      int nFrames) {
+                      int nFrames, bool passOverFlat) {
   if (nFrames <= 0 || !leftIn || !rightIn || !leftOut || !rightOut) return;
   SubnormalGuard subnormalsOff;
+  bool active[kEqBandCount];
+  const int activeCount = chooseActive(left, right, passOverFlat, active);
   if (kernel != EqKernel::kPortable && eqKernelSupported(kernel)) {
     EqLanes lanes;
-    loadLanes(lanes, left, right);
+    loadLanes(lanes, left, right, active);
     if (kernel == EqKernel::kAvx512) {
       eqRunLanesAvx512(lanes, leftIn, rightIn, leftOut, rightOut, nFrames);
     } else {
       eqRunLanesAvx(lanes, leftIn, rightIn, leftOut, rightOut, nFrames);
     }
     storeLanes(lanes, left, right, bandLevels, nFrames);
-    return;
+  } else {
+    runBands(left, right, bandLevels, active, leftIn, rightIn, leftOut, rightOut, nFrames);
   }
-  // Band 0 reads the inputs; every later band works on the outputs in place.
-  for (int i = 0; i < kEqBandCount; ++i) {
-    const float level = runBand(left[i], right[i], i == 0 ? leftIn : leftOut,
-                                i == 0 ? rightIn : rightOut, leftOut, rightOut, nFrames);
-    if (std::isfinite(level) && level > bandLevels[i]) bandLevels[i] = level;
+  if (activeCount == 0) {
+    copyThrough(leftIn, leftOut, nFrames);
+    copyThrough(rightIn, rightOut, nFrames);
   }
 }
 
