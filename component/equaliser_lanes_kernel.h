@@ -336,7 +336,7 @@ void runLanesWith(EqLanes& lanes, const float* left, const float* right, float* 
   };
   for (int t = 0; t < kLead; ++t) feed(t);
   // Every lane is inside the block from step trail to step nFrames − 1 (band 9's analysers
-  // start last).
+  // start last); there the last active band's output is always a sample of the block.
   const int trail = kSkew * lanes.active;
   const int steps = nFrames + trail;
   const int head = nFrames < trail ? nFrames : trail;
@@ -346,13 +346,22 @@ void runLanesWith(EqLanes& lanes, const float* left, const float* right, float* 
     step<true, kUnitGain>(v, &lanes, ring, t, nFrames);
     deliver(t);
   }
-  for (; t < nFrames; ++t) {
-    feed(t + kLead);
+  auto steady = [&](int t) {
     step<false, kUnitGain>(v, &lanes, ring, t, nFrames);
-    deliver(t);
+    if constexpr (kQuarters > 0) {
+      const float* output = ring[t & (kRingRows - 1)] + 2 + 2 * last;
+      leftOut[t - kSkew * last] = output[0];
+      rightOut[t - kSkew * last] = output[1];
+    }
+  };
+  for (; t < nFrames - kLead; ++t) {
+    float* row = ring[(t + kLead - kSkew) & (kRingRows - 1)];
+    row[0] = left[t + kLead];
+    row[1] = right[t + kLead];
+    steady(t);
   }
+  for (; t < nFrames; ++t) steady(t);
   for (; t < steps; ++t) {
-    feed(t + kLead);
     step<true, kUnitGain>(v, &lanes, ring, t, nFrames);
     deliver(t);
   }
