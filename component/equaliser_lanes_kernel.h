@@ -172,8 +172,8 @@ __attribute__((always_inline)) inline void stepEdgeSections(Sections<W>& s, cons
 // One step of N analyser lanes from lane o on their inputs x. kEdge: lanes outside the block
 // keep their state.
 template <bool kEdge, int N>
-__attribute__((always_inline)) inline void stepAnalysers(Analysers<N>& a, const EqLanes* c,
-                                                         Vf<N> x, int o, int t, int nFrames) {
+__attribute__((always_inline)) inline void stepAnalysers(Analysers<N>& a, const EqLanes* c, Vf<N> x,
+                                                         int o, int t, int nFrames) {
   using F = Vf<N>;
   const F aw = ((x - a.ax2) - loadV<F>(c->aa2 + o) * a.aw2) - loadV<F>(c->aa1 + o) * a.aw1;
   const F sum = a.sum + magnitude<N>(aw);
@@ -221,13 +221,11 @@ struct AllAnalysers {
   }
 
   template <bool kEdge>
-  __attribute__((always_inline)) void step(const EqLanes* c, const float* row, int t,
-                                           int nFrames) {
+  __attribute__((always_inline)) void step(const EqLanes* c, const float* row, int t, int nFrames) {
 #if EQ_LANE_WIDTH == 8
     // Pairs 0 … 7 and 8 … 15 of the row as doubles; a pair of floats moves as one double.
     const __m512d pairsLow = loadV<__m512d>(row), pairsHigh = loadV<__m512d>(row + 16);
-    const __m512d low8 =
-        _mm512_permutex2var_pd(pairsLow, loadV<__m512i>(c->source), pairsHigh);
+    const __m512d low8 = _mm512_permutex2var_pd(pairsLow, loadV<__m512i>(c->source), pairsHigh);
     const __m512d high8 =
         _mm512_permutex2var_pd(pairsLow, loadV<__m512i>(c->source + 8), pairsHigh);
     stepAnalysers<kEdge>(low, c, reinterpret_cast<Vf<16>>(low8), 0, t, nFrames);
@@ -243,15 +241,15 @@ struct AllAnalysers {
 #if EQ_LANE_WIDTH == 4
   // The ring pairs of bands b and b + 1 (four floats), and of b … b + 3.
   static __attribute__((always_inline)) Vf<4> pairs4(const EqLanes* c, const float* row, int b) {
-    const __m128 low = _mm_loadl_pi(_mm_setzero_ps(),
-                                    reinterpret_cast<const __m64*>(row + 2 * c->source[b]));
+    const __m128 low =
+        _mm_loadl_pi(_mm_setzero_ps(), reinterpret_cast<const __m64*>(row + 2 * c->source[b]));
     return reinterpret_cast<Vf<4>>(
         _mm_loadh_pi(low, reinterpret_cast<const __m64*>(row + 2 * c->source[b + 1])));
   }
   static __attribute__((always_inline)) Vf<8> pairs8(const EqLanes* c, const float* row, int b) {
-    return reinterpret_cast<Vf<8>>(_mm256_insertf128_ps(
-        _mm256_castps128_ps256(reinterpret_cast<__m128>(pairs4(c, row, b))),
-        reinterpret_cast<__m128>(pairs4(c, row, b + 2)), 1));
+    return reinterpret_cast<Vf<8>>(
+        _mm256_insertf128_ps(_mm256_castps128_ps256(reinterpret_cast<__m128>(pairs4(c, row, b))),
+                             reinterpret_cast<__m128>(pairs4(c, row, b + 2)), 1));
   }
 #endif
 };
