@@ -177,61 +177,59 @@ void keepIdentityState(EqBandFilter& f) {
   f.x2 = f.y2 = f.ax2;
 }
 
-// The active bands' sections (compact, in chain order) and all analysers as the lanes of a
-// wavefront kernel; the quotients as runBand forms them.
+// The bands in lane order (see EqLanes) as the lanes of a wavefront kernel; the quotients as
+// runBand forms them.
 void loadLanes(EqLanes& lanes, const EqBandFilter left[kEqBandCount],
                const EqBandFilter right[kEqBandCount], const bool active[kEqBandCount]) {
   std::memset(&lanes, 0, sizeof lanes);
   for (int l = 0; l < kEqLaneCount; ++l) lanes.stage[l] = l / 2;
-  int j = 0;
+  int source[kEqBandCount];
+  int activeCount = 0, passedOver = 0;
+  for (int i = 0; i < kEqBandCount; ++i) activeCount += active[i];
   for (int i = 0; i < kEqBandCount; ++i) {
-    if (active[i]) {
-      const Quotients eq = quotients(left[i], right[i]);
-      for (int c = 0; c < 2; ++c) {
-        const EqBandFilter& f = c == 0 ? left[i] : right[i];
-        const int l = 2 * j + c;
+    if (active[i]) ++lanes.active;
+    source[i] = lanes.active;
+    lanes.band[active[i] ? lanes.active - 1 : activeCount + passedOver++] = i;
+  }
+  for (int j = 0; j < kEqBandCount; ++j) {
+    const int i = lanes.band[j];
+    for (int c = 0; c < 2; ++c) {
+      const EqBandFilter& f = c == 0 ? left[i] : right[i];
+      const int l = 2 * j + c;
+      if (j < activeCount) {
+        const Quotients eq = quotients(left[i], right[i]);
         lanes.b0[l] = eq.b0[c], lanes.b1[l] = eq.b1[c], lanes.b2[l] = eq.b2[c];
         lanes.a1[l] = eq.a1[c], lanes.a2[l] = eq.a2[c];
         lanes.gain[l] = f.stageGain;
         lanes.x1[l] = f.x1, lanes.x2[l] = f.x2, lanes.y1[l] = f.y1, lanes.y2[l] = f.y2;
       }
-      lanes.band[j++] = i;
-    }
-    lanes.source[i] = j;
-    for (int c = 0; c < 2; ++c) {
-      const EqBandFilter& f = c == 0 ? left[i] : right[i];
-      const int l = 2 * i + c;
       const AnalyserQuotients bp = analyserQuotients(f);
       lanes.aa1[l] = bp.a1, lanes.aa2[l] = bp.a2;
       lanes.ax1[l] = f.ax1, lanes.ax2[l] = f.ax2, lanes.aw1[l] = f.ay1, lanes.aw2[l] = f.ay2;
-      lanes.skew[l] = 4 * j;
+      lanes.skew[l] = 4 * source[i];
     }
+    lanes.source[j] = source[i];
   }
-  lanes.active = j;
 }
 
 void storeLanes(const EqLanes& lanes, EqBandFilter left[kEqBandCount],
                 EqBandFilter right[kEqBandCount], float bandLevels[kEqBandCount], int nFrames) {
-  for (int j = 0; j < lanes.active; ++j) {
-    for (int c = 0; c < 2; ++c) {
-      EqBandFilter& f = c == 0 ? left[lanes.band[j]] : right[lanes.band[j]];
-      const int l = 2 * j + c;
-      const SectionState s{Pair{lanes.x1[l]}, Pair{lanes.x2[l]}, Pair{lanes.y1[l]},
-                           Pair{lanes.y2[l]}};
-      store(s, 0, f.x1, f.x2, f.y1, f.y2);
-    }
-  }
-  for (int i = 0, j = 0; i < kEqBandCount; ++i) {
-    const bool active = j < lanes.active && lanes.band[j] == i;
-    j += active;
+  for (int j = 0; j < kEqBandCount; ++j) {
+    const int i = lanes.band[j];
     for (int c = 0; c < 2; ++c) {
       EqBandFilter& f = c == 0 ? left[i] : right[i];
-      const int l = 2 * i + c;
+      const int l = 2 * j + c;
       store(lanes.ax1[l], lanes.ax2[l], lanes.aw1[l], lanes.aw2[l], f.ax1, f.ax2, f.ay1, f.ay2);
-      if (!active) keepIdentityState(f);
+      if (j < lanes.active) {
+        const SectionState s{Pair{lanes.x1[l]}, Pair{lanes.x2[l]}, Pair{lanes.y1[l]},
+                             Pair{lanes.y2[l]}};
+        store(s, 0, f.x1, f.x2, f.y1, f.y2);
+      } else {
+        keepIdentityState(f);
+      }
     }
     const float level =
-        bandLevel(left[i], right[i], lanes.sum[2 * i], lanes.sum[2 * i + 1], nFrames);
+        bandLevel(left[i], right[i], lanes.sum[2 * j], lanes.sum[2 * j + 1], nFrames);
     if (std::isfinite(level) && level > bandLevels[i]) bandLevels[i] = level;
   }
 }

@@ -10,8 +10,9 @@
 // A band is active when its peaking sections run; a band whose sections are the identity in
 // their present state (see runEqualiserWith) is passed over, and its analysers read the output
 // of the last active band before it, or the block's input when there is none.
-// Section lanes: 2·j + channel (0 left, 1 right) for the j-th active band; lanes up to 23 pad the
-// last vector. Analyser lanes: 2·band + channel for all ten bands.
+// The bands in lane order: the active ones in chain order, then the passed-over ones. The j-th
+// band in that order has section lanes 2·j + channel (0 left, 1 right) when it is active, and
+// analyser lanes 2·j + channel either way. Section lanes up to 23 pad the last vector.
 inline constexpr int kEqLaneCount = 24;
 inline constexpr int kEqUsedLanes = 2 * kEqBandCount;
 
@@ -27,12 +28,13 @@ struct alignas(64) EqLanes {
   float aa1[kEqLaneCount], aa2[kEqLaneCount];  // analyser feedback
   float ax1[kEqLaneCount], ax2[kEqLaneCount], aw1[kEqLaneCount], aw2[kEqLaneCount];
   float sum[kEqLaneCount];  // Σ |normalised analyser output| over the block, in sample order
-  // Band i's analysers read source[i]: 0 the block's input, j + 1 the output of active band j
-  // (the number of active bands up to i). As 64-bit indices for permutes, bands 10 … 15 zero.
+  // The j-th band's analysers read ring pair source[j]: 0 the block's input, k + 1 the output of
+  // the k-th active band (the number of active bands up to that band in the chain), so
+  // source[j] = j + 1 for an active band. As 64-bit indices for permutes; 10 … 15 zero.
   long long source[16];
-  int skew[kEqLaneCount];  // 4 · source of each analyser lane's band: the step of its sample 0
+  int skew[kEqLaneCount];  // 4 · source of each analyser lane: the step of its sample 0
   int active;              // active bands, 0 … 10
-  int band[kEqBandCount];  // band of the j-th active band
+  int band[kEqBandCount];  // the bands in lane order
 };
 
 // Steps of a block in which some lanes are idle when every band is active (band 9's analyser
@@ -51,8 +53,8 @@ EqKernel eqBestKernel();
 // Filters nFrames > 0 samples of both channels from the inputs to the outputs (each input its
 // output or not overlapping any) through the active sections and all twenty analysers, updating
 // the lanes' state and sums. Active band j's sections work on sample t − 4j while the first works
-// on sample t, so the recurrences are independent within one step; band i's analysers work on
-// sample t − 4·source[i]. [render thread; no allocation]
+// on sample t, so the recurrences are independent within one step; the j-th band's analysers
+// work on sample t − 4·source[j]. [render thread; no allocation]
 void eqRunLanesAvx(EqLanes& lanes, const float* leftIn, const float* rightIn, float* leftOut,
                    float* rightOut, int nFrames);
 void eqRunLanesAvx512(EqLanes& lanes, const float* leftIn, const float* rightIn, float* leftOut,

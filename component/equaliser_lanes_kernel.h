@@ -169,15 +169,20 @@ __attribute__((always_inline)) inline void stepEdgeSections(Sections<W>& s, cons
   }
 }
 
-// One step of N analyser lanes from lane o on their inputs x. kEdge: lanes outside the block
-// keep their state.
-template <bool kEdge, int N>
+// How a step treats the analysers. kEdge: lanes outside the block keep their state. kInside:
+// every lane is inside the block. kSteady: the same, with each lane's input of two steps ago
+// read from the ring instead of the state, which goes stale (fewer registers: AVX).
+enum StepMode { kEdge, kInside, kSteady };
+
+// One step of N analyser lanes from lane o on their inputs x (and, kSteady, x2 of two steps ago).
+template <StepMode kMode, int N>
 __attribute__((always_inline)) inline void stepAnalysers(Analysers<N>& a, const EqLanes* c, Vf<N> x,
-                                                         int o, int t, int nFrames) {
+                                                         Vf<N> x2, int o, int t, int nFrames) {
   using F = Vf<N>;
-  const F aw = ((x - a.ax2) - loadV<F>(c->aa2 + o) * a.aw2) - loadV<F>(c->aa1 + o) * a.aw1;
+  const F ax2 = kMode == kSteady ? x2 : a.ax2;
+  const F aw = ((x - ax2) - loadV<F>(c->aa2 + o) * a.aw2) - loadV<F>(c->aa1 + o) * a.aw1;
   const F sum = a.sum + magnitude<N>(aw);
-  if constexpr (kEdge) {
+  if constexpr (kMode == kEdge) {
     const Vmf<N> sample = t - loadV<Vmf<N>>(c->skew + o);
     const Vmf<N> active = (sample >= 0) & (sample < nFrames);
     a.ax2 = active ? a.ax1 : a.ax2;
@@ -186,8 +191,10 @@ __attribute__((always_inline)) inline void stepAnalysers(Analysers<N>& a, const 
     a.aw1 = active ? aw : a.aw1;
     a.sum = active ? sum : a.sum;
   } else {
-    a.ax2 = a.ax1;
-    a.ax1 = x;
+    if constexpr (kMode == kInside) {
+      a.ax2 = a.ax1;
+      a.ax1 = x;
+    }
     a.aw2 = a.aw1;
     a.aw1 = aw;
     a.sum = sum;
@@ -220,36 +227,63 @@ struct AllAnalysers {
 #endif
   }
 
-  template <bool kEdge>
-  __attribute__((always_inline)) void step(const EqLanes* c, const float* row, int t, int nFrames) {
+  // row: the ring row of step t − kSkew; row2 (kSteady) that of two steps before.
+  template <StepMode kMode, int kQuarters>
+  __attribute__((always_inline)) void step(const EqLanes* c, const float* row, const float* row2,
+                                           int t, int nFrames) {
 #if EQ_LANE_WIDTH == 8
+    static_assert(kMode != kSteady);
+    (void)row2;
     // Pairs 0 … 7 and 8 … 15 of the row as doubles; a pair of floats moves as one double.
     const __m512d pairsLow = loadV<__m512d>(row), pairsHigh = loadV<__m512d>(row + 16);
     const __m512d low8 = _mm512_permutex2var_pd(pairsLow, loadV<__m512i>(c->source), pairsHigh);
     const __m512d high8 =
         _mm512_permutex2var_pd(pairsLow, loadV<__m512i>(c->source + 8), pairsHigh);
-    stepAnalysers<kEdge>(low, c, reinterpret_cast<Vf<16>>(low8), 0, t, nFrames);
-    stepAnalysers<kEdge>(high, c, reinterpret_cast<Vf<4>>(_mm512_castpd512_pd128(high8)), 16, t,
-                         nFrames);
+    stepAnalysers<kMode>(low, c, reinterpret_cast<Vf<16>>(low8), low.ax2, 0, t, nFrames);
+    stepAnalysers<kMode>(high, c, reinterpret_cast<Vf<4>>(_mm512_castpd512_pd128(high8)), high.ax2,
+                         16, t, nFrames);
 #else
-    stepAnalysers<kEdge>(low, c, pairs8(c, row, 0), 0, t, nFrames);
-    stepAnalysers<kEdge>(middle, c, pairs8(c, row, 4), 8, t, nFrames);
-    stepAnalysers<kEdge>(high, c, pairs4(c, row, 8), 16, t, nFrames);
+    constexpr bool kRing2 = kMode == kSteady;
+    constexpr int Q = kQuarters;
+    stepAnalysers<kMode>(low, c, pairs8<Q>(c, row, 0), kRing2 ? pairs8<Q>(c, row2, 0) : low.ax2, 0,
+                         t, nFrames);
+    stepAnalysers<kMode>(middle, c, pairs8<Q>(c, row, 4),
+                         kRing2 ? pairs8<Q>(c, row2, 4) : middle.ax2, 8, t, nFrames);
+    stepAnalysers<kMode>(high, c, pairs4<Q>(c, row, 8), kRing2 ? pairs4<Q>(c, row2, 8) : high.ax2,
+                         16, t, nFrames);
 #endif
   }
 
 #if EQ_LANE_WIDTH == 4
-  // The ring pairs of bands b and b + 1 (four floats), and of b … b + 3.
-  static __attribute__((always_inline)) Vf<4> pairs4(const EqLanes* c, const float* row, int b) {
-    const __m128 low =
-        _mm_loadl_pi(_mm_setzero_ps(), reinterpret_cast<const __m64*>(row + 2 * c->source[b]));
-    return reinterpret_cast<Vf<4>>(
-        _mm_loadh_pi(low, reinterpret_cast<const __m64*>(row + 2 * c->source[b + 1])));
+  // After kSteady steps: the inputs of the last two steps (rows of steps t − 1 − kSkew and
+  // t − 2 − kSkew) back into the state.
+  template <int Q>
+  void takeInputs(const EqLanes* c, const float* row1, const float* row2) {
+    low.ax1 = pairs8<Q>(c, row1, 0), middle.ax1 = pairs8<Q>(c, row1, 4);
+    high.ax1 = pairs4<Q>(c, row1, 8);
+    low.ax2 = pairs8<Q>(c, row2, 0), middle.ax2 = pairs8<Q>(c, row2, 4);
+    high.ax2 = pairs4<Q>(c, row2, 8);
   }
-  static __attribute__((always_inline)) Vf<8> pairs8(const EqLanes* c, const float* row, int b) {
-    return reinterpret_cast<Vf<8>>(
-        _mm256_insertf128_ps(_mm256_castps128_ps256(reinterpret_cast<__m128>(pairs4(c, row, b))),
-                             reinterpret_cast<__m128>(pairs4(c, row, b + 2)), 1));
+#endif
+
+#if EQ_LANE_WIDTH == 4
+  // The ring pairs of the j-th and (j + 1)-th bands (four floats), and of j … j + 3, for j even,
+  // with kQuarters · 2 − 1 or kQuarters · 2 bands active. Active bands' pairs lie side by side
+  // in the row (the j-th at 2 + 2j); where a band may be passed over its source is read.
+  template <int kQuarters>
+  static __attribute__((always_inline)) Vf<4> pairs4(const EqLanes* c, const float* row, int j) {
+    if (j / 2 + 2 <= kQuarters) return loadV<Vf<4>>(row + 2 + 2 * j);
+    const float* low = j / 2 + 1 == kQuarters ? row + 2 + 2 * j : row + 2 * c->source[j];
+    return reinterpret_cast<Vf<4>>(
+        _mm_loadh_pi(_mm_loadl_pi(_mm_setzero_ps(), reinterpret_cast<const __m64*>(low)),
+                     reinterpret_cast<const __m64*>(row + 2 * c->source[j + 1])));
+  }
+  template <int kQuarters>
+  static __attribute__((always_inline)) Vf<8> pairs8(const EqLanes* c, const float* row, int j) {
+    if (j / 2 + 3 <= kQuarters) return loadV<Vf<8>>(row + 2 + 2 * j);
+    return reinterpret_cast<Vf<8>>(_mm256_insertf128_ps(
+        _mm256_castps128_ps256(reinterpret_cast<__m128>(pairs4<kQuarters>(c, row, j))),
+        reinterpret_cast<__m128>(pairs4<kQuarters>(c, row, j + 2)), 1));
   }
 #endif
 };
@@ -277,31 +311,32 @@ struct State {
 
 // Row r of the ring: slots 0, 1 the block's input (left, right) for sample r + kSkew, then from
 // float 2 active band j's outputs for its sample of step r at 2 + 2j.
-// kEdge: a step before the last lane's start or from nFrames on.
-template <bool kEdge, bool kUnitGain, int kQuarters>
+// kEdge: a step before every lane has started or from nFrames on.
+template <StepMode kMode, bool kUnitGain, int kQuarters>
 __attribute__((always_inline)) inline void step(State<kQuarters>& v, const EqLanes* c,
                                                 float (*ring)[kRowFloats], int t, int nFrames) {
   using S = State<kQuarters>;
+  constexpr bool kEdgeSections = kMode == kEdge;
   // The coefficients stay in memory as operands: the registers hold the state.
   __asm__("" : "+r"(c));
   const float* in = ring[(t - kSkew) & (kRingRows - 1)];
   float* out = ring[t & (kRingRows - 1)] + 2;
 #pragma GCC unroll 8
   for (int k = 0; k < S::kFull; ++k) {
-    if constexpr (kEdge) {
+    if constexpr (kEdgeSections) {
       stepEdgeSections<kUnitGain>(v.full[k], c, in, out, k * kWidth, t, nFrames);
     } else {
       stepSections<false, kUnitGain>(v.full[k], c, in, out, k * kWidth, t, nFrames);
     }
   }
   if constexpr (S::kTail > 0) {
-    if constexpr (kEdge) {
+    if constexpr (kEdgeSections) {
       stepEdgeSections<kUnitGain>(v.tail, c, in, out, S::kFull * kWidth, t, nFrames);
     } else {
       stepSections<false, kUnitGain>(v.tail, c, in, out, S::kFull * kWidth, t, nFrames);
     }
   }
-  v.analysers.template step<kEdge>(c, in, t, nFrames);
+  v.analysers.template step<kMode, kQuarters>(c, in, ring[(t - kSkew - 2) & (kRingRows - 1)], t, nFrames);
 }
 
 template <int kQuarters, bool kUnitGain>
@@ -334,33 +369,42 @@ void runLanesWith(EqLanes& lanes, const float* left, const float* right, float* 
   };
   for (int t = 0; t < kLead; ++t) feed(t);
   // Every lane is inside the block from step trail to step nFrames − 1 (band 9's analysers
-  // start last); there the last active band's output is always a sample of the block.
+  // start last); there the last active band's output is always a sample of the block. kSteady
+  // steps start two steps later, when the ring holds every analyser's input of two steps ago.
+  constexpr StepMode kMiddle = kWidth == 4 ? kSteady : kInside;
   const int trail = kSkew * lanes.active;
+  const int settled = trail + (kMiddle == kSteady ? 2 : 0);
   const int steps = nFrames + trail;
-  const int head = nFrames < trail ? nFrames : trail;
+  const int head = nFrames < settled ? nFrames : settled;
   int t = 0;
   for (; t < head; ++t) {
     feed(t + kLead);
-    step<true, kUnitGain>(v, &lanes, ring, t, nFrames);
+    step<kEdge, kUnitGain>(v, &lanes, ring, t, nFrames);
     deliver(t);
   }
   auto steady = [&](int t) {
-    step<false, kUnitGain>(v, &lanes, ring, t, nFrames);
+    step<kMiddle, kUnitGain>(v, &lanes, ring, t, nFrames);
     if constexpr (kQuarters > 0) {
       const float* output = ring[t & (kRingRows - 1)] + 2 + 2 * last;
       leftOut[t - kSkew * last] = output[0];
       rightOut[t - kSkew * last] = output[1];
     }
   };
-  for (; t < nFrames - kLead; ++t) {
-    float* row = ring[(t + kLead - kSkew) & (kRingRows - 1)];
-    row[0] = left[t + kLead];
-    row[1] = right[t + kLead];
-    steady(t);
+  if (t < nFrames) {
+    for (; t < nFrames - kLead; ++t) {
+      float* row = ring[(t + kLead - kSkew) & (kRingRows - 1)];
+      row[0] = left[t + kLead];
+      row[1] = right[t + kLead];
+      steady(t);
+    }
+    for (; t < nFrames; ++t) steady(t);
+#if EQ_LANE_WIDTH == 4
+    v.analysers.template takeInputs<kQuarters>(&lanes, ring[(t - 1 - kSkew) & (kRingRows - 1)],
+                           ring[(t - 2 - kSkew) & (kRingRows - 1)]);
+#endif
   }
-  for (; t < nFrames; ++t) steady(t);
   for (; t < steps; ++t) {
-    step<true, kUnitGain>(v, &lanes, ring, t, nFrames);
+    step<kEdge, kUnitGain>(v, &lanes, ring, t, nFrames);
     deliver(t);
   }
   v.store(lanes);
