@@ -534,11 +534,23 @@ TEST(EqualiserKernels, EveryKernelGivesThePortableLoopsBits) {
        6},
       // Bands 0, 2, 4, 5, 7 and 9 flat; later the defaults (3, 4 and 5).
       {44100.0, 0.0f, {-3, 5, -1, 2, 0, 0, 4, -1.5f, 7, -2.5f}, {}, -1},
-      // Every band flat; later every band but 1 and 8.
+      // Every band flat; later all but 1 and 8.
       {44100.0,
        0.0f,
        {-3, -2, -1, 0, 0, 0, -1.25f, -1.5f, -2, -2.5f},
        {-3, 6, -1, 0, 0, 0, -1.25f, -1.5f, 3, -2.5f},
+       -1},
+      // Band 9 runs, later bands 0 … 4 (band 9 until it has settled); bands 1, 3 and 7, later
+      // 0 … 5: with the cases above, every count of active bands from 0 to 10.
+      {32000.0,
+       0.0f,
+       {-3, -2, -1, 0, 0, 0, -1.25f, -1.5f, -2, 1},
+       {1, 1, 1, 1, 1, 0, -1.25f, -1.5f, -2, -2.5f},
+       -1},
+      {32000.0,
+       0.0f,
+       {-3, 2, -1, 3, 0, 0, -1.25f, 1, -2, -2.5f},
+       {1, 1, 1, 1, 1, 1, -1.25f, -1.5f, -2, -2.5f},
        -1},
   };
   ASSERT_EQ(std::memcmp(cases[4].gains, kNoOffset, sizeof kNoOffset), 0);
