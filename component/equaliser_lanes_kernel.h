@@ -101,15 +101,22 @@ struct Sections {
   }
 };
 
-// The running state of N analyser lanes from lane o, in single precision.
+// The running state of N analyser lanes from lane o, in single precision, and the first and last
+// step at which one of them starts its block.
 template <int N>
 struct Analysers {
   Vf<N> ax1, ax2, aw1, aw2, sum;
+  int firstStart, lastStart;
 
   void load(const EqLanes& lanes, int o) {
     ax1 = loadV<Vf<N>>(lanes.ax1 + o), ax2 = loadV<Vf<N>>(lanes.ax2 + o);
     aw1 = loadV<Vf<N>>(lanes.aw1 + o), aw2 = loadV<Vf<N>>(lanes.aw2 + o);
     sum = loadV<Vf<N>>(lanes.sum + o);
+    firstStart = lastStart = lanes.skew[o];
+    for (int l = o + 1; l < o + N; ++l) {
+      firstStart = lanes.skew[l] < firstStart ? lanes.skew[l] : firstStart;
+      lastStart = lanes.skew[l] > lastStart ? lanes.skew[l] : lastStart;
+    }
   }
   void store(EqLanes& lanes, int o) const {
     storeV(lanes.ax1 + o, ax1), storeV(lanes.ax2 + o, ax2);
@@ -201,6 +208,22 @@ __attribute__((always_inline)) inline void stepAnalysers(Analysers<N>& a, const 
   }
 }
 
+// stepAnalysers near the block's edges (kEdge): lanes all outside the block are left alone, lanes
+// all inside run unmasked.
+template <StepMode kMode, int N>
+__attribute__((always_inline)) inline void stepAnalyserGroup(Analysers<N>& a, const EqLanes* c,
+                                                             Vf<N> x, Vf<N> x2, int o, int t,
+                                                             int nFrames) {
+  if constexpr (kMode == kEdge) {
+    if (t < a.firstStart || t >= nFrames + a.lastStart) return;
+    if (t >= a.lastStart && t < nFrames + a.firstStart) {
+      stepAnalysers<kInside>(a, c, x, x2, o, t, nFrames);
+      return;
+    }
+  }
+  stepAnalysers<kMode>(a, c, x, x2, o, t, nFrames);
+}
+
 // The twenty analysers: with AVX-512 sixteen lanes and four, with AVX eight, eight and four. Each
 // band's pair of inputs is the ring pair its source names, picked from the row read.
 struct AllAnalysers {
@@ -239,18 +262,18 @@ struct AllAnalysers {
     const __m512d low8 = _mm512_permutex2var_pd(pairsLow, loadV<__m512i>(c->source), pairsHigh);
     const __m512d high8 =
         _mm512_permutex2var_pd(pairsLow, loadV<__m512i>(c->source + 8), pairsHigh);
-    stepAnalysers<kMode>(low, c, reinterpret_cast<Vf<16>>(low8), low.ax2, 0, t, nFrames);
-    stepAnalysers<kMode>(high, c, reinterpret_cast<Vf<4>>(_mm512_castpd512_pd128(high8)), high.ax2,
-                         16, t, nFrames);
+    stepAnalyserGroup<kMode>(low, c, reinterpret_cast<Vf<16>>(low8), low.ax2, 0, t, nFrames);
+    stepAnalyserGroup<kMode>(high, c, reinterpret_cast<Vf<4>>(_mm512_castpd512_pd128(high8)),
+                             high.ax2, 16, t, nFrames);
 #else
     constexpr bool kRing2 = kMode == kSteady;
     constexpr int Q = kQuarters;
-    stepAnalysers<kMode>(low, c, pairs8<Q>(c, row, 0), kRing2 ? pairs8<Q>(c, row2, 0) : low.ax2, 0,
-                         t, nFrames);
-    stepAnalysers<kMode>(middle, c, pairs8<Q>(c, row, 4),
-                         kRing2 ? pairs8<Q>(c, row2, 4) : middle.ax2, 8, t, nFrames);
-    stepAnalysers<kMode>(high, c, pairs4<Q>(c, row, 8), kRing2 ? pairs4<Q>(c, row2, 8) : high.ax2,
-                         16, t, nFrames);
+    stepAnalyserGroup<kMode>(low, c, pairs8<Q>(c, row, 0), kRing2 ? pairs8<Q>(c, row2, 0) : low.ax2,
+                             0, t, nFrames);
+    stepAnalyserGroup<kMode>(middle, c, pairs8<Q>(c, row, 4),
+                             kRing2 ? pairs8<Q>(c, row2, 4) : middle.ax2, 8, t, nFrames);
+    stepAnalyserGroup<kMode>(high, c, pairs4<Q>(c, row, 8),
+                             kRing2 ? pairs4<Q>(c, row2, 8) : high.ax2, 16, t, nFrames);
 #endif
   }
 
@@ -336,7 +359,8 @@ __attribute__((always_inline)) inline void step(State<kQuarters>& v, const EqLan
       stepSections<false, kUnitGain>(v.tail, c, in, out, S::kFull * kWidth, t, nFrames);
     }
   }
-  v.analysers.template step<kMode, kQuarters>(c, in, ring[(t - kSkew - 2) & (kRingRows - 1)], t, nFrames);
+  v.analysers.template step<kMode, kQuarters>(c, in, ring[(t - kSkew - 2) & (kRingRows - 1)], t,
+                                              nFrames);
 }
 
 template <int kQuarters, bool kUnitGain>
@@ -400,7 +424,7 @@ void runLanesWith(EqLanes& lanes, const float* left, const float* right, float* 
     for (; t < nFrames; ++t) steady(t);
 #if EQ_LANE_WIDTH == 4
     v.analysers.template takeInputs<kQuarters>(&lanes, ring[(t - 1 - kSkew) & (kRingRows - 1)],
-                           ring[(t - 2 - kSkew) & (kRingRows - 1)]);
+                                               ring[(t - 2 - kSkew) & (kRingRows - 1)]);
 #endif
   }
   for (; t < steps; ++t) {
