@@ -181,11 +181,18 @@ void keepIdentityState(EqBandFilter& f) {
 // runBand forms them.
 void loadLanes(EqLanes& lanes, const EqBandFilter left[kEqBandCount],
                const EqBandFilter right[kEqBandCount], const bool active[kEqBandCount]) {
-  std::memset(&lanes, 0, sizeof lanes);
-  for (int l = 0; l < kEqLaneCount; ++l) lanes.stage[l] = l / 2;
+  // Every field a kernel reads is written (analyser lanes 20 … 23 are not read): the pad section
+  // lanes from 2 · active on hold zeros.
   int source[kEqBandCount];
   int activeCount = 0, passedOver = 0;
   for (int i = 0; i < kEqBandCount; ++i) activeCount += active[i];
+  for (int l = 0; l < kEqLaneCount; ++l) lanes.stage[l] = l / 2;
+  for (int l = 2 * activeCount; l < kEqLaneCount; ++l) {
+    lanes.b0[l] = lanes.b1[l] = lanes.b2[l] = lanes.a1[l] = lanes.a2[l] = lanes.gain[l] = 0.0;
+    lanes.x1[l] = lanes.x2[l] = lanes.y1[l] = lanes.y2[l] = 0.0;
+  }
+  for (int j = kEqBandCount; j < 16; ++j) lanes.source[j] = 0;
+  lanes.active = 0;
   for (int i = 0; i < kEqBandCount; ++i) {
     if (active[i]) ++lanes.active;
     source[i] = lanes.active;
@@ -206,6 +213,7 @@ void loadLanes(EqLanes& lanes, const EqBandFilter left[kEqBandCount],
       const AnalyserQuotients bp = analyserQuotients(f);
       lanes.aa1[l] = bp.a1, lanes.aa2[l] = bp.a2;
       lanes.ax1[l] = f.ax1, lanes.ax2[l] = f.ax2, lanes.aw1[l] = f.ay1, lanes.aw2[l] = f.ay2;
+      lanes.sum[l] = 0.0f;
       lanes.skew[l] = 4 * source[i];
     }
     lanes.source[j] = source[i];
