@@ -99,19 +99,17 @@ void makeUsable(EqBandFilter& f) {
   f.stageGain = 1.0f;
 }
 
-// The analyser half of runBand on both channels' samples: returns the band's level of this
-// block and leaves the analysers' state updated.
-struct AnalyserRun {
-  FloatPair aa1, aa2, ax1, ax2, aw1, aw2;
+// One band's analysers on both channels: the same recurrence as in runBand, on samples that no
+// section of the band changed (a band passed over). Returns the band's level of this block.
+float analyseBand(EqBandFilter& left, EqBandFilter& right, const float* leftIn,
+                  const float* rightIn, int nFrames) {
+  const AnalyserQuotients bpLeft = analyserQuotients(left), bpRight = analyserQuotients(right);
+  const FloatPair aa1{bpLeft.a1, bpRight.a1}, aa2{bpLeft.a2, bpRight.a2};
+  FloatPair ax1{left.ax1, right.ax1}, ax2{left.ax2, right.ax2};
+  FloatPair aw1{left.ay1, right.ay1}, aw2{left.ay2, right.ay2};
   FloatPair sum{0.0f, 0.0f};
-
-  AnalyserRun(const EqBandFilter& left, const EqBandFilter& right) {
-    const AnalyserQuotients l = analyserQuotients(left), r = analyserQuotients(right);
-    aa1 = FloatPair{l.a1, r.a1}, aa2 = FloatPair{l.a2, r.a2};
-    ax1 = FloatPair{left.ax1, right.ax1}, ax2 = FloatPair{left.ax2, right.ax2};
-    aw1 = FloatPair{left.ay1, right.ay1}, aw2 = FloatPair{left.ay2, right.ay2};
-  }
-  void step(FloatPair out) {
+  for (int k = 0; k < nFrames; ++k) {
+    const FloatPair out{leftIn[k], rightIn[k]};
     const FloatPair w = ((out - ax2) - aa2 * aw2) - aa1 * aw1;
     ax2 = ax1;
     ax1 = out;
@@ -119,21 +117,25 @@ struct AnalyserRun {
     aw1 = w;
     sum += magnitude(w);
   }
-  float finish(EqBandFilter& left, EqBandFilter& right, int nFrames) const {
-    store(ax1[0], ax2[0], aw1[0], aw2[0], left.ax1, left.ax2, left.ay1, left.ay2);
-    store(ax1[1], ax2[1], aw1[1], aw2[1], right.ax1, right.ax2, right.ay1, right.ay2);
-    return bandLevel(left, right, sum[0], sum[1], nFrames);
-  }
-};
+  store(ax1[0], ax2[0], aw1[0], aw2[0], left.ax1, left.ax2, left.ay1, left.ay2);
+  store(ax1[1], ax2[1], aw1[1], aw2[1], right.ax1, right.ax2, right.ay1, right.ay2);
+  return bandLevel(left, right, sum[0], sum[1], nFrames);
+}
 
 // Equalises both channels with one band from the inputs to the outputs (each input its output or
-// apart from both outputs) and returns the band's level of this block.
-float runBand(EqBandFilter& left, EqBandFilter& right, const float* leftIn, const float* rightIn,
-              float* leftOut, float* rightOut, int nFrames) {
+// apart from both outputs) and returns the band's level of this block. Out of line, so that its
+// loop has the registers to itself.
+__attribute__((noinline)) float runBand(EqBandFilter& left, EqBandFilter& right,
+                                        const float* leftIn, const float* rightIn, float* leftOut,
+                                        float* rightOut, int nFrames) {
   const Quotients eq = quotients(left, right);
+  const AnalyserQuotients bpLeft = analyserQuotients(left), bpRight = analyserQuotients(right);
+  const FloatPair aa1{bpLeft.a1, bpRight.a1}, aa2{bpLeft.a2, bpRight.a2};
   const Pair gain{left.stageGain, right.stageGain};
   SectionState s = load(left.x1, left.x2, left.y1, left.y2, right.x1, right.x2, right.y1, right.y2);
-  AnalyserRun analyser(left, right);
+  FloatPair ax1{left.ax1, right.ax1}, ax2{left.ax2, right.ax2};
+  FloatPair aw1{left.ay1, right.ay1}, aw2{left.ay2, right.ay2};
+  FloatPair sum{0.0f, 0.0f};
   // The recurrences of the two channels and of equaliser and analyser are independent, so one
   // pass gives the same values as equalising left, then right, then analysing left, then right.
   for (int k = 0; k < nFrames; ++k) {
@@ -142,11 +144,18 @@ float runBand(EqBandFilter& left, EqBandFilter& right, const float* leftIn, cons
     const FloatPair out = __builtin_convertvector(y, FloatPair);
     leftOut[k] = out[0];
     rightOut[k] = out[1];
-    analyser.step(out);
+    const FloatPair w = ((out - ax2) - aa2 * aw2) - aa1 * aw1;
+    ax2 = ax1;
+    ax1 = out;
+    aw2 = aw1;
+    aw1 = w;
+    sum += magnitude(w);
   }
   store(s, 0, left.x1, left.x2, left.y1, left.y2);
   store(s, 1, right.x1, right.x2, right.y1, right.y2);
-  return analyser.finish(left, right, nFrames);
+  store(ax1[0], ax2[0], aw1[0], aw2[0], left.ax1, left.ax2, left.ay1, left.ay2);
+  store(ax1[1], ax2[1], aw1[1], aw2[1], right.ax1, right.ax2, right.ay1, right.ay2);
+  return bandLevel(left, right, sum[0], sum[1], nFrames);
 }
 
 // A section that is the identity as it stands: b = a (so its quotients are 1, q, r, q, r), stage
@@ -262,9 +271,7 @@ void runBands(EqBandFilter left[kEqBandCount], EqBandFilter right[kEqBandCount],
       sourceLeft = leftOut;
       sourceRight = rightOut;
     } else {
-      AnalyserRun analyser(left[i], right[i]);
-      for (int k = 0; k < nFrames; ++k) analyser.step(FloatPair{sourceLeft[k], sourceRight[k]});
-      level = analyser.finish(left[i], right[i], nFrames);
+      level = analyseBand(left[i], right[i], sourceLeft, sourceRight, nFrames);
       keepIdentityState(left[i]);
       keepIdentityState(right[i]);
     }
