@@ -39,7 +39,7 @@ std::vector<float> noise(int count, uint32_t seed) {
 
 // Each iteration copies a fresh input block (the filter works in place) and runs the chains.
 void runBlocks(benchmark::State& state, float fill, EqKernel kernel = eqBestKernel(),
-               float outGainDb = 2.0f, bool defaultGains = false) {
+               float outGainDb = 2.0f, bool defaultGains = false, bool passOverFlat = true) {
   if (!eqKernelSupported(kernel)) {
     state.SkipWithError("kernel not supported here");
     return;
@@ -52,7 +52,8 @@ void runBlocks(benchmark::State& state, float fill, EqKernel kernel = eqBestKern
   for (auto _ : state) {
     std::memcpy(l.data(), inL.data(), frames * sizeof(float));
     std::memcpy(r.data(), inR.data(), frames * sizeof(float));
-    runEqualiserWith(kernel, eq.left, eq.right, eq.levels, l.data(), r.data(), frames);
+    runEqualiserWith(kernel, eq.left, eq.right, eq.levels, l.data(), r.data(), frames,
+                     passOverFlat);
     benchmark::DoNotOptimize(l.data());
     benchmark::DoNotOptimize(eq.levels);
     benchmark::ClobberMemory();
@@ -90,16 +91,20 @@ void BM_RunEqualiserUnitGain(benchmark::State& state) {
 }
 BENCHMARK(BM_RunEqualiserUnitGain)->Arg(512);
 
-// Every gain at its default: the 250 Hz, 500 Hz and 1 kHz sections are flat.
+// Every gain at its default: the 250 Hz, 500 Hz and 1 kHz sections are flat and passed over
+// (passOver 0: they run, for comparison).
 void BM_RunEqualiserDefaults(benchmark::State& state) {
-  runBlocks(state, 0.0f, static_cast<EqKernel>(state.range(1)), 0.0f, true);
+  runBlocks(state, 0.0f, static_cast<EqKernel>(state.range(1)), 0.0f, true, state.range(2) != 0);
 }
 BENCHMARK(BM_RunEqualiserDefaults)
-    ->ArgNames({"frames", "kernel"})
-    ->Args({512, static_cast<int>(EqKernel::kPortable)})
-    ->Args({512, static_cast<int>(EqKernel::kAvx)})
-    ->Args({512, static_cast<int>(EqKernel::kAvx512)})
-    ->Args({16, static_cast<int>(EqKernel::kPortable)});
+    ->ArgNames({"frames", "kernel", "passOver"})
+    ->Args({512, static_cast<int>(EqKernel::kPortable), 1})
+    ->Args({512, static_cast<int>(EqKernel::kAvx), 1})
+    ->Args({512, static_cast<int>(EqKernel::kAvx512), 1})
+    ->Args({512, static_cast<int>(EqKernel::kAvx512), 0})
+    ->Args({16, static_cast<int>(EqKernel::kPortable), 1})
+    ->Args({32, static_cast<int>(EqKernel::kAvx512), 1})
+    ->Args({64, static_cast<int>(EqKernel::kAvx512), 1});
 
 // Subnormal input must not fall onto the slow path of the floating-point unit.
 void BM_RunEqualiserSubnormalInput(benchmark::State& state) {

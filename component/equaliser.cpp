@@ -99,12 +99,35 @@ void makeUsable(EqBandFilter& f) {
   f.stageGain = 1.0f;
 }
 
+// One band's analysers on both channels: the same recurrence as in runBand, on samples that no
+// section of the band changed (a band passed over). Returns the band's level of this block.
+float analyseBand(EqBandFilter& left, EqBandFilter& right, const float* leftIn,
+                  const float* rightIn, int nFrames) {
+  const AnalyserQuotients bpLeft = analyserQuotients(left), bpRight = analyserQuotients(right);
+  const FloatPair aa1{bpLeft.a1, bpRight.a1}, aa2{bpLeft.a2, bpRight.a2};
+  FloatPair ax1{left.ax1, right.ax1}, ax2{left.ax2, right.ax2};
+  FloatPair aw1{left.ay1, right.ay1}, aw2{left.ay2, right.ay2};
+  FloatPair sum{0.0f, 0.0f};
+  for (int k = 0; k < nFrames; ++k) {
+    const FloatPair out{leftIn[k], rightIn[k]};
+    const FloatPair w = ((out - ax2) - aa2 * aw2) - aa1 * aw1;
+    ax2 = ax1;
+    ax1 = out;
+    aw2 = aw1;
+    aw1 = w;
+    sum += magnitude(w);
+  }
+  store(ax1[0], ax2[0], aw1[0], aw2[0], left.ax1, left.ax2, left.ay1, left.ay2);
+  store(ax1[1], ax2[1], aw1[1], aw2[1], right.ax1, right.ax2, right.ay1, right.ay2);
+  return bandLevel(left, right, sum[0], sum[1], nFrames);
+}
+
 // Equalises both channels with one band from the inputs to the outputs (each input its output or
-// apart from both outputs) and returns the band's level of this block.
-float runBand(EqBandFilter& left, EqBandFilter& right, const float* leftIn, const float* rightIn,
-              float* leftOut, float* rightOut, int nFrames) {
-  makeUsable(left);
-  makeUsable(right);
+// apart from both outputs) and returns the band's level of this block. Out of line, so that its
+// loop has the registers to itself.
+__attribute__((noinline)) float runBand(EqBandFilter& left, EqBandFilter& right,
+                                        const float* leftIn, const float* rightIn, float* leftOut,
+                                        float* rightOut, int nFrames) {
   const Quotients eq = quotients(left, right);
   const AnalyserQuotients bpLeft = analyserQuotients(left), bpRight = analyserQuotients(right);
   const FloatPair aa1{bpLeft.a1, bpRight.a1}, aa2{bpLeft.a2, bpRight.a2};
@@ -135,41 +158,123 @@ float runBand(EqBandFilter& left, EqBandFilter& right, const float* leftIn, cons
   return bandLevel(left, right, sum[0], sum[1], nFrames);
 }
 
-// Both channels' bands as the lanes of a wavefront kernel; the quotients as runBand forms them.
-void loadLanes(EqLanes& lanes, EqBandFilter left[kEqBandCount], EqBandFilter right[kEqBandCount]) {
-  std::memset(&lanes, 0, sizeof lanes);
-  for (int l = 0; l < kEqLaneCount; ++l) lanes.stage[l] = l / 2;
+// A section that is the identity as it stands: b = a (so its quotients are 1, q, r, q, r), stage
+// gain 1, and its previous inputs equal to its previous outputs. Exact comparisons: a band a
+// hundredth of a dB off is not flat.
+bool isIdentity(const EqBandFilter& f) {
+  return f.qb0 == 1.0 && f.qb1 == f.qa1 && f.qb2 == f.qa2 && f.stageGain == 1.0f && f.x1 == f.y1 &&
+         f.x2 == f.y2;
+}
+
+// Makes every band usable and marks the bands whose sections run; returns how many run.
+int chooseActive(EqBandFilter left[kEqBandCount], EqBandFilter right[kEqBandCount],
+                 bool passOverFlat, bool active[kEqBandCount]) {
+  int count = 0;
   for (int i = 0; i < kEqBandCount; ++i) {
     makeUsable(left[i]);
     makeUsable(right[i]);
-    const Quotients eq = quotients(left[i], right[i]);
+    active[i] = !(passOverFlat && isIdentity(left[i]) && isIdentity(right[i]));
+    count += active[i];
+  }
+  return count;
+}
+
+// A band passed over ends the block in the identity's state: its previous inputs and outputs are
+// the last two samples its analysers saw, as they stored them.
+void keepIdentityState(EqBandFilter& f) {
+  f.x1 = f.y1 = f.ax1;
+  f.x2 = f.y2 = f.ax2;
+}
+
+// The bands in lane order (see EqLanes) as the lanes of a wavefront kernel; the quotients as
+// runBand forms them.
+void loadLanes(EqLanes& lanes, const EqBandFilter left[kEqBandCount],
+               const EqBandFilter right[kEqBandCount], const bool active[kEqBandCount]) {
+  // Every field a kernel reads is written (analyser lanes 20 … 23 are not read): the pad section
+  // lanes from 2 · active on hold zeros.
+  int source[kEqBandCount];
+  int activeCount = 0, passedOver = 0;
+  for (int i = 0; i < kEqBandCount; ++i) activeCount += active[i];
+  for (int l = 0; l < kEqLaneCount; ++l) lanes.stage[l] = l / 2;
+  for (int l = 2 * activeCount; l < kEqLaneCount; ++l) {
+    lanes.b0[l] = lanes.b1[l] = lanes.b2[l] = lanes.a1[l] = lanes.a2[l] = lanes.gain[l] = 0.0;
+    lanes.x1[l] = lanes.x2[l] = lanes.y1[l] = lanes.y2[l] = 0.0;
+  }
+  for (int j = kEqBandCount; j < 16; ++j) lanes.source[j] = 0;
+  lanes.active = 0;
+  for (int i = 0; i < kEqBandCount; ++i) {
+    if (active[i]) ++lanes.active;
+    source[i] = lanes.active;
+    lanes.band[active[i] ? lanes.active - 1 : activeCount + passedOver++] = i;
+  }
+  for (int j = 0; j < kEqBandCount; ++j) {
+    const int i = lanes.band[j];
     for (int c = 0; c < 2; ++c) {
       const EqBandFilter& f = c == 0 ? left[i] : right[i];
-      const int l = 2 * i + c;
-      lanes.b0[l] = eq.b0[c], lanes.b1[l] = eq.b1[c], lanes.b2[l] = eq.b2[c];
-      lanes.a1[l] = eq.a1[c], lanes.a2[l] = eq.a2[c];
+      const int l = 2 * j + c;
+      if (j < activeCount) {
+        const Quotients eq = quotients(left[i], right[i]);
+        lanes.b0[l] = eq.b0[c], lanes.b1[l] = eq.b1[c], lanes.b2[l] = eq.b2[c];
+        lanes.a1[l] = eq.a1[c], lanes.a2[l] = eq.a2[c];
+        lanes.gain[l] = f.stageGain;
+        lanes.x1[l] = f.x1, lanes.x2[l] = f.x2, lanes.y1[l] = f.y1, lanes.y2[l] = f.y2;
+      }
       const AnalyserQuotients bp = analyserQuotients(f);
       lanes.aa1[l] = bp.a1, lanes.aa2[l] = bp.a2;
-      lanes.gain[l] = f.stageGain;
-      lanes.x1[l] = f.x1, lanes.x2[l] = f.x2, lanes.y1[l] = f.y1, lanes.y2[l] = f.y2;
       lanes.ax1[l] = f.ax1, lanes.ax2[l] = f.ax2, lanes.aw1[l] = f.ay1, lanes.aw2[l] = f.ay2;
+      lanes.sum[l] = 0.0f;
+      lanes.skew[l] = 4 * source[i];
     }
+    lanes.source[j] = source[i];
   }
 }
 
 void storeLanes(const EqLanes& lanes, EqBandFilter left[kEqBandCount],
                 EqBandFilter right[kEqBandCount], float bandLevels[kEqBandCount], int nFrames) {
-  for (int i = 0; i < kEqBandCount; ++i) {
+  for (int j = 0; j < kEqBandCount; ++j) {
+    const int i = lanes.band[j];
     for (int c = 0; c < 2; ++c) {
       EqBandFilter& f = c == 0 ? left[i] : right[i];
-      const int l = 2 * i + c;
-      const SectionState s{Pair{lanes.x1[l]}, Pair{lanes.x2[l]}, Pair{lanes.y1[l]},
-                           Pair{lanes.y2[l]}};
-      store(s, 0, f.x1, f.x2, f.y1, f.y2);
+      const int l = 2 * j + c;
       store(lanes.ax1[l], lanes.ax2[l], lanes.aw1[l], lanes.aw2[l], f.ax1, f.ax2, f.ay1, f.ay2);
+      if (j < lanes.active) {
+        const SectionState s{Pair{lanes.x1[l]}, Pair{lanes.x2[l]}, Pair{lanes.y1[l]},
+                             Pair{lanes.y2[l]}};
+        store(s, 0, f.x1, f.x2, f.y1, f.y2);
+      } else {
+        keepIdentityState(f);
+      }
     }
     const float level =
-        bandLevel(left[i], right[i], lanes.sum[2 * i], lanes.sum[2 * i + 1], nFrames);
+        bandLevel(left[i], right[i], lanes.sum[2 * j], lanes.sum[2 * j + 1], nFrames);
+    if (std::isfinite(level) && level > bandLevels[i]) bandLevels[i] = level;
+  }
+}
+
+// The input copied to the output where they are apart, for a block that no section changed.
+void copyThrough(const float* in, float* out, int nFrames) {
+  if (in != out) std::memcpy(out, in, sizeof(float) * static_cast<size_t>(nFrames));
+}
+
+// The portable per-band loop over the bands chooseActive marked.
+void runBands(EqBandFilter left[kEqBandCount], EqBandFilter right[kEqBandCount],
+              float bandLevels[kEqBandCount], const bool active[kEqBandCount], const float* leftIn,
+              const float* rightIn, float* leftOut, float* rightOut, int nFrames) {
+  // The first active band reads the inputs; every later one works on the outputs in place.
+  // A band passed over analyses the samples as they stand.
+  const float* sourceLeft = leftIn;
+  const float* sourceRight = rightIn;
+  for (int i = 0; i < kEqBandCount; ++i) {
+    float level;
+    if (active[i]) {
+      level = runBand(left[i], right[i], sourceLeft, sourceRight, leftOut, rightOut, nFrames);
+      sourceLeft = leftOut;
+      sourceRight = rightOut;
+    } else {
+      level = analyseBand(left[i], right[i], sourceLeft, sourceRight, nFrames);
+      keepIdentityState(left[i]);
+      keepIdentityState(right[i]);
+    }
     if (std::isfinite(level) && level > bandLevels[i]) bandLevels[i] = level;
   }
 }
@@ -252,25 +357,26 @@ void updateEqualiser(EqBandFilter left[kEqBandCount], EqBandFilter right[kEqBand
 void runEqualiserWith(EqKernel kernel, EqBandFilter left[kEqBandCount],
                       EqBandFilter right[kEqBandCount], float bandLevels[kEqBandCount],
                       const float* leftIn, const float* rightIn, float* leftOut, float* rightOut,
-                      int nFrames) {
+                      int nFrames, bool passOverFlat) {
   if (nFrames <= 0 || !leftIn || !rightIn || !leftOut || !rightOut) return;
   SubnormalGuard subnormalsOff;
+  bool active[kEqBandCount];
+  const int activeCount = chooseActive(left, right, passOverFlat, active);
   if (kernel != EqKernel::kPortable && eqKernelSupported(kernel)) {
     EqLanes lanes;
-    loadLanes(lanes, left, right);
+    loadLanes(lanes, left, right, active);
     if (kernel == EqKernel::kAvx512) {
       eqRunLanesAvx512(lanes, leftIn, rightIn, leftOut, rightOut, nFrames);
     } else {
       eqRunLanesAvx(lanes, leftIn, rightIn, leftOut, rightOut, nFrames);
     }
     storeLanes(lanes, left, right, bandLevels, nFrames);
-    return;
+  } else {
+    runBands(left, right, bandLevels, active, leftIn, rightIn, leftOut, rightOut, nFrames);
   }
-  // Band 0 reads the inputs; every later band works on the outputs in place.
-  for (int i = 0; i < kEqBandCount; ++i) {
-    const float level = runBand(left[i], right[i], i == 0 ? leftIn : leftOut,
-                                i == 0 ? rightIn : rightOut, leftOut, rightOut, nFrames);
-    if (std::isfinite(level) && level > bandLevels[i]) bandLevels[i] = level;
+  if (activeCount == 0) {
+    copyThrough(leftIn, leftOut, nFrames);
+    copyThrough(rightIn, rightOut, nFrames);
   }
 }
 

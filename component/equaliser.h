@@ -80,6 +80,9 @@ void updateEqualiser(EqBandFilter left[kEqBandCount], EqBandFilter right[kEqBand
 // resets the levels). nFrames <= 0 touches nothing. A section whose state turns non-finite (NaN,
 // infinite or overflowing input) is cleared at the end of the block, and a non-finite level is not
 // stored. Subnormal values are flushed to zero while it runs (the floating-point mode is restored).
+// A band whose sections are the identity as they stand (b = a, stage gain 1, previous inputs equal
+// to previous outputs, on both channels) is passed over: its analysers measure the samples as they
+// come, and its previous inputs and outputs become the last two of them.
 // [render thread; no allocation, no lock, no I/O]
 void runEqualiser(EqBandFilter left[kEqBandCount], EqBandFilter right[kEqBandCount],
                   float bandLevels[kEqBandCount], float* leftSamples, float* rightSamples,

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The wavefront kernel of equaliser_lanes_kernel.h built for AVX (four lanes per vector) and
-// AVX-512 (eight). Contraction stays off so both round exactly as the portable loop.
+// AVX-512 (eight, with the 128- and 256-bit forms and their 32 registers). Contraction stays off
+// so both round exactly as the portable loop.
 #if defined(__clang__)
 #pragma clang fp contract(off)
 #else
@@ -36,12 +37,12 @@ void eqRunLanesAvx(EqLanes& lanes, const float* leftIn, const float* rightIn, fl
 }
 #if defined(__clang__)
 #pragma clang attribute pop
-#pragma clang attribute push(__attribute__((target("avx512f"))), apply_to = function)
+#pragma clang attribute push(__attribute__((target("avx512f,avx512vl"))), apply_to = function)
 #else
 #pragma GCC pop_options
 
 #pragma GCC push_options
-#pragma GCC target("avx512f")
+#pragma GCC target("avx512f,avx512vl")
 #endif
 // GCC 12's _mm512_cvtpd_ps starts from an undefined vector and warns about it.
 #pragma GCC diagnostic push
@@ -77,7 +78,7 @@ bool eqKernelSupported(EqKernel kernel) {
     case EqKernel::kAvx:
       return cpuFeatures().avx;
     case EqKernel::kAvx512:
-      return cpuFeatures().avx512f;
+      return cpuFeatures().avx512f && cpuFeatures().avx512vl;
 #endif
     default:
       return false;

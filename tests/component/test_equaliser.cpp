@@ -299,6 +299,51 @@ TEST(EqualiserChain, EachChannelUsesItsOwnBank) {
   EXPECT_EQ(std::memcmp(mr.data(), br.data(), mr.size() * sizeof(float)), 0);
 }
 
+TEST(EqualiserChain, PassedOverBandsContinueAsIfTheyHadRun) {
+  // A band whose sections are the identity is passed over and keeps the identity's state, so
+  // when its gain moves it goes on as a band that ran all along: the same samples and levels,
+  // block by block, as running every section, while gains go from flat to boosted (and to
+  // +0.01 dB, which is not flat) and back to flat. Bit for bit: a flat section that runs returns
+  // each sample to within double rounding (about 2^-52 of its last inputs), which the rounding
+  // to float between bands removes unless a sample lies some 2^-28 below its neighbours; this
+  // noise has none.
+  constexpr float kNoOffset[kEqBandCount] = {-3, -2, -1, 0, 0, 0, -1.25f, -1.5f, -2, -2.5f};
+  struct Case {
+    const char* name;
+    float gains[3][kEqBandCount];  // from blocks 0, 6 and 11
+  };
+  const Case cases[] = {
+      {"defaults", {{}, {0, 0, 0, 0.01f, 6, 0, 0, 0, 0, 0}, {}}},
+      {"all flat",
+       {{-3, -2, -1, 0, 0, 0, -1.25f, -1.5f, -2, -2.5f}, {}, {-3, 0, 0, -9, 0, 0, 0, 0, 0, -2.5f}}},
+      {"band 0 flat",
+       {{-3, 4, 0, 0, -5, 0, 0, 0, 0, 0}, {2, 4, 0, 0, -5, 0, 0, 0, 0, 0}, {-3, 4, 0, 0, 0, 0, 0}}},
+  };
+  ASSERT_EQ(std::memcmp(cases[1].gains[0], kNoOffset, sizeof kNoOffset), 0);
+  const Samples inL = noise(16 * kBlock, 31), inR = noise(16 * kBlock, 32);
+  for (const Case& c : cases) {
+    StereoEq passing(44100.0, c.gains[0]), running(44100.0, c.gains[0]);
+    Samples pl = inL, pr = inR, rl = inL, rr = inR;
+    for (int block = 0; block < 16; ++block) {
+      const float* gains = c.gains[block < 6 ? 0 : block < 11 ? 1 : 2];
+      updateEqualiser(passing.left, passing.right, gains, 0.0f, 44100.0);
+      updateEqualiser(running.left, running.right, gains, 0.0f, 44100.0);
+      passing.clearLevels();
+      running.clearLevels();
+      const int start = block * kBlock;
+      runEqualiser(passing.left, passing.right, passing.levels, &pl[start], &pr[start], kBlock);
+      runEqualiserWith(EqKernel::kPortable, running.left, running.right, running.levels, &rl[start],
+                       &rr[start], kBlock, false);
+      ASSERT_EQ(std::memcmp(&pl[start], &rl[start], kBlock * sizeof(float)), 0)
+          << c.name << ", block " << block;
+      ASSERT_EQ(std::memcmp(&pr[start], &rr[start], kBlock * sizeof(float)), 0)
+          << c.name << ", block " << block;
+      ASSERT_EQ(std::memcmp(passing.levels, running.levels, sizeof running.levels), 0)
+          << c.name << ", block " << block;
+    }
+  }
+}
+
 TEST(EqualiserChain, UncomputedBandsPassTheSignalThrough) {
   EqBandFilter left[kEqBandCount], right[kEqBandCount];
   std::memset(left, 0xab, sizeof left);
@@ -449,8 +494,10 @@ TEST(EqualiserAnalyser, SilenceAndEmptyBlocksChangeNothing) {
 TEST(EqualiserKernels, EveryKernelGivesThePortableLoopsBits) {
   // Same samples, state, stage gains and levels as the portable loop in place, bit for bit, over
   // blocks shorter and longer than the wavefront's trail, through a NaN, an infinity, an overflow
-  // and subnormal input.
-  const float gains[kEqBandCount] = {4, -7, 12, 0, -12, 3, 9, -2, 6, -5};
+  // and subnormal input. A band whose sections are the identity (b = a, stage gain 1: the fixed
+  // offset cancelled by its gain at 0 dB overall, or a band computed flat at first use) is passed
+  // over; the cases place such bands among others, first, everywhere and nowhere, and before the
+  // block at sample 173 new gains turn some of them on and others off.
   Samples inL = noise(9000, 21), inR = noise(9000, 22);
   inL[700] = std::numeric_limits<float>::quiet_NaN();
   inR[2100] = std::numeric_limits<float>::infinity();
@@ -458,20 +505,76 @@ TEST(EqualiserKernels, EveryKernelGivesThePortableLoopsBits) {
   for (int n = 6000; n < 6500; ++n) inR[n] = 1e-41f;
   // Every other block goes from the input to a separate output, which must not change the input.
   const Samples sourceL = inL, sourceR = inR;
+  constexpr float kNoOffset[kEqBandCount] = {-3, -2, -1, 0, 0, 0, -1.25f, -1.5f, -2, -2.5f};
+  struct Case {
+    double fs;
+    float outGain;
+    float gains[kEqBandCount];
+    float laterGains[kEqBandCount];
+    int uncomputed;  // a band made flat at first use, or -1
+  };
+  const Case cases[] = {
+      // Stage gains below 1: every band runs, but the uncomputed one (stage gain 1).
+      {44100.0,
+       -5.0f,
+       {4, -7, 12, 0, -12, 3, 9, -2, 6, -5},
+       {4, -7, 12, 0, -12, 3, 9, -2, 6, -5},
+       -1},
+      {96000.0,
+       -5.0f,
+       {4, -7, 12, 0, -12, 3, 9, -2, 6, -5},
+       {4, -7, 12, 0, -12, 3, 9, -2, 6, -5},
+       6},
+      // At 0 dB overall (every stage gain 1, which the kernels take a shorter way): bands 3 and 6
+      // flat; later band 3 at +0.01 dB and band 4 flat.
+      {48000.0,
+       0.0f,
+       {4, -7, 12, 0, -12, 3, 9, -2, 6, -5},
+       {4, -7, 12, 0.01f, 0, 3, 9, -2, 6, -5},
+       6},
+      // Bands 0, 2, 4, 5, 7 and 9 flat; later the defaults (3, 4 and 5).
+      {44100.0, 0.0f, {-3, 5, -1, 2, 0, 0, 4, -1.5f, 7, -2.5f}, {}, -1},
+      // Every band flat; later all but 1 and 8.
+      {44100.0,
+       0.0f,
+       {-3, -2, -1, 0, 0, 0, -1.25f, -1.5f, -2, -2.5f},
+       {-3, 6, -1, 0, 0, 0, -1.25f, -1.5f, 3, -2.5f},
+       -1},
+      // Band 9 runs, later bands 0 … 4 (band 9 until it has settled); bands 1, 3 and 7, later
+      // 0 … 5: with the cases above, every count of active bands from 0 to 10.
+      {32000.0,
+       0.0f,
+       {-3, -2, -1, 0, 0, 0, -1.25f, -1.5f, -2, 1},
+       {1, 1, 1, 1, 1, 0, -1.25f, -1.5f, -2, -2.5f},
+       -1},
+      {32000.0,
+       0.0f,
+       {-3, 2, -1, 3, 0, 0, -1.25f, 1, -2, -2.5f},
+       {1, 1, 1, 1, 1, 1, -1.25f, -1.5f, -2, -2.5f},
+       -1},
+  };
+  ASSERT_EQ(std::memcmp(cases[4].gains, kNoOffset, sizeof kNoOffset), 0);
   for (EqKernel kernel : {EqKernel::kPortable, EqKernel::kAvx, EqKernel::kAvx512}) {
     if (!eqKernelSupported(kernel)) {
       std::printf("kernel %d not supported here\n", static_cast<int>(kernel));
       continue;
     }
-    // At 0 dB overall every stage gain is 1, which the kernels take a shorter way.
-    for (auto [fs, outGain] : {std::pair{44100.0, -5.0f}, {96000.0, -5.0f}, {48000.0, 0.0f}}) {
-      StereoEq reference(fs, gains, outGain), tested(fs, gains, outGain);
-      ASSERT_EQ(tested.left[3].stageGain == 1.0f, outGain == 0.0f);
-      reference.left[6].valid = tested.left[6].valid = 0;  // made flat at first use
+    for (const Case& c : cases) {
+      SCOPED_TRACE(testing::Message() << "kernel " << int(kernel) << ", " << c.fs << " Hz, "
+                                      << c.outGain << " dB, band 0 at " << c.gains[0]);
+      StereoEq reference(c.fs, c.gains, c.outGain), tested(c.fs, c.gains, c.outGain);
+      ASSERT_EQ(tested.left[3].stageGain == 1.0f, c.outGain == 0.0f);
+      if (c.uncomputed >= 0)
+        reference.left[c.uncomputed].valid = tested.left[c.uncomputed].valid = 0;
+      const bool allFlat = std::memcmp(c.gains, kNoOffset, sizeof kNoOffset) == 0;
       Samples rl = inL, rr = inR, tl = inL, tr = inR;
       int start = 0;
       bool apart = false;
       for (int n : {1, 35, 36, 37, 64, 512, 2, 1000, 4096, 3217}) {
+        if (start == 173) {
+          updateEqualiser(reference.left, reference.right, c.laterGains, c.outGain, c.fs);
+          updateEqualiser(tested.left, tested.right, c.laterGains, c.outGain, c.fs);
+        }
         reference.clearLevels();
         tested.clearLevels();
         runEqualiserWith(EqKernel::kPortable, reference.left, reference.right, reference.levels,
@@ -491,6 +594,11 @@ TEST(EqualiserKernels, EveryKernelGivesThePortableLoopsBits) {
         ASSERT_EQ(std::memcmp(reference.left, tested.left, sizeof tested.left), 0) << start;
         ASSERT_EQ(std::memcmp(reference.right, tested.right, sizeof tested.right), 0) << start;
         ASSERT_EQ(std::memcmp(reference.levels, tested.levels, sizeof tested.levels), 0) << start;
+        if (allFlat && start < 173) {
+          // Passed over, not run: the samples come through untouched.
+          ASSERT_EQ(std::memcmp(&tl[start], &inL[start], n * sizeof(float)), 0) << start;
+          ASSERT_EQ(std::memcmp(&tr[start], &inR[start], n * sizeof(float)), 0) << start;
+        }
         start += n;
       }
       ASSERT_EQ(start, 9000);
