@@ -2,11 +2,13 @@
 // A latest-wins hand-over of a list of up to Capacity 32-bit words from posting threads (the
 // render thread, the main thread) to the thread that draws.
 //
-// Writers never wait and never allocate: each publish takes a ticket, fills the slot of that
-// ticket under the slot's sequence number and raises the published ticket. The reader copies
-// the slot of the newest ticket and checks the sequence before and after; a copy torn by a
-// concurrent write is retried a few times and otherwise reported as not read (the reader then
-// keeps what it had, as a skipped redraw would). Correct with up to kSlots - 1 writers at once.
+// Writers never wait and never allocate: each publish takes a ticket, claims the slot of that
+// ticket by turning its sequence number odd, fills it, makes the sequence even again and raises
+// the published ticket. A slot that another writer is filling, or that already holds a newer
+// ticket (a writer held up long enough to be lapped), is passed over for a fresh ticket, so no
+// two writers ever fill one slot. The reader copies the slot of the newest ticket and checks the
+// sequence before and after; a copy torn by a concurrent write is retried a few times and
+// otherwise reported as not read (the reader then keeps what it had, as a skipped redraw would).
 // All shared words are atomics, so ThreadSanitizer sees no race.
 #pragma once
 
@@ -23,13 +25,22 @@ class LatestValues {
   // Publishes count words (at most Capacity are kept). [any thread]
   void publish(const uint32_t* words, size_t count) {
     if (count > Capacity) count = Capacity;
-    const uint64_t ticket = mTickets.fetch_add(1, std::memory_order_relaxed) + 1;
-    Slot& slot = mSlots[ticket % kSlots];
-    slot.sequence.store(2 * ticket - 1, std::memory_order_relaxed);
+    uint64_t ticket = 0;
+    Slot* slot = nullptr;
+    for (;;) {
+      ticket = mTickets.fetch_add(1, std::memory_order_relaxed) + 1;
+      slot = &mSlots[ticket % kSlots];
+      uint64_t sequence = slot->sequence.load(std::memory_order_relaxed);
+      if (sequence % 2 == 0 && sequence < 2 * ticket &&
+          slot->sequence.compare_exchange_strong(sequence, 2 * ticket - 1,
+                                                 std::memory_order_relaxed)) {
+        break;
+      }
+    }
     std::atomic_thread_fence(std::memory_order_release);
-    slot.count.store(static_cast<uint32_t>(count), std::memory_order_relaxed);
-    for (size_t i = 0; i < count; ++i) slot.words[i].store(words[i], std::memory_order_relaxed);
-    slot.sequence.store(2 * ticket, std::memory_order_release);
+    slot->count.store(static_cast<uint32_t>(count), std::memory_order_relaxed);
+    for (size_t i = 0; i < count; ++i) slot->words[i].store(words[i], std::memory_order_relaxed);
+    slot->sequence.store(2 * ticket, std::memory_order_release);
     uint64_t newest = mPublished.load(std::memory_order_relaxed);
     while (newest < ticket && !mPublished.compare_exchange_weak(newest, ticket,
                                                                 std::memory_order_release,
