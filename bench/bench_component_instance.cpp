@@ -97,33 +97,25 @@ void instanceStep(benchmark::State& state, Step timed) {
   }
   long faults = 0;
   for (auto _ : state) {
+    state.PauseTiming();
     Steps s;
     bool ok = true;
-    long before = threadMinorFaults();
-    if (timed != Step::kOpen) state.PauseTiming();
-    ok = ok && s.open();
-    if (timed == Step::kOpen) {
-      state.PauseTiming();
-      faults += threadMinorFaults() - before;
-    }
-    if (timed == Step::kInitialise) {
-      before = threadMinorFaults();
+    // Runs one step, with the clock and the fault count running only for the timed one.
+    auto run = [&](Step step, auto&& body) {
+      if (!ok) return;
+      if (step != timed) {
+        ok = body();
+        return;
+      }
+      const long before = threadMinorFaults();
       state.ResumeTiming();
-    }
-    ok = ok && s.initialise();
-    if (timed == Step::kInitialise) {
+      ok = body();
       state.PauseTiming();
       faults += threadMinorFaults() - before;
-    }
-    if (timed == Step::kFirstBlock) {
-      before = threadMinorFaults();
-      state.ResumeTiming();
-    }
-    ok = ok && s.firstBlock();
-    if (timed == Step::kFirstBlock) {
-      state.PauseTiming();
-      faults += threadMinorFaults() - before;
-    }
+    };
+    run(Step::kOpen, [&] { return s.open(); });
+    run(Step::kInitialise, [&] { return s.initialise(); });
+    run(Step::kFirstBlock, [&] { return s.firstBlock(); });
     s.close();
     state.ResumeTiming();
     if (!ok) {

@@ -93,6 +93,34 @@ float bandLevel(const EqBandFilter& left, const EqBandFilter& right, float sumLe
   return static_cast<float>((meanLeft + meanRight) * kEqLevelScale);
 }
 
+// One band's analysers on both channels over a block: loaded from the band, stepped once per
+// sample, stored back with the block's level.
+struct AnalyserPair {
+  FloatPair aa1, aa2, ax1, ax2, aw1, aw2;
+  FloatPair sum{0.0f, 0.0f};
+
+  AnalyserPair(const EqBandFilter& left, const EqBandFilter& right)
+      : aa1{left.qaa1, right.qaa1}, aa2{left.qaa2, right.qaa2}, ax1{left.ax1, right.ax1},
+        ax2{left.ax2, right.ax2}, aw1{left.ay1, right.ay1}, aw2{left.ay2, right.ay2} {}
+
+  // out: the band's output samples of both channels, as the buffers hold them.
+  inline void step(FloatPair out) {
+    const FloatPair w = ((out - ax2) - aa2 * aw2) - aa1 * aw1;
+    ax2 = ax1;
+    ax1 = out;
+    aw2 = aw1;
+    aw1 = w;
+    sum += magnitude(w);
+  }
+
+  // Stores the state and returns the band's level of this block.
+  float finish(EqBandFilter& left, EqBandFilter& right, int nFrames) const {
+    store(ax1[0], ax2[0], aw1[0], aw2[0], left.ax1, left.ax2, left.ay1, left.ay2);
+    store(ax1[1], ax2[1], aw1[1], aw2[1], right.ax1, right.ax2, right.ay1, right.ay2);
+    return bandLevel(left, right, sum[0], sum[1], nFrames);
+  }
+};
+
 void makeUsable(EqBandFilter& f) {
   if (f.valid) return;
   computeBand(f, kEqFallbackSampleRate, kEqFlatFrequency, 0.0, kEqQ);
@@ -103,23 +131,9 @@ void makeUsable(EqBandFilter& f) {
 // section of the band changed (a band passed over). Returns the band's level of this block.
 float analyseBand(EqBandFilter& left, EqBandFilter& right, const float* leftIn,
                   const float* rightIn, int nFrames) {
-  const AnalyserQuotients bpLeft = analyserQuotients(left), bpRight = analyserQuotients(right);
-  const FloatPair aa1{bpLeft.a1, bpRight.a1}, aa2{bpLeft.a2, bpRight.a2};
-  FloatPair ax1{left.ax1, right.ax1}, ax2{left.ax2, right.ax2};
-  FloatPair aw1{left.ay1, right.ay1}, aw2{left.ay2, right.ay2};
-  FloatPair sum{0.0f, 0.0f};
-  for (int k = 0; k < nFrames; ++k) {
-    const FloatPair out{leftIn[k], rightIn[k]};
-    const FloatPair w = ((out - ax2) - aa2 * aw2) - aa1 * aw1;
-    ax2 = ax1;
-    ax1 = out;
-    aw2 = aw1;
-    aw1 = w;
-    sum += magnitude(w);
-  }
-  store(ax1[0], ax2[0], aw1[0], aw2[0], left.ax1, left.ax2, left.ay1, left.ay2);
-  store(ax1[1], ax2[1], aw1[1], aw2[1], right.ax1, right.ax2, right.ay1, right.ay2);
-  return bandLevel(left, right, sum[0], sum[1], nFrames);
+  AnalyserPair analysers(left, right);
+  for (int k = 0; k < nFrames; ++k) analysers.step(FloatPair{leftIn[k], rightIn[k]});
+  return analysers.finish(left, right, nFrames);
 }
 
 // Equalises both channels with one band from the inputs to the outputs (each input its output or
@@ -129,13 +143,9 @@ __attribute__((noinline)) float runBand(EqBandFilter& left, EqBandFilter& right,
                                         const float* leftIn, const float* rightIn, float* leftOut,
                                         float* rightOut, int nFrames) {
   const Quotients eq = quotients(left, right);
-  const AnalyserQuotients bpLeft = analyserQuotients(left), bpRight = analyserQuotients(right);
-  const FloatPair aa1{bpLeft.a1, bpRight.a1}, aa2{bpLeft.a2, bpRight.a2};
   const Pair gain{left.stageGain, right.stageGain};
   SectionState s = load(left.x1, left.x2, left.y1, left.y2, right.x1, right.x2, right.y1, right.y2);
-  FloatPair ax1{left.ax1, right.ax1}, ax2{left.ax2, right.ax2};
-  FloatPair aw1{left.ay1, right.ay1}, aw2{left.ay2, right.ay2};
-  FloatPair sum{0.0f, 0.0f};
+  AnalyserPair analysers(left, right);
   // The recurrences of the two channels and of equaliser and analyser are independent, so one
   // pass gives the same values as equalising left, then right, then analysing left, then right.
   for (int k = 0; k < nFrames; ++k) {
@@ -144,18 +154,11 @@ __attribute__((noinline)) float runBand(EqBandFilter& left, EqBandFilter& right,
     const FloatPair out = __builtin_convertvector(y, FloatPair);
     leftOut[k] = out[0];
     rightOut[k] = out[1];
-    const FloatPair w = ((out - ax2) - aa2 * aw2) - aa1 * aw1;
-    ax2 = ax1;
-    ax1 = out;
-    aw2 = aw1;
-    aw1 = w;
-    sum += magnitude(w);
+    analysers.step(out);
   }
   store(s, 0, left.x1, left.x2, left.y1, left.y2);
   store(s, 1, right.x1, right.x2, right.y1, right.y2);
-  store(ax1[0], ax2[0], aw1[0], aw2[0], left.ax1, left.ax2, left.ay1, left.ay2);
-  store(ax1[1], ax2[1], aw1[1], aw2[1], right.ax1, right.ax2, right.ay1, right.ay2);
-  return bandLevel(left, right, sum[0], sum[1], nFrames);
+  return analysers.finish(left, right, nFrames);
 }
 
 // A section that is the identity as it stands: b = a (so its quotients are 1, q, r, q, r), stage

@@ -211,14 +211,10 @@ inline void foldRows(Vec* rows) {
   if constexpr (kRows > 2) foldRows<kSegment / 2, kRows / 2>(rows);
 }
 
-// The weighted lane sum over kActive groups, W samples at a time.
-template <int kActive>
-void mixGroups(const Vec* const* groups, const Vec* weight, int count, float* out) {
-  auto laneTotals = [&](int n) {
-    Vec acc = groups[0][n] * weight[0];
-    for (int a = 1; a < kActive; ++a) acc += groups[a][n] * weight[a];
-    return acc;
-  };
+// out[n] = the sum of the lanes of laneTotals(n) for n < count: W samples at a time folded
+// pairwise, a rest one lane after another.
+template <typename LaneTotals>
+inline void foldLaneTotals(LaneTotals&& laneTotals, int count, float* out) {
   int n0 = 0;
   for (; n0 + kWidth <= count; n0 += kWidth) {
     Vec rows[kWidth];
@@ -232,6 +228,18 @@ void mixGroups(const Vec* const* groups, const Vec* weight, int count, float* ou
     for (int i = 0; i < kWidth; ++i) total += acc[i];
     out[n] = total;
   }
+}
+
+// The weighted lane sum over kActive groups.
+template <int kActive>
+void mixGroups(const Vec* const* groups, const Vec* weight, int count, float* out) {
+  foldLaneTotals(
+      [&](int n) {
+        Vec acc = groups[0][n] * weight[0];
+        for (int a = 1; a < kActive; ++a) acc += groups[a][n] * weight[a];
+        return acc;
+      },
+      count, out);
 }
 
 using MixGroupsFn = void (*)(const Vec* const*, const Vec*, int, float*);

@@ -155,19 +155,7 @@ void mixPackedRows(const float* lanes, const Vec* weight, int count, float* out)
       return rowC[n] * weight[2];
     }
   };
-  int n0 = 0;
-  for (; n0 + kWidth <= count; n0 += kWidth) {
-    Vec rows[kWidth];
-    for (int j = 0; j < kWidth; ++j) rows[j] = laneTotals(n0 + j);
-    foldRows<kWidth, kWidth>(rows);
-    std::memcpy(out + n0, &rows[0], sizeof(Vec));
-  }
-  for (int n = n0; n < count; ++n) {
-    const Vec acc = laneTotals(n);
-    float total = 0.0f;
-    for (int i = 0; i < kWidth; ++i) total += acc[i];
-    out[n] = total;
-  }
+  foldLaneTotals(laneTotals, count, out);
 }
 
 // out[n] = the weighted band sum, weights in the unpacked lane order (as mix takes them).

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 #include "component/tarnwick_identity.h"
@@ -163,8 +164,8 @@ void Adapter::chooseInputLending(uint32_t frames) {
   for (const float* in : mAudioIn) {
     for (const float* out : mAudioOut) {
       if (!lend || !in || !out) continue;
-      const auto* a = reinterpret_cast<const uint8_t*>(in);
-      const auto* b = reinterpret_cast<const uint8_t*>(out);
+      const auto a = reinterpret_cast<uintptr_t>(in);
+      const auto b = reinterpret_cast<uintptr_t>(out);
       if (a < b + bytes && b < a + bytes) lend = false;
     }
   }
