@@ -54,7 +54,7 @@ void MenuView::drawRect(DrawContext& ctx, const Rect&) {
   const Rect b = bounds();
   ctx.saveGState();
   ctx.setShadow(Shadow{{0, -3}, 8, Color::rgba(0, 0, 0, 0.6)});
-  ctx.setColor(Color::rgba(0.15, 0.16, 0.18, 0.98));
+  ctx.setColor(Color::rgba(0.15, 0.16, 0.18));  // opaque: nothing behind shows through
   ctx.fill(BezierPath::roundedRect(b.insetBy(1, 1), 5, 5));
   ctx.restoreGState();
   ctx.setColor(theme::kFieldEdge);
