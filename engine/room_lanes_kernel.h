@@ -41,13 +41,14 @@ __attribute__((always_inline)) inline void processLanes(const float* inA, const 
   const int32_t* const T = room.taps;
   Lanes sumA;
   Lanes sumB;
+  glideSteps(0, kQuarter);
   wetSumsAndCouplings<Lanes>(
       [&](int line, int tap)
           __attribute__((always_inline)) { return loadLanes((line == 0 ? A : B) + T[tap]); },
       [&](int line, int tap, Lanes v)
           __attribute__((always_inline)) { storeLanes((line == 0 ? A : B) + T[tap], v); },
       k.c, sumA, sumB);
-  glideSteps(0, kQuarter);
+  glideSteps(kQuarter, 2 * kQuarter);
   const int32_t j = room.writePos + ahead;
   Lanes smoothedA;
   Lanes smoothedB;
@@ -57,10 +58,10 @@ __attribute__((always_inline)) inline void processLanes(const float* inA, const 
       feedPlanned(inA[i], inB[i], k.f, room, j + i, plan[2 * i], plan[2 * i + 1], delayA, delayB);
     }
   }
-  glideSteps(kQuarter, 2 * kQuarter);
+  glideSteps(2 * kQuarter, 3 * kQuarter);
   storeLanes(outA, flushLanes(loadLanes(outA) + k.gain * sumA));
   storeLanes(outB, flushLanes(loadLanes(outB) + k.gain * sumB));
-  glideSteps(2 * kQuarter, kWidth);
+  glideSteps(3 * kQuarter, kWidth);
 }
 
 // roomProcessBlock for a ready room and count > 0, with its constants k. The modulation and
