@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The cascade (Sound Mode 7) for 16-lane vectors with the 50 band signals packed into three
 // 16-lane rows and one 4-lane row instead of four 16-lane groups with 14 idle lanes:
-//   row A: speech bands 0 … 15          (only its level sums are kept)
+//   row A: speech bands 0 … 15          kept in group 3 for its level sums only
 //   row B: carrier bands 0 … 15         stored as group 0 of the lanes
 //   row C: carrier bands 16 … 24 in lanes 0 … 8, speech bands 16 … 22 in lanes 9 … 15; group 1
-//   row D: speech bands 23, 24, then two idle lanes; stored as 4-lane vectors after group 1
+//   row D: speech bands 23, 24 (first section, lanes 0, 1, then second section, lanes 2, 3);
+//          stored as 4-lane vectors after group 1, the bands' samples in lanes 2, 3
 // Every lane runs the biquad arithmetic of cascadeGroups, and the mix forms the lane totals and
 // folds them in the order of mixGroups over the unpacked groups, so the output is that of the
 // 16-lane kernels except possibly for the sign of a zero sample.
@@ -32,10 +33,12 @@ inline const Quad* rowD(const float* lanes) {
   return reinterpret_cast<const Quad*>(lanes + 2 * kFilterBankCapacity * kWidth);
 }
 
-// The band each lane of rows A … D carries; −1 for an idle lane.
+// The band each lane of rows A … D carries; −1 for an idle lane. Row D names each of its bands
+// twice: once for the first section's lane, once for the second's.
 constexpr int kRowBandA[kWidth] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
 constexpr int kRowBandC[kWidth] = {16, 17, 18, 19, 20, 21, 22, 23, 24, 16, 17, 18, 19, 20, 21, 22};
-constexpr int kRowBandD[4] = {23, 24, -1, -1};
+constexpr int kRowBandD[4] = {23, 24, 23, 24};
+constexpr int kRowDLane = 2;  // row D lane of the samples of speech band 23
 
 template <typename V, int kLanes>
 V rowValues(const float* perBand, const int (&bands)[kLanes]) {
@@ -57,6 +60,8 @@ struct CascadeRow {
       : b0(rowValues<V>(job.b0, bands)), a1(rowValues<V>(job.a1, bands)),
         a2(rowValues<V>(job.a2, bands)) {}
 
+  // kSum false leaves acc to the caller.
+  template <bool kSum = true>
   V step(V x) {
     const V p = b0 * x;
     const V y = ((p - p2) - a1 * y1) - a2 * y2;
@@ -70,8 +75,34 @@ struct CascadeRow {
     q1 = q;
     z2 = z1;
     z1 = z;
-    acc += absolute(z);
+    if constexpr (kSum) acc += absolute(z);
     return z;
+  }
+};
+
+// Both sections of two bands in one 4-lane row: lanes 0, 1 run the first section on sample n
+// while lanes 2, 3 run the second on the first's sample n − 2 (two steps back, so that the hand-
+// over does not lengthen the recursion's chain), so step n's result holds the bands' samples
+// n − 2 in lanes 2, 3. Steps 0 and 1 give +0 there and leave the zero state as it was. Every
+// lane's arithmetic is that of CascadeRow.
+struct SkewedCascadePair {
+  Quad b0, a1, a2;
+  Quad p1 = {}, p2 = {}, y1 = {}, y2 = {}, acc = {};
+
+  explicit SkewedCascadePair(const LaneJob& job)
+      : b0(rowValues<Quad>(job.b0, kRowBandD)), a1(rowValues<Quad>(job.a1, kRowBandD)),
+        a2(rowValues<Quad>(job.a2, kRowBandD)) {}
+
+  Quad step(float s) {
+    const Quad x = __builtin_shufflevector(s - Quad{}, y2, 0, 0, 4, 5);
+    const Quad p = b0 * x;
+    const Quad y = ((p - p2) - a1 * y1) - a2 * y2;
+    p2 = p1;
+    p1 = p;
+    y2 = y1;
+    y1 = y;
+    acc += absolute(y);
+    return y;
   }
 };
 
@@ -88,26 +119,37 @@ void silenceLane(V* row, int lane, int count, float& sum) {
 // at b, carrier band b at kSignalLanes + b, idle lanes 0). Lanes whose sum is not finite are
 // silenced here, so their sums come back 0.
 void cascadePacked(const LaneJob& job, float* sums) {
+  Vec* const rowA = groupLanes(job.lanes, 3);
   Vec* const rowB = groupLanes(job.lanes, 0);
   Vec* const rowC = groupLanes(job.lanes, 1);
   Quad* const rowDOut = rowD(job.lanes);
   const int count = job.count;
 
   // Two rows per loop: enough independent recursions to cover the latency of one, few enough
-  // to stay in registers.
+  // to stay in registers. Rows A and B are summed in the second loop, from their stored samples
+  // (in the same order), which evens out the two loops' work.
   CascadeRow<Vec> a(job, kRowBandA), b(job, kRowBandA);
   for (int n = 0; n < count; ++n) {
-    a.step(splat(job.speech[n]));
-    rowB[n] = b.step(splat(job.carrier[n]));
+    rowA[n] = a.step<false>(splat(job.speech[n]));
+    rowB[n] = b.step<false>(splat(job.carrier[n]));
   }
   CascadeRow<Vec> c(job, kRowBandC);
-  CascadeRow<Quad> d(job, kRowBandD);
-  for (int n = 0; n < count; ++n) {
-    const Vec carrier = splat(job.carrier[n]);
-    const Vec speech = splat(job.speech[n]);
-    rowC[n] = c.step(_mm512_mask_blend_ps(kRowCSpeechMask, carrier, speech));
-    rowDOut[n] = d.step(job.speech[n] - Quad{});
-  }
+  SkewedCascadePair d(job);
+  auto rowCInput = [&](int n) {
+    return _mm512_mask_blend_ps(kRowCSpeechMask, splat(job.carrier[n]), splat(job.speech[n]));
+  };
+  auto secondLoopStep = [&](int n, float rowDInput) {
+    rowC[n] = c.step(rowCInput(n));
+    rowDOut[n] = d.step(rowDInput);
+    a.acc += absolute(rowA[n]);
+    b.acc += absolute(rowB[n]);
+  };
+  // Inputs past the block are 0: they reach only the first section's lanes, which are not read.
+  d.step(job.speech[0]);
+  d.step(count > 1 ? job.speech[1] : 0.0f);
+  int n = 0;
+  for (; n + 2 < count; ++n) secondLoopStep(n, job.speech[n + 2]);
+  for (; n < count; ++n) secondLoopStep(n, 0.0f);
 
   for (int i = 0; i < 2 * kSignalLanes; ++i) sums[i] = 0.0f;
   for (int i = 0; i < kWidth; ++i) {
@@ -116,7 +158,7 @@ void cascadePacked(const LaneJob& job, float* sums) {
     const int band = kRowBandC[i];
     sums[i < kRowCSpeechLane ? kSignalLanes + band : band] = c.acc[i];
   }
-  for (int i = 0; i < 2; ++i) sums[kRowBandD[i]] = d.acc[i];
+  for (int i = 0; i < 2; ++i) sums[kRowBandD[kRowDLane + i]] = d.acc[kRowDLane + i];
 
   for (int i = 0; i < kWidth; ++i) {
     silenceLane<Vec>(nullptr, i, count, sums[i]);
@@ -124,13 +166,17 @@ void cascadePacked(const LaneJob& job, float* sums) {
     const int band = kRowBandC[i];
     silenceLane(rowC, i, count, sums[i < kRowCSpeechLane ? kSignalLanes + band : band]);
   }
-  for (int i = 0; i < 2; ++i) silenceLane(rowDOut, i, count, sums[kRowBandD[i]]);
+  for (int i = 0; i < 2; ++i) {
+    silenceLane(rowDOut, kRowDLane + i, count, sums[kRowBandD[kRowDLane + i]]);
+  }
 }
 
 // Lane i of the unpacked group 1: speech band 16 + i (lanes 0 … 8); lanes 9 … 15 take any finite
 // value, their weight being 0.
 inline Vec passthroughLanes(Vec c, Quad d) {
-  const __m512i index = _mm512_setr_epi32(9, 10, 11, 12, 13, 14, 15, 16, 17, 0, 0, 0, 0, 0, 0, 0);
+  constexpr int d0 = kWidth + kRowDLane;
+  const __m512i index =
+      _mm512_setr_epi32(9, 10, 11, 12, 13, 14, 15, d0, d0 + 1, 0, 0, 0, 0, 0, 0, 0);
   return _mm512_permutex2var_ps(c, index, _mm512_castps128_ps512(d));
 }
 
