@@ -200,10 +200,13 @@ void loadLanes(EqLanes& lanes, const EqBandFilter left[kEqBandCount],
   int activeCount = 0, passedOver = 0;
   for (int i = 0; i < kEqBandCount; ++i) activeCount += active[i];
   for (int l = 0; l < kEqLaneCount; ++l) lanes.stage[l] = l / 2;
-  for (int l = 2 * activeCount; l < kEqLaneCount; ++l) {
+  // Pad lanes past the bands' lanes here, those of passed-over bands below: a fixed count of
+  // lanes per field, so that the compiler writes each field in a few stores.
+  auto zeroSection = [&lanes](int l) {
     lanes.b0[l] = lanes.b1[l] = lanes.b2[l] = lanes.a1[l] = lanes.a2[l] = lanes.gain[l] = 0.0;
     lanes.x1[l] = lanes.x2[l] = lanes.y1[l] = lanes.y2[l] = 0.0;
-  }
+  };
+  for (int l = kEqUsedLanes; l < kEqLaneCount; ++l) zeroSection(l);
   for (int j = kEqBandCount; j < 16; ++j) lanes.source[j] = 0;
   lanes.active = 0;
   for (int i = 0; i < kEqBandCount; ++i) {
@@ -222,6 +225,8 @@ void loadLanes(EqLanes& lanes, const EqBandFilter left[kEqBandCount],
         lanes.a1[l] = eq.a1[c], lanes.a2[l] = eq.a2[c];
         lanes.gain[l] = f.stageGain;
         lanes.x1[l] = f.x1, lanes.x2[l] = f.x2, lanes.y1[l] = f.y1, lanes.y2[l] = f.y2;
+      } else {
+        zeroSection(l);
       }
       const AnalyserQuotients bp = analyserQuotients(f);
       lanes.aa1[l] = bp.a1, lanes.aa2[l] = bp.a2;
