@@ -238,15 +238,15 @@ void loadLanes(EqLanes& lanes, const EqBandFilter left[kEqBandCount],
   }
 }
 
-// Four state values of every lane, each lane's as store keeps them: rounded to float, subnormal
-// values flushed to zero, all four cleared when any is not finite. Written with the comparisons
-// that store's classification makes, so that it gives the same values in any floating-point
-// mode, lane by lane in a loop the compiler vectorises.
+// Four state values of the bands' lanes (0 … kEqUsedLanes − 1), each lane's as store keeps them:
+// rounded to float, subnormal values flushed to zero, all four cleared when any is not finite.
+// Written with the comparisons that store's classification makes, so that it gives the same
+// values in any floating-point mode, lane by lane in a loop the compiler vectorises.
 template <class T>
 void keepLanes(const T* v0, const T* v1, const T* v2, const T* v3, float out[4][kEqLaneCount]) {
   constexpr float kMax = std::numeric_limits<float>::max();
   constexpr float kMinNormal = std::numeric_limits<float>::min();
-  for (int l = 0; l < kEqLaneCount; ++l) {
+  for (int l = 0; l < kEqUsedLanes; ++l) {
     const float v[4] = {float(v0[l]), float(v1[l]), float(v2[l]), float(v3[l])};
     bool finite = true;
     for (int k = 0; k < 4; ++k) finite = finite & (std::fabs(v[k]) <= kMax);
