@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 #include "component/equaliser_lanes.h"
 #include "engine/subnormal_guard.h"
@@ -199,10 +200,13 @@ void loadLanes(EqLanes& lanes, const EqBandFilter left[kEqBandCount],
   int activeCount = 0, passedOver = 0;
   for (int i = 0; i < kEqBandCount; ++i) activeCount += active[i];
   for (int l = 0; l < kEqLaneCount; ++l) lanes.stage[l] = l / 2;
-  for (int l = 2 * activeCount; l < kEqLaneCount; ++l) {
+  // Pad lanes past the bands' lanes here, those of passed-over bands below: a fixed count of
+  // lanes per field, so that the compiler writes each field in a few stores.
+  auto zeroSection = [&lanes](int l) {
     lanes.b0[l] = lanes.b1[l] = lanes.b2[l] = lanes.a1[l] = lanes.a2[l] = lanes.gain[l] = 0.0;
     lanes.x1[l] = lanes.x2[l] = lanes.y1[l] = lanes.y2[l] = 0.0;
-  }
+  };
+  for (int l = kEqUsedLanes; l < kEqLaneCount; ++l) zeroSection(l);
   for (int j = kEqBandCount; j < 16; ++j) lanes.source[j] = 0;
   lanes.active = 0;
   for (int i = 0; i < kEqBandCount; ++i) {
@@ -221,6 +225,8 @@ void loadLanes(EqLanes& lanes, const EqBandFilter left[kEqBandCount],
         lanes.a1[l] = eq.a1[c], lanes.a2[l] = eq.a2[c];
         lanes.gain[l] = f.stageGain;
         lanes.x1[l] = f.x1, lanes.x2[l] = f.x2, lanes.y1[l] = f.y1, lanes.y2[l] = f.y2;
+      } else {
+        zeroSection(l);
       }
       const AnalyserQuotients bp = analyserQuotients(f);
       lanes.aa1[l] = bp.a1, lanes.aa2[l] = bp.a2;
@@ -232,18 +238,41 @@ void loadLanes(EqLanes& lanes, const EqBandFilter left[kEqBandCount],
   }
 }
 
+// Four state values of the bands' lanes (0 … kEqUsedLanes − 1), each lane's as store keeps them:
+// rounded to float, subnormal values flushed to zero, all four cleared when any is not finite.
+// Written with the comparisons that store's classification makes, so that it gives the same
+// values in any floating-point mode, lane by lane in a loop the compiler vectorises.
+template <class T>
+void keepLanes(const T* v0, const T* v1, const T* v2, const T* v3, float out[4][kEqLaneCount]) {
+  constexpr float kMax = std::numeric_limits<float>::max();
+  constexpr float kMinNormal = std::numeric_limits<float>::min();
+  for (int l = 0; l < kEqUsedLanes; ++l) {
+    const float v[4] = {float(v0[l]), float(v1[l]), float(v2[l]), float(v3[l])};
+    bool finite = true;
+    for (int k = 0; k < 4; ++k) finite = finite & (std::fabs(v[k]) <= kMax);
+    for (int k = 0; k < 4; ++k) {
+      const bool subnormal = (std::fabs(v[k]) < kMinNormal) & (v[k] != 0.0f);
+      out[k][l] = (finite & !subnormal) ? v[k] : 0.0f;
+    }
+  }
+}
+
 void storeLanes(const EqLanes& lanes, EqBandFilter left[kEqBandCount],
                 EqBandFilter right[kEqBandCount], float bandLevels[kEqBandCount], int nFrames) {
+  alignas(64) float analysers[4][kEqLaneCount];
+  alignas(64) float sections[4][kEqLaneCount];
+  keepLanes(lanes.ax1, lanes.ax2, lanes.aw1, lanes.aw2, analysers);
+  keepLanes(lanes.x1, lanes.x2, lanes.y1, lanes.y2, sections);
   for (int j = 0; j < kEqBandCount; ++j) {
     const int i = lanes.band[j];
     for (int c = 0; c < 2; ++c) {
       EqBandFilter& f = c == 0 ? left[i] : right[i];
       const int l = 2 * j + c;
-      store(lanes.ax1[l], lanes.ax2[l], lanes.aw1[l], lanes.aw2[l], f.ax1, f.ax2, f.ay1, f.ay2);
+      f.ax1 = analysers[0][l], f.ax2 = analysers[1][l];
+      f.ay1 = analysers[2][l], f.ay2 = analysers[3][l];
       if (j < lanes.active) {
-        const SectionState s{Pair{lanes.x1[l]}, Pair{lanes.x2[l]}, Pair{lanes.y1[l]},
-                             Pair{lanes.y2[l]}};
-        store(s, 0, f.x1, f.x2, f.y1, f.y2);
+        f.x1 = sections[0][l], f.x2 = sections[1][l];
+        f.y1 = sections[2][l], f.y2 = sections[3][l];
       } else {
         keepIdentityState(f);
       }

@@ -120,6 +120,7 @@ OSStatus Tarnwick::Initialize() {
     rate = 44100.0;
   }
   eqInitialiseBanks(mEqLeft, mEqRight, rate);
+  mEqInputsKnown = false;
   // The engine's first set-up (on the render thread) then copies the synth's sample sets
   // instead of decoding them.
   sampleSetsPrepare();

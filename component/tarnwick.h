@@ -126,6 +126,14 @@ class Tarnwick : public AUMIDIEffectBase {
   float* mCombinedStorage = nullptr;
   UInt32 mCombinedCapacityBuffers = 0;
   notify::UserInfo mLevelInfo;  // reused by every level post
+  // The inputs of the banks' last update from the parameters: an update with the same inputs
+  // (bit for bit) would compute the same coefficients and is skipped. mEqInputsKnown is false
+  // until the first update after the banks are reset or initialised. [render thread; cleared on
+  // the main thread at construction and Initialize]
+  float mEqInputGains[kEqBandCount] = {};
+  float mEqInputOutGain = 0.0f;
+  Float64 mEqInputRate = 0.0;
+  bool mEqInputsKnown = false;
   // reused by the key posts of the MIDI handlers [any thread; the MIDI delivery thread]
   notify::UserInfo mMidiKeyInfo;
   notify::UserInfo mRenderKeyInfo;  // reused by the render thread's retries [render thread]

@@ -10,6 +10,7 @@
 
 #include "component/tarnwick.h"
 #include "component/tarnwick_identity.h"
+#include "engine/cpu_features.h"
 #include "engine/engine_process.h"
 #include "platform/log/log.h"
 #include "platform/notify/notification_center.h"
@@ -71,9 +72,10 @@ void bypassCopy(const AudioBufferList& in, AudioBufferList& out, UInt32 frames) 
 // left[n] = (a[n] + c[n])·k and right[n] = (b[n] + d[n])·k. The inputs are scratch channels,
 // which no output buffer overlaps; left and right may be one buffer (right is written last).
 // Whole runs of kMixRun samples go through local arrays, so that their loops vectorise whatever
-// the outputs alias.
-void mixPairs(const float* a, const float* c, const float* b, const float* d, float k,
-              float* left, float* right, UInt32 frames) {
+// the outputs alias. Written once, built for the baseline and for AVX2 (mixPairs picks).
+__attribute__((always_inline)) inline void mixPairsBody(const float* a, const float* c,
+                                                        const float* b, const float* d, float k,
+                                                        float* left, float* right, UInt32 frames) {
   constexpr size_t kMixRun = 64;
   size_t start = 0;
   for (; start + kMixRun <= frames; start += kMixRun) {
@@ -92,6 +94,26 @@ void mixPairs(const float* a, const float* c, const float* b, const float* d, fl
     left[n] = (a[n] + c[n]) * k;
     right[n] = (b[n] + d[n]) * k;
   }
+}
+
+#if defined(__x86_64__) || defined(__i386__)
+__attribute__((target("avx2"), noinline)) void mixPairsAvx2(const float* a, const float* c,
+                                                           const float* b, const float* d,
+                                                           float k, float* left, float* right,
+                                                           UInt32 frames) {
+  mixPairsBody(a, c, b, d, k, left, right, frames);
+}
+#endif
+
+void mixPairs(const float* a, const float* c, const float* b, const float* d, float k,
+              float* left, float* right, UInt32 frames) {
+#if defined(__x86_64__) || defined(__i386__)
+  if (cpuFeatures().avx2) {
+    mixPairsAvx2(a, c, b, d, k, left, right, frames);
+    return;
+  }
+#endif
+  mixPairsBody(a, c, b, d, k, left, right, frames);
 }
 
 void zeroBuffers(AudioBufferList& list) {
@@ -202,8 +224,17 @@ void Tarnwick::updateEqualiserFromParameters(Float64 inSampleRate) {
   AUElement& globals = *Globals();
   float gains[kEqBandCount];
   for (int i = 0; i < kEqBandCount; ++i) gains[i] = globals.GetParameter(kEqBand0GainParameter + i);
-  updateEqualiser(mEqLeft, mEqRight, gains, globals.GetParameter(kEqOutGainParameter),
-                  inSampleRate);
+  const float outGain = globals.GetParameter(kEqOutGainParameter);
+  if (mEqInputsKnown && std::memcmp(gains, mEqInputGains, sizeof gains) == 0 &&
+      std::memcmp(&outGain, &mEqInputOutGain, sizeof outGain) == 0 &&
+      std::memcmp(&inSampleRate, &mEqInputRate, sizeof inSampleRate) == 0) {
+    return;
+  }
+  updateEqualiser(mEqLeft, mEqRight, gains, outGain, inSampleRate);
+  std::memcpy(mEqInputGains, gains, sizeof gains);
+  mEqInputOutGain = outGain;
+  mEqInputRate = inSampleRate;
+  mEqInputsKnown = true;
 }
 
 void Tarnwick::publishLevels() {

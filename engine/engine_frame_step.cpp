@@ -56,6 +56,8 @@ bool engineSelectWideFrameStep(bool wide) {
   return gWideFrameStep;
 }
 
+bool engineWideFrameStepInUse() { return gWideFrameStep; }
+
 void engineFrameStep(VocoderEngine& e) {
 #ifdef FRAME_STEP_HAS_AVX2
   if (gWideFrameStep) {

@@ -8,10 +8,14 @@
 // [render thread; no allocation]
 void engineFrameStep(VocoderEngine& engine);
 
-// Test and benchmark hook: the frame step's portable loops (false) or its AVX2 build where the
-// processor has AVX2 (true, the default); returns whether the AVX2 build is now in use. Both give
-// the same output bit for bit. [not while an engine processes on another thread]
+// Test and benchmark hook: the portable loops of the frame step and of engineProcess (false) or
+// their AVX2 builds where the processor has AVX2 (true, the default); returns whether the AVX2
+// builds are now in use. Both give the same output bit for bit. [not while an engine processes on
+// another thread]
 bool engineSelectWideFrameStep(bool wide);
+
+// Whether the AVX2 builds are in use (see engineSelectWideFrameStep). [any thread]
+bool engineWideFrameStepInUse();
 
 // Σ|X[k]| over bins 64 … 511 divided by 448, over Σ|X[k]| for bins 0 … 63 divided by 64;
 // 0 when the low band's mean is at most 0.0001. spectrum is interleaved complex.

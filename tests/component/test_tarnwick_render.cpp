@@ -78,7 +78,12 @@ TEST(TarnwickRender, MonoInputIsTheEngineOutputEqualisedPlusUnequalised) {
   ASSERT_EQ(rig.init(), noErr);
   OutputBuffers out(2, frames);
   std::vector<float> left, right;
+  // Band 4's gain changes before block 5 and takes effect at the next update (block 11, after
+  // 2816 samples: the interval is 2756); the updates between keep the coefficients.
+  const int changeBlock = 5, updateBlock = 11;
+  const float bandGains[kEqBandCount] = {0, 0, 0, 0, 9, 0, 0, 0, 0, 0};
   for (int b = 0; b < blocks; ++b) {
+    if (b == changeBlock) rig.fx.setParameter(kParamEqBand0Gain + 4, bandGains[4]);
     ASSERT_EQ(renderBlock(rig.fx.unit(), out, b * frames), noErr);
     left.insert(left.end(), out.channel(0), out.channel(0) + frames);
     right.insert(right.end(), out.channel(1), out.channel(1) + frames);
@@ -93,6 +98,7 @@ TEST(TarnwickRender, MonoInputIsTheEngineOutputEqualisedPlusUnequalised) {
   for (int n = 1024; n < count; ++n) delayed[n] = speech[n - 1024];
   std::vector<float> eqLeft = delayed, eqRight = delayed;
   for (int b = 0; b < blocks; ++b) {
+    if (b == updateBlock) updateEqualiser(eqL, eqR, bandGains, 0.0f, 44100);
     runEqualiser(eqL, eqR, levels, eqLeft.data() + b * frames, eqRight.data() + b * frames, frames);
   }
   for (int n = 0; n < count; ++n) {

@@ -93,7 +93,8 @@ TEST(EngineProcess, FirstFrameStepRunsAtTheLastSampleOfThe512thFromFresh) {
   EXPECT_EQ(e->speechFrame[511], speech[511]);
 }
 
-// Neither the block size nor the frame step's build (portable or AVX2) changes a bit.
+// Neither the block size nor the build of the frame step and of engineProcess's own loops
+// (portable or AVX2) changes a bit.
 TEST(EngineProcess, BlockSizesAndTheFrameStepBuildDoNotChangeTheOutput) {
   const int count = 12000;
   std::vector<float> speech = speechLike(count), carrier = sawtooth(count);
@@ -121,8 +122,8 @@ TEST(EngineProcess, BlockSizesAndTheFrameStepBuildDoNotChangeTheOutput) {
     EnginePtr portable = makeEngine(p);
     auto [a, b] = render(*portable, speech, carrier, 512);
     engineSelectWideFrameStep(true);
-    ASSERT_EQ(a, refA) << "mode " << mode << " portable frame step (AVX2 in use: " << wide << ")";
-    ASSERT_EQ(b, refB) << "mode " << mode << " portable frame step";
+    ASSERT_EQ(a, refA) << "mode " << mode << " portable build (AVX2 in use: " << wide << ")";
+    ASSERT_EQ(b, refB) << "mode " << mode << " portable build";
   }
 }
 
