@@ -49,11 +49,29 @@ V rowValues(const float* perBand, const int (&bands)[kLanes]) {
   return v;
 }
 
-// Both forward sweeps of one row, advanced one sample at a time; cascadeGroups' arithmetic.
+// One section of a band-pass (b1 0, b2 −b0) over the lanes of V, advanced one sample at a time;
+// cascadeGroups' arithmetic.
+template <typename V>
+struct Section {
+  V p1 = {}, p2 = {}, y1 = {}, y2 = {};
+
+  V step(V x, V b0, V a1, V a2) {
+    const V p = b0 * x;
+    const V y = ((p - p2) - a1 * y1) - a2 * y2;
+    p2 = p1;
+    p1 = p;
+    y2 = y1;
+    y1 = y;
+    return y;
+  }
+};
+
+// Both forward sweeps of one row, advanced one sample at a time.
 template <typename V>
 struct CascadeRow {
   V b0, a1, a2;
-  V p1 = {}, p2 = {}, y1 = {}, y2 = {}, q1 = {}, q2 = {}, z1 = {}, z2 = {}, acc = {};
+  Section<V> first, second;
+  V acc = {};
 
   template <int kLanes>
   CascadeRow(const LaneJob& job, const int (&bands)[kLanes])
@@ -63,18 +81,7 @@ struct CascadeRow {
   // kSum false leaves acc to the caller.
   template <bool kSum = true>
   V step(V x) {
-    const V p = b0 * x;
-    const V y = ((p - p2) - a1 * y1) - a2 * y2;
-    p2 = p1;
-    p1 = p;
-    y2 = y1;
-    y1 = y;
-    const V q = b0 * y;
-    const V z = ((q - q2) - a1 * z1) - a2 * z2;
-    q2 = q1;
-    q1 = q;
-    z2 = z1;
-    z1 = z;
+    const V z = second.step(first.step(x, b0, a1, a2), b0, a1, a2);
     if constexpr (kSum) acc += absolute(z);
     return z;
   }
@@ -83,24 +90,19 @@ struct CascadeRow {
 // Both sections of two bands in one 4-lane row: lanes 0, 1 run the first section on sample n
 // while lanes 2, 3 run the second on the first's sample n − 2 (two steps back, so that the hand-
 // over does not lengthen the recursion's chain), so step n's result holds the bands' samples
-// n − 2 in lanes 2, 3. Steps 0 and 1 give +0 there and leave the zero state as it was. Every
-// lane's arithmetic is that of CascadeRow.
+// n − 2 in lanes 2, 3. Steps 0 and 1 give +0 there and leave the zero state as it was.
 struct SkewedCascadePair {
   Quad b0, a1, a2;
-  Quad p1 = {}, p2 = {}, y1 = {}, y2 = {}, acc = {};
+  Section<Quad> section;
+  Quad acc = {};
 
   explicit SkewedCascadePair(const LaneJob& job)
       : b0(rowValues<Quad>(job.b0, kRowBandD)), a1(rowValues<Quad>(job.a1, kRowBandD)),
         a2(rowValues<Quad>(job.a2, kRowBandD)) {}
 
   Quad step(float s) {
-    const Quad x = __builtin_shufflevector(s - Quad{}, y2, 0, 0, 4, 5);
-    const Quad p = b0 * x;
-    const Quad y = ((p - p2) - a1 * y1) - a2 * y2;
-    p2 = p1;
-    p1 = p;
-    y2 = y1;
-    y1 = y;
+    const Quad x = __builtin_shufflevector(s - Quad{}, section.y2, 0, 0, 4, 5);
+    const Quad y = section.step(x, b0, a1, a2);
     acc += absolute(y);
     return y;
   }
