@@ -68,15 +68,22 @@ inline Pair step(const Quotients& q, SectionState& s, Pair x) {
 }
 
 // One section's state as stored: subnormal values flushed to zero, and all four cleared when any
-// is not finite.
+// is not finite. Comparisons only (no classification by bits), so that it gives the same values
+// in any floating-point mode and a loop over lanes vectorises.
+inline void keepState(float v[4]) {
+  constexpr float kMax = std::numeric_limits<float>::max();
+  constexpr float kMinNormal = std::numeric_limits<float>::min();
+  bool finite = true;
+  for (int k = 0; k < 4; ++k) finite = finite & (std::fabs(v[k]) <= kMax);
+  for (int k = 0; k < 4; ++k) {
+    const bool subnormal = (std::fabs(v[k]) < kMinNormal) & (v[k] != 0.0f);
+    v[k] = (finite & !subnormal) ? v[k] : 0.0f;
+  }
+}
+
 void store(float x1v, float x2v, float y1v, float y2v, float& x1, float& x2, float& y1, float& y2) {
   float v[4] = {x1v, x2v, y1v, y2v};
-  bool finite = true;
-  for (float& f : v) {
-    finite = finite && std::isfinite(f);
-    if (std::fpclassify(f) == FP_SUBNORMAL) f = 0.0f;
-  }
-  if (!finite) v[0] = v[1] = v[2] = v[3] = 0.0f;
+  keepState(v);
   x1 = v[0], x2 = v[1], y1 = v[2], y2 = v[3];
 }
 
@@ -238,22 +245,14 @@ void loadLanes(EqLanes& lanes, const EqBandFilter left[kEqBandCount],
   }
 }
 
-// Four state values of the bands' lanes (0 … kEqUsedLanes − 1), each lane's as store keeps them:
-// rounded to float, subnormal values flushed to zero, all four cleared when any is not finite.
-// Written with the comparisons that store's classification makes, so that it gives the same
-// values in any floating-point mode, lane by lane in a loop the compiler vectorises.
+// keepState of the four state values of each of the bands' lanes (0 … kEqUsedLanes − 1), rounded
+// to float, lane by lane in a loop the compiler vectorises.
 template <class T>
 void keepLanes(const T* v0, const T* v1, const T* v2, const T* v3, float out[4][kEqLaneCount]) {
-  constexpr float kMax = std::numeric_limits<float>::max();
-  constexpr float kMinNormal = std::numeric_limits<float>::min();
   for (int l = 0; l < kEqUsedLanes; ++l) {
-    const float v[4] = {float(v0[l]), float(v1[l]), float(v2[l]), float(v3[l])};
-    bool finite = true;
-    for (int k = 0; k < 4; ++k) finite = finite & (std::fabs(v[k]) <= kMax);
-    for (int k = 0; k < 4; ++k) {
-      const bool subnormal = (std::fabs(v[k]) < kMinNormal) & (v[k] != 0.0f);
-      out[k][l] = (finite & !subnormal) ? v[k] : 0.0f;
-    }
+    float v[4] = {float(v0[l]), float(v1[l]), float(v2[l]), float(v3[l])};
+    keepState(v);
+    for (int k = 0; k < 4; ++k) out[k][l] = v[k];
   }
 }
 
