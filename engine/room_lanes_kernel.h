@@ -87,7 +87,8 @@ void processBlock(const float* inA, const float* inB, float* outA, float* outB, 
   DelayCursor glideB(delayB);
   GlidePair glides(glideA, glideB);
   double counter = room.modCounter;
-  SlowOscillator osc = room.modOscillator;
+  SlowOscillatorPhase phase = room.modOscillator;  // the tables stay where they are
+  SlowOscillatorRotation& rotation = room.modOscillator;
   // The smoothed delays of sample n sit at plan[2 (n − planBase)] (line A) and the float after
   // (line B); live samples [i, planned) move to the front when a lane group would not fit.
   constexpr int kPlanSpan = 256;  // moves every few hundred samples at any width
@@ -104,7 +105,7 @@ void processBlock(const float* inA, const float* inB, float* outA, float* outB, 
   };
   auto planOne = [&]() __attribute__((always_inline)) {
     reserve();
-    const SlowModulation m = slowOscillatorStep(osc, counter, kModulationRate);
+    const SlowModulation m = slowOscillatorStep(phase, rotation, counter, kModulationRate);
     counter = counter + 1.0;
     float distanceA;
     float distanceB;
@@ -123,7 +124,7 @@ void processBlock(const float* inA, const float* inB, float* outA, float* outB, 
     alignas(64) double cos1[kWidth];
     alignas(64) double sin1[kWidth];
     alignas(64) double cosHalf[kWidth];
-    if (!slowOscillatorRun(osc, counter, kWidth, cos1, sin1, cosHalf)) return false;
+    if (!slowOscillatorRun(phase, rotation, counter, kWidth, cos1, sin1, cosHalf)) return false;
     reserve();
     counter = counter + static_cast<double>(kWidth);
     Lanes distanceA;
@@ -208,7 +209,7 @@ void processBlock(const float* inA, const float* inB, float* outA, float* outB, 
     advance(room, ahead);
   }
   room.modCounter = counter;
-  room.modOscillator = osc;
+  static_cast<SlowOscillatorPhase&>(room.modOscillator) = phase;
   glides.finish(lastTargetA, lastTargetB);
   delayA.takeGlide(glideA);
   delayB.takeGlide(glideB);

@@ -12,7 +12,8 @@ inline constexpr int32_t kSlowOscillatorGroup = 16;
 // Phasors for one counter value. All zero (synced 0) is valid and means "recompute from the
 // counter". The phasors are trusted only while counter equals the caller's counter, so setting
 // the caller's counter to anything else (e.g. 0 at a re-layout) forces a recomputation.
-struct SlowOscillator {
+// Small enough for a block loop to hold in registers.
+struct SlowOscillatorPhase {
   int32_t synced;     // 1 while the phasors stand for `counter`
   int32_t stepsLeft;  // steps allowed before the next recomputation
   double counter;     // counter value the phasors stand for
@@ -24,8 +25,12 @@ struct SlowOscillator {
   double baseSin;
   double baseCosHalf;
   double baseSinHalf;
-  double rate;         // radians per count the tables below stand for; 0 before the first sync
-  double groupCos;     // e^{i·G·rate}, G = kSlowOscillatorGroup
+};
+
+// The rotations the phasors advance by; they change only when the rate does.
+struct SlowOscillatorRotation {
+  double rate;      // radians per count the tables below stand for; 0 before the first sync
+  double groupCos;  // e^{i·G·rate}, G = kSlowOscillatorGroup
   double groupSin;
   double groupCosHalf;  // e^{i·G·rate/2}
   double groupSinHalf;
@@ -36,6 +41,8 @@ struct SlowOscillator {
   double powerCosHalf[2 * kSlowOscillatorGroup];
   double powerSinHalf[2 * kSlowOscillatorGroup];
 };
+
+struct SlowOscillator : SlowOscillatorPhase, SlowOscillatorRotation {};
 
 struct SlowModulation {
   double c1;  // cos φ
@@ -48,76 +55,81 @@ struct SlowModulation {
 // Samples between recomputations from the counter.
 inline constexpr int32_t kSlowOscillatorResyncInterval = 4096;
 
-// Recomputes the phasors of osc for `counter` from the library trigonometry (and the rotation
+// Recomputes the phasors for `counter` from the library trigonometry (and the rotation
 // tables when rate differs from the one they stand for) and schedules the next recomputation:
 // after at most kSlowOscillatorResyncInterval steps, and never later than two samples before
 // the phase wraps past 2π (samples that close to a wrap are recomputed one by one, so the sign
 // change of cos(φ/2) falls on exactly the sample the counter wraps).
 // rate > 0 in radians per count. [any thread; no allocation]
-void slowOscillatorSync(SlowOscillator& osc, double counter, double rate);
+void slowOscillatorSync(SlowOscillatorPhase& phase, SlowOscillatorRotation& rot, double counter,
+                        double rate);
 
-// The base of osc one group on, as {cos, sin, cosHalf, sinHalf}. Products a − b are written
+// The base one group on, as {cos, sin, cosHalf, sinHalf}. Products a − b are written
 // a + (−b), which rounds alike, so slowOscillatorStep and slowOscillatorRun use the same
 // operations. [any thread]
-inline void slowOscillatorNextBase(const SlowOscillator& osc, double* next) {
-  next[0] = osc.baseCos * osc.groupCos + osc.baseSin * -osc.groupSin;
-  next[1] = osc.baseSin * osc.groupCos + osc.baseCos * osc.groupSin;
-  next[2] = osc.baseCosHalf * osc.groupCosHalf + osc.baseSinHalf * -osc.groupSinHalf;
-  next[3] = osc.baseSinHalf * osc.groupCosHalf + osc.baseCosHalf * osc.groupSinHalf;
+inline void slowOscillatorNextBase(const SlowOscillatorPhase& phase,
+                                   const SlowOscillatorRotation& rot, double* next) {
+  next[0] = phase.baseCos * rot.groupCos + phase.baseSin * -rot.groupSin;
+  next[1] = phase.baseSin * rot.groupCos + phase.baseCos * rot.groupSin;
+  next[2] = phase.baseCosHalf * rot.groupCosHalf + phase.baseSinHalf * -rot.groupSinHalf;
+  next[3] = phase.baseSinHalf * rot.groupCosHalf + phase.baseCosHalf * rot.groupSinHalf;
 }
 
-// The modulation values at `counter`, then prepares osc for counter + 1. Equal to the values
+// The modulation values at `counter`, then prepares the phase for counter + 1. Equal to the values
 // computed from φ = fmod(counter × rate, 2π) within a few double roundings.
 // [render thread; no allocation]
-inline SlowModulation slowOscillatorStep(SlowOscillator& osc, double counter, double rate) {
-  if (osc.synced == 0 || osc.counter != counter || osc.stepsLeft <= 0) {
-    slowOscillatorSync(osc, counter, rate);
+inline SlowModulation slowOscillatorStep(SlowOscillatorPhase& phase, SlowOscillatorRotation& rot,
+                                         double counter, double rate) {
+  if (phase.synced == 0 || phase.counter != counter || phase.stepsLeft <= 0) {
+    slowOscillatorSync(phase, rot, counter, rate);
   }
-  const int32_t k = osc.index;
-  const double c1 = osc.baseCos * osc.powerCos[k] + osc.baseSin * -osc.powerSin[k];
-  const double s1 = osc.baseSin * osc.powerCos[k] + osc.baseCos * osc.powerSin[k];
-  const double ch = osc.baseCosHalf * osc.powerCosHalf[k] + osc.baseSinHalf * -osc.powerSinHalf[k];
+  const int32_t k = phase.index;
+  const double c1 = phase.baseCos * rot.powerCos[k] + phase.baseSin * -rot.powerSin[k];
+  const double s1 = phase.baseSin * rot.powerCos[k] + phase.baseCos * rot.powerSin[k];
+  const double ch =
+      phase.baseCosHalf * rot.powerCosHalf[k] + phase.baseSinHalf * -rot.powerSinHalf[k];
   const double c2 = c1 * c1 - s1 * s1;
   const double s2 = 2.0 * c1 * s1;
   const SlowModulation m{c1, ch, c2, s2 * c1 + c2 * s1, c2 * c1 - s2 * s1};
 
-  osc.index = k + 1;
-  if (osc.index == kSlowOscillatorGroup) {
+  phase.index = k + 1;
+  if (phase.index == kSlowOscillatorGroup) {
     double next[4];
-    slowOscillatorNextBase(osc, next);
-    osc.baseCos = next[0];
-    osc.baseSin = next[1];
-    osc.baseCosHalf = next[2];
-    osc.baseSinHalf = next[3];
-    osc.index = 0;
+    slowOscillatorNextBase(phase, rot, next);
+    phase.baseCos = next[0];
+    phase.baseSin = next[1];
+    phase.baseCosHalf = next[2];
+    phase.baseSinHalf = next[3];
+    phase.index = 0;
   }
-  osc.counter = counter + 1.0;
-  osc.stepsLeft -= 1;
+  phase.counter = counter + 1.0;
+  phase.stepsLeft -= 1;
   return m;
 }
 
 // n slowOscillatorStep calls in one where none of them would recompute the phasors: records
 // cos φ, sin φ and cos(φ/2) of counter … counter + n − 1 in cos1, sin1 and cosHalf (the values
-// slowOscillatorStep derives its modulation from, bit for bit) and prepares osc for
-// counter + n. Returns false and leaves osc alone when a recomputation falls among them.
+// slowOscillatorStep derives its modulation from, bit for bit) and prepares the phase for
+// counter + n. Returns false and leaves the phase alone when a recomputation falls among them.
 // [render thread; no allocation]
-inline bool slowOscillatorRun(SlowOscillator& osc, double counter, int n, double* __restrict cos1,
+inline bool slowOscillatorRun(SlowOscillatorPhase& phase, const SlowOscillatorRotation& rot,
+                              double counter, int n, double* __restrict cos1,
                               double* __restrict sin1, double* __restrict cosHalf) {
-  if (osc.synced == 0 || osc.counter != counter || osc.stepsLeft < n) return false;
-  int32_t k = osc.index;
+  if (phase.synced == 0 || phase.counter != counter || phase.stepsLeft < n) return false;
+  int32_t k = phase.index;
   if (n < kSlowOscillatorGroup) {
     // Short runs: the products of each stretch within one group, then the next base.
     int done = 0;
     while (done < n) {
       const int len = n - done < kSlowOscillatorGroup - k ? n - done : kSlowOscillatorGroup - k;
-      const double c = osc.baseCos;
-      const double s = osc.baseSin;
-      const double ch = osc.baseCosHalf;
-      const double sh = osc.baseSinHalf;
-      const double* __restrict pc = osc.powerCos + k;
-      const double* __restrict ps = osc.powerSin + k;
-      const double* __restrict pch = osc.powerCosHalf + k;
-      const double* __restrict psh = osc.powerSinHalf + k;
+      const double c = phase.baseCos;
+      const double s = phase.baseSin;
+      const double ch = phase.baseCosHalf;
+      const double sh = phase.baseSinHalf;
+      const double* __restrict pc = rot.powerCos + k;
+      const double* __restrict ps = rot.powerSin + k;
+      const double* __restrict pch = rot.powerCosHalf + k;
+      const double* __restrict psh = rot.powerSinHalf + k;
       double* __restrict outC = cos1 + done;
       double* __restrict outS = sin1 + done;
       double* __restrict outH = cosHalf + done;
@@ -130,17 +142,17 @@ inline bool slowOscillatorRun(SlowOscillator& osc, double counter, int n, double
       k += len;
       if (k == kSlowOscillatorGroup) {
         double next[4];
-        slowOscillatorNextBase(osc, next);
-        osc.baseCos = next[0];
-        osc.baseSin = next[1];
-        osc.baseCosHalf = next[2];
-        osc.baseSinHalf = next[3];
+        slowOscillatorNextBase(phase, rot, next);
+        phase.baseCos = next[0];
+        phase.baseSin = next[1];
+        phase.baseCosHalf = next[2];
+        phase.baseSinHalf = next[3];
         k = 0;
       }
     }
-    osc.index = k;
-    osc.counter = counter + static_cast<double>(n);
-    osc.stepsLeft -= n;
+    phase.index = k;
+    phase.counter = counter + static_cast<double>(n);
+    phase.stepsLeft -= n;
     return true;
   }
   for (int done = 0; done < n; done += kSlowOscillatorGroup) {
@@ -148,19 +160,19 @@ inline bool slowOscillatorRun(SlowOscillator& osc, double counter, int n, double
     // Up to G independent products: the steps before the end of the group take the base, the
     // others the next base, each times its power.
     double next[4];
-    slowOscillatorNextBase(osc, next);
-    const double c0 = osc.baseCos;
-    const double s0 = osc.baseSin;
-    const double ch0 = osc.baseCosHalf;
-    const double sh0 = osc.baseSinHalf;
+    slowOscillatorNextBase(phase, rot, next);
+    const double c0 = phase.baseCos;
+    const double s0 = phase.baseSin;
+    const double ch0 = phase.baseCosHalf;
+    const double sh0 = phase.baseSinHalf;
     const double c1 = next[0];
     const double s1 = next[1];
     const double ch1 = next[2];
     const double sh1 = next[3];
-    const double* __restrict pc = osc.powerCos + k;
-    const double* __restrict ps = osc.powerSin + k;
-    const double* __restrict pch = osc.powerCosHalf + k;
-    const double* __restrict psh = osc.powerSinHalf + k;
+    const double* __restrict pc = rot.powerCos + k;
+    const double* __restrict ps = rot.powerSin + k;
+    const double* __restrict pch = rot.powerCosHalf + k;
+    const double* __restrict psh = rot.powerSinHalf + k;
     double* __restrict outC = cos1 + done;
     double* __restrict outS = sin1 + done;
     double* __restrict outH = cosHalf + done;
@@ -176,15 +188,23 @@ inline bool slowOscillatorRun(SlowOscillator& osc, double counter, int n, double
     }
     k += len;
     if (k >= kSlowOscillatorGroup) {
-      osc.baseCos = c1;
-      osc.baseSin = s1;
-      osc.baseCosHalf = ch1;
-      osc.baseSinHalf = sh1;
+      phase.baseCos = c1;
+      phase.baseSin = s1;
+      phase.baseCosHalf = ch1;
+      phase.baseSinHalf = sh1;
       k -= kSlowOscillatorGroup;
     }
   }
-  osc.index = k;
-  osc.counter = counter + static_cast<double>(n);
-  osc.stepsLeft -= n;
+  phase.index = k;
+  phase.counter = counter + static_cast<double>(n);
+  phase.stepsLeft -= n;
   return true;
+}
+
+// The same on one oscillator's own phase and rotation.
+inline void slowOscillatorSync(SlowOscillator& osc, double counter, double rate) {
+  slowOscillatorSync(osc, osc, counter, rate);
+}
+inline SlowModulation slowOscillatorStep(SlowOscillator& osc, double counter, double rate) {
+  return slowOscillatorStep(osc, osc, counter, rate);
 }
