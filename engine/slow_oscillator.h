@@ -42,6 +42,7 @@ struct SlowOscillatorRotation {
   double powerSinHalf[2 * kSlowOscillatorGroup];
 };
 
+// One oscillator: its phase and the rotations it advances by.
 struct SlowOscillator : SlowOscillatorPhase, SlowOscillatorRotation {};
 
 struct SlowModulation {
