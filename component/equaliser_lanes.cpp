@@ -11,6 +11,7 @@
 #include "component/equaliser_lanes.h"
 
 #include "engine/cpu_features.h"
+#include "engine/target_region.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
@@ -19,13 +20,7 @@
 #if defined(__x86_64__) || defined(__i386__)
 #define EQ_HAS_X86_KERNELS 1
 
-// GCC takes a target region; clang applies the target attribute to each function in it.
-#if defined(__clang__)
-#pragma clang attribute push(__attribute__((target("avx"))), apply_to = function)
-#else
-#pragma GCC push_options
-#pragma GCC target("avx")
-#endif
+TARNWICK_TARGET_BEGIN("avx")
 namespace eq_avx {
 #define EQ_LANE_WIDTH 4
 #include "component/equaliser_lanes_kernel.h"
@@ -35,15 +30,8 @@ void eqRunLanesAvx(EqLanes& lanes, const float* leftIn, const float* rightIn, fl
                    float* rightOut, int nFrames) {
   eq_avx::runLanes(lanes, leftIn, rightIn, leftOut, rightOut, nFrames);
 }
-#if defined(__clang__)
-#pragma clang attribute pop
-#pragma clang attribute push(__attribute__((target("avx512f,avx512vl"))), apply_to = function)
-#else
-#pragma GCC pop_options
-
-#pragma GCC push_options
-#pragma GCC target("avx512f,avx512vl")
-#endif
+TARNWICK_TARGET_END
+TARNWICK_TARGET_BEGIN("avx512f,avx512vl")
 // GCC 12's _mm512_cvtpd_ps starts from an undefined vector and warns about it.
 #pragma GCC diagnostic push
 #if !defined(__clang__)
@@ -59,11 +47,7 @@ void eqRunLanesAvx512(EqLanes& lanes, const float* leftIn, const float* rightIn,
   eq_avx512::runLanes(lanes, leftIn, rightIn, leftOut, rightOut, nFrames);
 }
 #pragma GCC diagnostic pop
-#if defined(__clang__)
-#pragma clang attribute pop
-#else
-#pragma GCC pop_options
-#endif
+TARNWICK_TARGET_END
 
 #else
 void eqRunLanesAvx(EqLanes&, const float*, const float*, float*, float*, int) {}

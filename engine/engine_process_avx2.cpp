@@ -11,20 +11,12 @@
 #include "engine/key_list.h"
 #include "engine/room.h"
 #include "engine/synth_carrier.h"
+#include "engine/target_region.h"
 
 #if defined(__x86_64__) || defined(__i386__)
-#if defined(__clang__)
-#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
-#else
-#pragma GCC push_options
-#pragma GCC target("avx2")
-#endif
+TARNWICK_TARGET_BEGIN("avx2")
 namespace engine_process_avx2 {
 #include "engine/engine_process_body.h"
 }  // namespace engine_process_avx2
-#if defined(__clang__)
-#pragma clang attribute pop
-#else
-#pragma GCC pop_options
-#endif
+TARNWICK_TARGET_END
 #endif

@@ -20,6 +20,7 @@
 
 #include "engine/cpu_features.h"
 #include "engine/filter_bank_internal.h"
+#include "engine/target_region.h"
 
 namespace filter_bank_detail {
 
@@ -35,12 +36,7 @@ inline constexpr LaneKernels kKernels = {kWidth, cascade, mix, zeroPhase, mix};
 #if defined(__x86_64__) || defined(__i386__)
 #define FILTER_BANK_HAS_X86_KERNELS 1
 
-#if defined(__clang__)
-#pragma clang attribute push(__attribute__((target("avx"))), apply_to = function)
-#else
-#pragma GCC push_options
-#pragma GCC target("avx")
-#endif
+TARNWICK_TARGET_BEGIN("avx")
 namespace avx {
 constexpr int kCascadeChunk = 2;
 constexpr int kSweepChunk = 4;
@@ -49,18 +45,9 @@ constexpr int kSweepChunk = 4;
 #undef FILTER_BANK_WIDTH
 inline constexpr LaneKernels kKernels = {kWidth, cascade, mix, zeroPhase, mix};
 }  // namespace avx
-#if defined(__clang__)
-#pragma clang attribute pop
-#else
-#pragma GCC pop_options
-#endif
+TARNWICK_TARGET_END
 
-#if defined(__clang__)
-#pragma clang attribute push(__attribute__((target("avx512f"))), apply_to = function)
-#else
-#pragma GCC push_options
-#pragma GCC target("avx512f")
-#endif
+TARNWICK_TARGET_BEGIN("avx512f")
 namespace avx512 {
 constexpr int kCascadeChunk = 2;
 constexpr int kSweepChunk = 4;
@@ -70,11 +57,7 @@ constexpr int kSweepChunk = 4;
 #undef FILTER_BANK_WIDTH
 inline constexpr LaneKernels kKernels = {kWidth, cascadePacked, mixPacked, zeroPhase, mix};
 }  // namespace avx512
-#if defined(__clang__)
-#pragma clang attribute pop
-#else
-#pragma GCC pop_options
-#endif
+TARNWICK_TARGET_END
 
 #endif
 

@@ -14,17 +14,13 @@
 #include "engine/cpu_features.h"
 #include "engine/oscillators_lanes.h"
 #include "engine/synth_filter.h"
+#include "engine/target_region.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 
 #include <immintrin.h>
 
-#if defined(__clang__)
-#pragma clang attribute push(__attribute__((target("avx"))), apply_to = function)
-#else
-#pragma GCC push_options
-#pragma GCC target("avx")
-#endif
+TARNWICK_TARGET_BEGIN("avx")
 
 namespace {
 
@@ -120,11 +116,7 @@ bool oscPlainFourAvx(float* phaseA, float* phaseB, const double* incA, const dou
   return true;
 }
 
-#if defined(__clang__)
-#pragma clang attribute pop
-#else
-#pragma GCC pop_options
-#endif
+TARNWICK_TARGET_END
 
 bool oscLanesAvailable() {
   return cpuFeatures().avx;

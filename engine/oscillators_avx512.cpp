@@ -16,6 +16,7 @@
 #include "engine/cpu_features.h"
 #include "engine/oscillators_lanes.h"
 #include "engine/synth_filter.h"
+#include "engine/target_region.h"
 
 #if defined(__x86_64__)
 
@@ -26,12 +27,7 @@
 #endif
 #include <immintrin.h>
 
-#if defined(__clang__)
-#pragma clang attribute push(__attribute__((target("avx512f"))), apply_to = function)
-#else
-#pragma GCC push_options
-#pragma GCC target("avx512f")
-#endif
+TARNWICK_TARGET_BEGIN("avx512f")
 
 namespace {
 
@@ -224,11 +220,7 @@ bool oscPlainFourAvx512(float* phaseA, float* phaseB, const double* incA, const 
   return true;
 }
 
-#if defined(__clang__)
-#pragma clang attribute pop
-#else
-#pragma GCC pop_options
-#endif
+TARNWICK_TARGET_END
 
 bool oscLanes512Available() {
   return cpuFeatures().avx512f;

@@ -20,6 +20,7 @@
 #include "engine/room_delay_cursor.h"
 #include "engine/room_glide_pair.h"
 #include "engine/slow_oscillator.h"
+#include "engine/target_region.h"
 
 namespace {
 
@@ -219,35 +220,20 @@ namespace room_sse {
 
 #if defined(__x86_64__) || defined(__i386__)
 #define ROOM_HAS_X86_KERNELS 1
-#if defined(__clang__)
-#pragma clang attribute push(__attribute__((target("avx"))), apply_to = function)
-#else
-#pragma GCC push_options
-#pragma GCC target("avx")
-#endif
+TARNWICK_TARGET_BEGIN("avx")
 namespace room_avx {
 #define ROOM_LANE_WIDTH 8
 #include "engine/room_lanes_kernel.h"
 #undef ROOM_LANE_WIDTH
 }  // namespace room_avx
-#if defined(__clang__)
-#pragma clang attribute pop
-#pragma clang attribute push(__attribute__((target("avx512f"))), apply_to = function)
-#else
-#pragma GCC pop_options
-#pragma GCC push_options
-#pragma GCC target("avx512f")
-#endif
+TARNWICK_TARGET_END
+TARNWICK_TARGET_BEGIN("avx512f")
 namespace room_avx512 {
 #define ROOM_LANE_WIDTH 16
 #include "engine/room_lanes_kernel.h"
 #undef ROOM_LANE_WIDTH
 }  // namespace room_avx512
-#if defined(__clang__)
-#pragma clang attribute pop
-#else
-#pragma GCC pop_options
-#endif
+TARNWICK_TARGET_END
 #endif
 
 }  // namespace

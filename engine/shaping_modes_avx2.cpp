@@ -16,17 +16,13 @@
 #include "engine/shaping_lanes.h"
 #include "engine/shaping_paths.h"
 #include "engine/shaping_scratch.h"
+#include "engine/target_region.h"
 #include "engine/vocoder_engine.h"
 
 #if defined(__x86_64__) && defined(__GNUC__)
 
 // Everything defined from here on is compiled for AVX2 and runs only after the check below.
-#if defined(__clang__)
-#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
-#else
-#pragma GCC push_options
-#pragma GCC target("avx2")
-#endif
+TARNWICK_TARGET_BEGIN("avx2")
 // The 8-lane helpers must precede the kernels: vector types have no associated namespace, so
 // the kernels find their helpers by ordinary lookup only.
 // clang-format off
@@ -37,11 +33,7 @@
 void shapeSpectrumAvx2(VocoderEngine& engine, const SpectralControls& controls) {
   spectral_kernels::shapeWithLanes<spectral_lanes::Float8>(engine, controls);
 }
-#if defined(__clang__)
-#pragma clang attribute pop
-#else
-#pragma GCC pop_options
-#endif
+TARNWICK_TARGET_END
 
 bool spectralAvx2Available() {
   return cpuFeatures().avx2;

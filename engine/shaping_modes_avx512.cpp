@@ -17,17 +17,13 @@
 #include "engine/shaping_lanes.h"
 #include "engine/shaping_paths.h"
 #include "engine/shaping_scratch.h"
+#include "engine/target_region.h"
 #include "engine/vocoder_engine.h"
 
 #if defined(__x86_64__) && defined(__GNUC__)
 
 // Everything defined from here on is compiled for AVX-512 and runs only after the check below.
-#if defined(__clang__)
-#pragma clang attribute push(__attribute__((target("avx512f"))), apply_to = function)
-#else
-#pragma GCC push_options
-#pragma GCC target("avx512f")
-#endif
+TARNWICK_TARGET_BEGIN("avx512f")
 // The 16-lane helpers must precede the kernels: vector types have no associated namespace, so
 // the kernels find their helpers by ordinary lookup only.
 // clang-format off
@@ -38,11 +34,7 @@
 void shapeSpectrumAvx512(VocoderEngine& engine, const SpectralControls& controls) {
   spectral_kernels::shapeWithLanes<spectral_lanes::Float16>(engine, controls);
 }
-#if defined(__clang__)
-#pragma clang attribute pop
-#else
-#pragma GCC pop_options
-#endif
+TARNWICK_TARGET_END
 
 bool spectralAvx512Available() {
   return cpuFeatures().avx512f;
