@@ -50,23 +50,32 @@ V rowValues(const float* perBand, const int (&bands)[kLanes]) {
 }
 
 // One section of a band-pass (b1 0, b2 −b0) over the lanes of V, advanced one sample at a time;
-// cascadeGroups' arithmetic.
+// cascadeGroups' arithmetic. The two samples of history swap slots instead of moving: a step
+// with kSwap false finds the newer sample in p1, y1 and writes its own over p2, y2; a step with
+// kSwap true the other way round. Steps alternate, starting with false.
 template <typename V>
 struct Section {
   V p1 = {}, p2 = {}, y1 = {}, y2 = {};
 
+  template <bool kSwap>
   V step(V x, V b0, V a1, V a2) {
+    V& pOlder = kSwap ? p1 : p2;
+    V& yNewer = kSwap ? y2 : y1;
+    V& yOlder = kSwap ? y1 : y2;
     const V p = b0 * x;
-    const V y = ((p - p2) - a1 * y1) - a2 * y2;
-    p2 = p1;
-    p1 = p;
-    y2 = y1;
-    y1 = y;
+    const V y = ((p - pOlder) - a1 * yNewer) - a2 * yOlder;
+    pOlder = p;
+    yOlder = y;
     return y;
+  }
+  // The output two samples back, before a step with kSwap.
+  template <bool kSwap>
+  V olderOutput() const {
+    return kSwap ? y1 : y2;
   }
 };
 
-// Both forward sweeps of one row, advanced one sample at a time.
+// Both forward sweeps of one row, advanced one sample at a time (kSwap as for Section).
 template <typename V>
 struct CascadeRow {
   V b0, a1, a2;
@@ -79,9 +88,10 @@ struct CascadeRow {
         a2(rowValues<V>(job.a2, bands)) {}
 
   // kSum false leaves acc to the caller.
-  template <bool kSum = true>
+  template <bool kSwap, bool kSum = true>
   V step(V x) {
-    const V z = second.step(first.step(x, b0, a1, a2), b0, a1, a2);
+    const V u = first.template step<kSwap>(x, b0, a1, a2);
+    const V z = second.template step<kSwap>(u, b0, a1, a2);
     if constexpr (kSum) acc += absolute(z);
     return z;
   }
@@ -100,9 +110,11 @@ struct SkewedCascadePair {
       : b0(rowValues<Quad>(job.b0, kRowBandD)), a1(rowValues<Quad>(job.a1, kRowBandD)),
         a2(rowValues<Quad>(job.a2, kRowBandD)) {}
 
+  template <bool kSwap>
   Quad step(float s) {
-    const Quad x = __builtin_shufflevector(s - Quad{}, section.y2, 0, 0, 4, 5);
-    const Quad y = section.step(x, b0, a1, a2);
+    const Quad x =
+        __builtin_shufflevector(s - Quad{}, section.template olderOutput<kSwap>(), 0, 0, 4, 5);
+    const Quad y = section.template step<kSwap>(x, b0, a1, a2);
     acc += absolute(y);
     return y;
   }
@@ -129,29 +141,44 @@ void cascadePacked(const LaneJob& job, float* sums) {
 
   // Two rows per loop: enough independent recursions to cover the latency of one, few enough
   // to stay in registers. Rows A and B are summed in the second loop, from their stored samples
-  // (in the same order), which evens out the two loops' work.
+  // (in the same order), which evens out the two loops' work. Both loops step two samples at a
+  // time, so that the sections' history swaps slots (see Section) rather than moving.
   CascadeRow<Vec> a(job, kRowBandA), b(job, kRowBandA);
-  for (int n = 0; n < count; ++n) {
-    rowA[n] = a.step<false>(splat(job.speech[n]));
-    rowB[n] = b.step<false>(splat(job.carrier[n]));
+  auto firstLoopStep = [&](auto swap, int n) __attribute__((always_inline)) {
+    constexpr bool kSwap = decltype(swap)::value;
+    rowA[n] = a.step<kSwap, false>(splat(job.speech[n]));
+    rowB[n] = b.step<kSwap, false>(splat(job.carrier[n]));
+  };
+  int n = 0;
+  for (; n + 1 < count; n += 2) {
+    firstLoopStep(std::false_type{}, n);
+    firstLoopStep(std::true_type{}, n + 1);
   }
+  if (n < count) firstLoopStep(std::false_type{}, n);
   CascadeRow<Vec> c(job, kRowBandC);
   SkewedCascadePair d(job);
   auto rowCInput = [&](int n) {
     return _mm512_mask_blend_ps(kRowCSpeechMask, splat(job.carrier[n]), splat(job.speech[n]));
   };
-  auto secondLoopStep = [&](int n, float rowDInput) {
-    rowC[n] = c.step(rowCInput(n));
-    rowDOut[n] = d.step(rowDInput);
+  auto secondLoopStep = [&](auto swap, int n, float rowDInput) __attribute__((always_inline)) {
+    constexpr bool kSwap = decltype(swap)::value;
+    rowC[n] = c.step<kSwap>(rowCInput(n));
+    rowDOut[n] = d.step<kSwap>(rowDInput);
     a.acc += absolute(rowA[n]);
     b.acc += absolute(rowB[n]);
   };
   // Inputs past the block are 0: they reach only the first section's lanes, which are not read.
-  d.step(job.speech[0]);
-  d.step(count > 1 ? job.speech[1] : 0.0f);
-  int n = 0;
-  for (; n + 2 < count; ++n) secondLoopStep(n, job.speech[n + 2]);
-  for (; n < count; ++n) secondLoopStep(n, 0.0f);
+  d.step<false>(job.speech[0]);
+  d.step<true>(count > 1 ? job.speech[1] : 0.0f);
+  auto rowDInput = [&](int n) { return n + 2 < count ? job.speech[n + 2] : 0.0f; };
+  for (n = 0; n + 3 < count; n += 2) {
+    secondLoopStep(std::false_type{}, n, job.speech[n + 2]);
+    secondLoopStep(std::true_type{}, n + 1, job.speech[n + 3]);
+  }
+  for (; n < count; n += 2) {
+    secondLoopStep(std::false_type{}, n, rowDInput(n));
+    if (n + 1 < count) secondLoopStep(std::true_type{}, n + 1, rowDInput(n + 1));
+  }
 
   for (int i = 0; i < 2 * kSignalLanes; ++i) sums[i] = 0.0f;
   for (int i = 0; i < kWidth; ++i) {

@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 #include <utility>
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
