@@ -6,8 +6,9 @@
 //
 // Included by filter_bank_simd.cpp once per instruction set, inside its own namespace, with
 // FILTER_BANK_WIDTH set to the lanes per vector; hence no include guard. Needs <array>,
-// <cstdint>, <cstring>, <utility> and filter_bank_internal.h before it. Floating-point contraction
-// must be off where this is compiled so that every lane rounds like the scalar biquad.
+// <cstdint>, <cstring>, <type_traits>, <utility> and filter_bank_internal.h before it.
+// Floating-point contraction must be off where this is compiled so that every lane rounds like
+// the scalar biquad.
 
 constexpr int kWidth = FILTER_BANK_WIDTH;
 constexpr int kSignalGroups = (kFilterBankBands + kWidth - 1) / kWidth;
@@ -51,6 +52,36 @@ inline void storeSums(const Vec* acc, int groups, int firstGroup, float* sums) {
   std::memcpy(sums + firstGroup * kWidth, acc, sizeof(Vec) * groups);
 }
 
+// One step of a band-pass section (b1 0, b2 −b0) over the lanes of V, from its input x:
+// y = ((p − p[−2]) − a1·y[−1]) − a2·y[−2] with p = b0·x. The two samples of history swap slots
+// instead of moving through registers: a step with kSwap false finds the newer sample in p1, y1
+// and writes its own over p2, y2; a step with kSwap true the other way round. Steps alternate,
+// starting with false (see forEachStep).
+template <bool kSwap, typename V>
+__attribute__((always_inline)) inline V sectionStep(V x, V b0, V a1, V a2, V& p1, V& p2, V& y1,
+                                                    V& y2) {
+  V& pOlder = kSwap ? p1 : p2;
+  V& yNewer = kSwap ? y2 : y1;
+  V& yOlder = kSwap ? y1 : y2;
+  const V p = b0 * x;
+  const V y = ((p - pOlder) - a1 * yNewer) - a2 * yOlder;
+  pOlder = p;
+  yOlder = y;
+  return y;
+}
+
+// step(kSwap, i) for i = 0 … count − 1 in order, kSwap std::false_type for even i and
+// std::true_type for odd i, two steps per loop pass.
+template <typename Step>
+__attribute__((always_inline)) inline void forEachStep(int count, Step&& step) {
+  int i = 0;
+  for (; i + 1 < count; i += 2) {
+    step(std::false_type{}, i);
+    step(std::true_type{}, i + 1);
+  }
+  if (i < count) step(std::false_type{}, i);
+}
+
 // Both forward sweeps of the cascade in one loop over G groups, from the broadcast source
 // samples: the second sweep takes each sample of the first as soon as it is made.
 template <int G>
@@ -67,24 +98,16 @@ void cascadeGroups(const LaneJob& job, int firstGroup, float* sums) {
     out[g] = groupLanes(job.lanes, firstGroup + g);
     p1[g] = p2[g] = y1[g] = y2[g] = q1[g] = q2[g] = z1[g] = z2[g] = acc[g] = Vec{};
   }
-  for (int n = 0; n < job.count; ++n) {
+  forEachStep(job.count, [&](auto swap, int n) __attribute__((always_inline)) {
+    constexpr bool kSwap = decltype(swap)::value;
     for (int g = 0; g < G; ++g) {
-      const Vec p = b0[g] * splat(source[g][n]);
-      const Vec y = ((p - p2[g]) - a1[g] * y1[g]) - a2[g] * y2[g];
-      p2[g] = p1[g];
-      p1[g] = p;
-      y2[g] = y1[g];
-      y1[g] = y;
-      const Vec q = b0[g] * y;
-      const Vec z = ((q - q2[g]) - a1[g] * z1[g]) - a2[g] * z2[g];
-      q2[g] = q1[g];
-      q1[g] = q;
-      z2[g] = z1[g];
-      z1[g] = z;
+      const Vec y = sectionStep<kSwap>(splat(source[g][n]), b0[g], a1[g], a2[g], p1[g], p2[g],
+                                       y1[g], y2[g]);
+      const Vec z = sectionStep<kSwap>(y, b0[g], a1[g], a2[g], q1[g], q2[g], z1[g], z2[g]);
       acc[g] += absolute(z);
       out[g][n] = z;
     }
-  }
+  });
   storeSums(acc, G, firstGroup, sums);
 }
 
@@ -103,17 +126,13 @@ void forwardGroups(const LaneJob& job, int firstGroup) {
     out[g] = groupLanes(job.lanes, firstGroup + g);
     p1[g] = p2[g] = y1[g] = y2[g] = Vec{};
   }
-  for (int n = 0; n < job.count; ++n) {
+  forEachStep(job.count, [&](auto swap, int n) __attribute__((always_inline)) {
+    constexpr bool kSwap = decltype(swap)::value;
     for (int g = 0; g < G; ++g) {
-      const Vec p = b0[g] * splat(source[g][n]);
-      const Vec y = ((p - p2[g]) - a1[g] * y1[g]) - a2[g] * y2[g];
-      p2[g] = p1[g];
-      p1[g] = p;
-      y2[g] = y1[g];
-      y1[g] = y;
-      out[g][n] = y;
+      out[g][n] = sectionStep<kSwap>(splat(source[g][n]), b0[g], a1[g], a2[g], p1[g], p2[g],
+                                     y1[g], y2[g]);
     }
-  }
+  });
 }
 
 // Second sweep of the zero-phase filter: backward over the lanes, in place.
@@ -129,17 +148,14 @@ void backwardGroups(const LaneJob& job, int firstGroup) {
     lanes[g] = groupLanes(job.lanes, firstGroup + g);
     p1[g] = p2[g] = y1[g] = y2[g] = Vec{};
   }
-  for (int n = job.count - 1; n >= 0; --n) {
+  forEachStep(job.count, [&](auto swap, int i) __attribute__((always_inline)) {
+    constexpr bool kSwap = decltype(swap)::value;
+    const int n = job.count - 1 - i;
     for (int g = 0; g < G; ++g) {
-      const Vec p = b0[g] * lanes[g][n];
-      const Vec y = ((p - p2[g]) - a1[g] * y1[g]) - a2[g] * y2[g];
-      p2[g] = p1[g];
-      p1[g] = p;
-      y2[g] = y1[g];
-      y1[g] = y;
-      lanes[g][n] = y;
+      lanes[g][n] = sectionStep<kSwap>(lanes[g][n], b0[g], a1[g], a2[g], p1[g], p2[g], y1[g],
+                                       y2[g]);
     }
-  }
+  });
 }
 
 template <int G>

@@ -49,24 +49,14 @@ V rowValues(const float* perBand, const int (&bands)[kLanes]) {
   return v;
 }
 
-// One section of a band-pass (b1 0, b2 −b0) over the lanes of V, advanced one sample at a time;
-// cascadeGroups' arithmetic. The two samples of history swap slots instead of moving: a step
-// with kSwap false finds the newer sample in p1, y1 and writes its own over p2, y2; a step with
-// kSwap true the other way round. Steps alternate, starting with false.
+// One section of a band-pass over the lanes of V, advanced one sample at a time (sectionStep).
 template <typename V>
 struct Section {
   V p1 = {}, p2 = {}, y1 = {}, y2 = {};
 
   template <bool kSwap>
   V step(V x, V b0, V a1, V a2) {
-    V& pOlder = kSwap ? p1 : p2;
-    V& yNewer = kSwap ? y2 : y1;
-    V& yOlder = kSwap ? y1 : y2;
-    const V p = b0 * x;
-    const V y = ((p - pOlder) - a1 * yNewer) - a2 * yOlder;
-    pOlder = p;
-    yOlder = y;
-    return y;
+    return sectionStep<kSwap>(x, b0, a1, a2, p1, p2, y1, y2);
   }
   // The output two samples back, before a step with kSwap.
   template <bool kSwap>
@@ -75,7 +65,7 @@ struct Section {
   }
 };
 
-// Both forward sweeps of one row, advanced one sample at a time (kSwap as for Section).
+// Both forward sweeps of one row, advanced one sample at a time (kSwap as for sectionStep).
 template <typename V>
 struct CascadeRow {
   V b0, a1, a2;
@@ -142,19 +132,14 @@ void cascadePacked(const LaneJob& job, float* sums) {
   // Two rows per loop: enough independent recursions to cover the latency of one, few enough
   // to stay in registers. Rows A and B are summed in the second loop, from their stored samples
   // (in the same order), which evens out the two loops' work. Both loops step two samples at a
-  // time, so that the sections' history swaps slots (see Section) rather than moving.
+  // time, so that the sections' history swaps slots (see sectionStep) rather than moving.
   CascadeRow<Vec> a(job, kRowBandA), b(job, kRowBandA);
   auto firstLoopStep = [&](auto swap, int n) __attribute__((always_inline)) {
     constexpr bool kSwap = decltype(swap)::value;
     rowA[n] = a.step<kSwap, false>(splat(job.speech[n]));
     rowB[n] = b.step<kSwap, false>(splat(job.carrier[n]));
   };
-  int n = 0;
-  for (; n + 1 < count; n += 2) {
-    firstLoopStep(std::false_type{}, n);
-    firstLoopStep(std::true_type{}, n + 1);
-  }
-  if (n < count) firstLoopStep(std::false_type{}, n);
+  forEachStep(count, firstLoopStep);
   CascadeRow<Vec> c(job, kRowBandC);
   SkewedCascadePair d(job);
   auto rowCInput = [&](int n) {
@@ -171,7 +156,8 @@ void cascadePacked(const LaneJob& job, float* sums) {
   d.step<false>(job.speech[0]);
   d.step<true>(count > 1 ? job.speech[1] : 0.0f);
   auto rowDInput = [&](int n) { return n + 2 < count ? job.speech[n + 2] : 0.0f; };
-  for (n = 0; n + 3 < count; n += 2) {
+  int n = 0;
+  for (; n + 3 < count; n += 2) {
     secondLoopStep(std::false_type{}, n, job.speech[n + 2]);
     secondLoopStep(std::true_type{}, n + 1, job.speech[n + 3]);
   }
