@@ -13,6 +13,8 @@
 #include "engine/cpu_features.h"
 #include "engine/target_region.h"
 
+#include <type_traits>
+
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
 #endif

@@ -131,19 +131,34 @@ inline Vf<N> magnitude(Vf<N> v) {
   return reinterpret_cast<Vf<N>>(reinterpret_cast<Vmf<N>>(v) & 0x7fffffff);
 }
 
+// How a step keeps the two samples of a recursion's history. kRotate: the newer in slot 1, the
+// older in slot 2, both moved on. In the steady part the steps go in pairs instead, so that no
+// register moves: kFirstOfPair finds the history as kRotate does and writes the new sample over
+// slot 2; kSecondOfPair then finds the newer in slot 2 and writes over slot 1, which leaves the
+// history as kRotate does.
+enum HistoryStep { kRotate, kFirstOfPair, kSecondOfPair };
+template <HistoryStep kHistory>
+using HistoryTag = std::integral_constant<HistoryStep, kHistory>;
+
 // One step of W section lanes from lane o. in: the ring row of step t − kSkew (the first active
 // band's input, then each active band's output); out: where this step's outputs go, lane by
 // lane. kEdge: lanes outside the block keep their state. kUnitGain: every stage gain is 1 (the
 // overall gain at 0 dB), so y · gain is y.
-template <bool kEdge, bool kUnitGain, int W>
+template <bool kEdge, bool kUnitGain, HistoryStep kHistory = kRotate, int W>
 __attribute__((always_inline)) inline void stepSections(Sections<W>& s, const EqLanes* c,
                                                         const float* in, float* out, int o, int t,
                                                         int nFrames) {
   using D = Vd<W>;
+  static_assert(!kEdge || kHistory == kRotate);
+  constexpr bool kSwapped = kHistory == kSecondOfPair;
+  D& x1 = kSwapped ? s.x2 : s.x1;
+  D& x2 = kSwapped ? s.x1 : s.x2;
+  D& y1 = kSwapped ? s.y2 : s.y1;
+  D& y2 = kSwapped ? s.y1 : s.y2;
   const D x = toDouble(loadV<Vf<W>>(in + o));
-  const D y = (loadV<D>(c->b0 + o) * x + loadV<D>(c->b1 + o) * s.x1 + loadV<D>(c->b2 + o) * s.x2 -
-               loadV<D>(c->a2 + o) * s.y2) -
-              loadV<D>(c->a1 + o) * s.y1;
+  const D y = (loadV<D>(c->b0 + o) * x + loadV<D>(c->b1 + o) * x1 + loadV<D>(c->b2 + o) * x2 -
+               loadV<D>(c->a2 + o) * y2) -
+              loadV<D>(c->a1 + o) * y1;
   storeV(out + o, toFloat(kUnitGain ? y : y * loadV<D>(c->gain + o)));
   if constexpr (kEdge) {
     const D sample = static_cast<double>(t) - static_cast<double>(kSkew) * loadV<D>(c->stage + o);
@@ -152,11 +167,14 @@ __attribute__((always_inline)) inline void stepSections(Sections<W>& s, const Eq
     s.x1 = active ? x : s.x1;
     s.y2 = active ? s.y1 : s.y2;
     s.y1 = active ? y : s.y1;
-  } else {
+  } else if constexpr (kHistory == kRotate) {
     s.x2 = s.x1;
     s.x1 = x;
     s.y2 = s.y1;
     s.y1 = y;
+  } else {
+    x2 = x;
+    y2 = y;
   }
 }
 
@@ -182,12 +200,17 @@ __attribute__((always_inline)) inline void stepEdgeSections(Sections<W>& s, cons
 enum StepMode { kEdge, kInside, kSteady };
 
 // One step of N analyser lanes from lane o on their inputs x (and, kSteady, x2 of two steps ago).
-template <StepMode kMode, int N>
+template <StepMode kMode, HistoryStep kHistory, int N>
 __attribute__((always_inline)) inline void stepAnalysers(Analysers<N>& a, const EqLanes* c, Vf<N> x,
                                                          Vf<N> x2, int o, int t, int nFrames) {
   using F = Vf<N>;
-  const F ax2 = kMode == kSteady ? x2 : a.ax2;
-  const F aw = ((x - ax2) - loadV<F>(c->aa2 + o) * a.aw2) - loadV<F>(c->aa1 + o) * a.aw1;
+  static_assert(kMode != kEdge || kHistory == kRotate);
+  constexpr bool kSwapped = kHistory == kSecondOfPair;
+  F& ax2Slot = kSwapped ? a.ax1 : a.ax2;
+  F& aw1 = kSwapped ? a.aw2 : a.aw1;
+  F& aw2 = kSwapped ? a.aw1 : a.aw2;
+  const F ax2 = kMode == kSteady ? x2 : ax2Slot;
+  const F aw = ((x - ax2) - loadV<F>(c->aa2 + o) * aw2) - loadV<F>(c->aa1 + o) * aw1;
   const F sum = a.sum + magnitude<N>(aw);
   if constexpr (kMode == kEdge) {
     const Vmf<N> sample = t - loadV<Vmf<N>>(c->skew + o);
@@ -197,7 +220,7 @@ __attribute__((always_inline)) inline void stepAnalysers(Analysers<N>& a, const 
     a.aw2 = active ? a.aw1 : a.aw2;
     a.aw1 = active ? aw : a.aw1;
     a.sum = active ? sum : a.sum;
-  } else {
+  } else if constexpr (kHistory == kRotate) {
     if constexpr (kMode == kInside) {
       a.ax2 = a.ax1;
       a.ax1 = x;
@@ -205,23 +228,27 @@ __attribute__((always_inline)) inline void stepAnalysers(Analysers<N>& a, const 
     a.aw2 = a.aw1;
     a.aw1 = aw;
     a.sum = sum;
+  } else {
+    if constexpr (kMode == kInside) ax2Slot = x;
+    aw2 = aw;
+    a.sum = sum;
   }
 }
 
 // stepAnalysers near the block's edges (kEdge): lanes all outside the block are left alone, lanes
 // all inside run unmasked.
-template <StepMode kMode, int N>
+template <StepMode kMode, HistoryStep kHistory, int N>
 __attribute__((always_inline)) inline void stepAnalyserGroup(Analysers<N>& a, const EqLanes* c,
                                                              Vf<N> x, Vf<N> x2, int o, int t,
                                                              int nFrames) {
   if constexpr (kMode == kEdge) {
     if (t < a.firstStart || t >= nFrames + a.lastStart) return;
     if (t >= a.lastStart && t < nFrames + a.firstStart) {
-      stepAnalysers<kInside>(a, c, x, x2, o, t, nFrames);
+      stepAnalysers<kInside, kRotate>(a, c, x, x2, o, t, nFrames);
       return;
     }
   }
-  stepAnalysers<kMode>(a, c, x, x2, o, t, nFrames);
+  stepAnalysers<kMode, kHistory>(a, c, x, x2, o, t, nFrames);
 }
 
 // The twenty analysers: with AVX-512 sixteen lanes and four, with AVX eight, eight and four. Each
@@ -251,7 +278,7 @@ struct AllAnalysers {
   }
 
   // row: the ring row of step t − kSkew; row2 (kSteady) that of two steps before.
-  template <StepMode kMode, int kQuarters>
+  template <StepMode kMode, HistoryStep kHistory, int kQuarters>
   __attribute__((always_inline)) void step(const EqLanes* c, const float* row, const float* row2,
                                            int t, int nFrames) {
 #if EQ_LANE_WIDTH == 8
@@ -262,18 +289,19 @@ struct AllAnalysers {
     const __m512d low8 = _mm512_permutex2var_pd(pairsLow, loadV<__m512i>(c->source), pairsHigh);
     const __m512d high8 =
         _mm512_permutex2var_pd(pairsLow, loadV<__m512i>(c->source + 8), pairsHigh);
-    stepAnalyserGroup<kMode>(low, c, reinterpret_cast<Vf<16>>(low8), low.ax2, 0, t, nFrames);
-    stepAnalyserGroup<kMode>(high, c, reinterpret_cast<Vf<4>>(_mm512_castpd512_pd128(high8)),
-                             high.ax2, 16, t, nFrames);
+    stepAnalyserGroup<kMode, kHistory>(low, c, reinterpret_cast<Vf<16>>(low8), low.ax2, 0, t,
+                                       nFrames);
+    stepAnalyserGroup<kMode, kHistory>(
+        high, c, reinterpret_cast<Vf<4>>(_mm512_castpd512_pd128(high8)), high.ax2, 16, t, nFrames);
 #else
     constexpr bool kRing2 = kMode == kSteady;
     constexpr int Q = kQuarters;
-    stepAnalyserGroup<kMode>(low, c, pairs8<Q>(c, row, 0), kRing2 ? pairs8<Q>(c, row2, 0) : low.ax2,
-                             0, t, nFrames);
-    stepAnalyserGroup<kMode>(middle, c, pairs8<Q>(c, row, 4),
-                             kRing2 ? pairs8<Q>(c, row2, 4) : middle.ax2, 8, t, nFrames);
-    stepAnalyserGroup<kMode>(high, c, pairs4<Q>(c, row, 8),
-                             kRing2 ? pairs4<Q>(c, row2, 8) : high.ax2, 16, t, nFrames);
+    stepAnalyserGroup<kMode, kHistory>(low, c, pairs8<Q>(c, row, 0),
+                                       kRing2 ? pairs8<Q>(c, row2, 0) : low.ax2, 0, t, nFrames);
+    stepAnalyserGroup<kMode, kHistory>(middle, c, pairs8<Q>(c, row, 4),
+                                       kRing2 ? pairs8<Q>(c, row2, 4) : middle.ax2, 8, t, nFrames);
+    stepAnalyserGroup<kMode, kHistory>(high, c, pairs4<Q>(c, row, 8),
+                                       kRing2 ? pairs4<Q>(c, row2, 8) : high.ax2, 16, t, nFrames);
 #endif
   }
 
@@ -335,7 +363,7 @@ struct State {
 // Row r of the ring: slots 0, 1 the block's input (left, right) for sample r + kSkew, then from
 // float 2 active band j's outputs for its sample of step r at 2 + 2j.
 // kEdge: a step before every lane has started or from nFrames on.
-template <StepMode kMode, bool kUnitGain, int kQuarters>
+template <StepMode kMode, bool kUnitGain, HistoryStep kHistory = kRotate, int kQuarters>
 __attribute__((always_inline)) inline void step(State<kQuarters>& v, const EqLanes* c,
                                                 float (*ring)[kRowFloats], int t, int nFrames) {
   using S = State<kQuarters>;
@@ -349,18 +377,19 @@ __attribute__((always_inline)) inline void step(State<kQuarters>& v, const EqLan
     if constexpr (kEdgeSections) {
       stepEdgeSections<kUnitGain>(v.full[k], c, in, out, k * kWidth, t, nFrames);
     } else {
-      stepSections<false, kUnitGain>(v.full[k], c, in, out, k * kWidth, t, nFrames);
+      stepSections<false, kUnitGain, kHistory>(v.full[k], c, in, out, k * kWidth, t, nFrames);
     }
   }
   if constexpr (S::kTail > 0) {
     if constexpr (kEdgeSections) {
       stepEdgeSections<kUnitGain>(v.tail, c, in, out, S::kFull * kWidth, t, nFrames);
     } else {
-      stepSections<false, kUnitGain>(v.tail, c, in, out, S::kFull * kWidth, t, nFrames);
+      stepSections<false, kUnitGain, kHistory>(v.tail, c, in, out, S::kFull * kWidth, t,
+                                               nFrames);
     }
   }
-  v.analysers.template step<kMode, kQuarters>(c, in, ring[(t - kSkew - 2) & (kRingRows - 1)], t,
-                                              nFrames);
+  v.analysers.template step<kMode, kHistory, kQuarters>(
+      c, in, ring[(t - kSkew - 2) & (kRingRows - 1)], t, nFrames);
 }
 
 template <int kQuarters, bool kUnitGain>
@@ -406,8 +435,8 @@ void runLanesWith(EqLanes& lanes, const float* left, const float* right, float* 
     step<kEdge, kUnitGain>(v, &lanes, ring, t, nFrames);
     deliver(t);
   }
-  auto steady = [&](int t) {
-    step<kMiddle, kUnitGain>(v, &lanes, ring, t, nFrames);
+  auto steady = [&](auto history, int t) __attribute__((always_inline)) {
+    step<kMiddle, kUnitGain, decltype(history)::value>(v, &lanes, ring, t, nFrames);
     if constexpr (kQuarters > 0) {
       const float* output = ring[t & (kRingRows - 1)] + 2 + 2 * last;
       leftOut[t - kSkew * last] = output[0];
@@ -415,13 +444,22 @@ void runLanesWith(EqLanes& lanes, const float* left, const float* right, float* 
     }
   };
   if (t < nFrames) {
-    for (; t < nFrames - kLead; ++t) {
+    auto feedAhead = [&](int t) __attribute__((always_inline)) {
       float* row = ring[(t + kLead - kSkew) & (kRingRows - 1)];
       row[0] = left[t + kLead];
       row[1] = right[t + kLead];
-      steady(t);
+    };
+    for (; t + 1 < nFrames - kLead; t += 2) {
+      feedAhead(t);
+      steady(HistoryTag<kFirstOfPair>{}, t);
+      feedAhead(t + 1);
+      steady(HistoryTag<kSecondOfPair>{}, t + 1);
     }
-    for (; t < nFrames; ++t) steady(t);
+    for (; t < nFrames - kLead; ++t) {
+      feedAhead(t);
+      steady(HistoryTag<kRotate>{}, t);
+    }
+    for (; t < nFrames; ++t) steady(HistoryTag<kRotate>{}, t);
 #if EQ_LANE_WIDTH == 4
     v.analysers.template takeInputs<kQuarters>(&lanes, ring[(t - 1 - kSkew) & (kRingRows - 1)],
                                                ring[(t - 2 - kSkew) & (kRingRows - 1)]);
