@@ -403,12 +403,13 @@ void runLanesWith(EqLanes& lanes, const float* left, const float* right, float* 
   // output of the last active band for it is written, so the outputs may be the inputs.
   constexpr int kLead = 3;
   static_assert(kLead < kRingRows - kSkew);
+  auto feedRow = [&](int t) __attribute__((always_inline)) {  // t < nFrames
+    float* row = ring[(t - kSkew) & (kRingRows - 1)];
+    row[0] = left[t];
+    row[1] = right[t];
+  };
   auto feed = [&](int t) {
-    if (t < nFrames) {
-      float* row = ring[(t - kSkew) & (kRingRows - 1)];
-      row[0] = left[t];
-      row[1] = right[t];
-    }
+    if (t < nFrames) feedRow(t);
   };
   // The last active band's outputs; with none, equaliser.cpp copies the input through.
   const int last = lanes.active - 1;
@@ -444,19 +445,14 @@ void runLanesWith(EqLanes& lanes, const float* left, const float* right, float* 
     }
   };
   if (t < nFrames) {
-    auto feedAhead = [&](int t) __attribute__((always_inline)) {
-      float* row = ring[(t + kLead - kSkew) & (kRingRows - 1)];
-      row[0] = left[t + kLead];
-      row[1] = right[t + kLead];
-    };
     for (; t + 1 < nFrames - kLead; t += 2) {
-      feedAhead(t);
+      feedRow(t + kLead);
       steady(HistoryTag<kFirstOfPair>{}, t);
-      feedAhead(t + 1);
+      feedRow(t + 1 + kLead);
       steady(HistoryTag<kSecondOfPair>{}, t + 1);
     }
     for (; t < nFrames - kLead; ++t) {
-      feedAhead(t);
+      feedRow(t + kLead);
       steady(HistoryTag<kRotate>{}, t);
     }
     for (; t < nFrames; ++t) steady(HistoryTag<kRotate>{}, t);

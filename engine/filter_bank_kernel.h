@@ -70,16 +70,21 @@ __attribute__((always_inline)) inline V sectionStep(V x, V b0, V a1, V a2, V& p1
   return y;
 }
 
-// step(kSwap, i) for i = 0 … count − 1 in order, kSwap std::false_type for even i and
-// std::true_type for odd i, two steps per loop pass.
+// step(kSwap, i) for i = begin … end − 1 in order, kSwap std::false_type for even i and
+// std::true_type for odd i, two steps per loop pass. Consecutive ranges continue the alternation.
 template <typename Step>
-__attribute__((always_inline)) inline void forEachStep(int count, Step&& step) {
-  int i = 0;
-  for (; i + 1 < count; i += 2) {
+__attribute__((always_inline)) inline void forEachStep(int begin, int end, Step&& step) {
+  int i = begin;
+  if (i < end && (i & 1) != 0) step(std::true_type{}, i++);
+  for (; i + 1 < end; i += 2) {
     step(std::false_type{}, i);
     step(std::true_type{}, i + 1);
   }
-  if (i < count) step(std::false_type{}, i);
+  if (i < end) step(std::false_type{}, i);
+}
+template <typename Step>
+__attribute__((always_inline)) inline void forEachStep(int count, Step&& step) {
+  forEachStep(0, count, step);
 }
 
 // Both forward sweeps of the cascade in one loop over G groups, from the broadcast source

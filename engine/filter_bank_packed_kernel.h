@@ -152,19 +152,17 @@ void cascadePacked(const LaneJob& job, float* sums) {
     a.acc += absolute(rowA[n]);
     b.acc += absolute(rowB[n]);
   };
-  // Inputs past the block are 0: they reach only the first section's lanes, which are not read.
+  // Row D reads two samples ahead. Inputs past the block are 0: they reach only the first
+  // section's lanes, which are not read.
   d.step<false>(job.speech[0]);
   d.step<true>(count > 1 ? job.speech[1] : 0.0f);
-  auto rowDInput = [&](int n) { return n + 2 < count ? job.speech[n + 2] : 0.0f; };
-  int n = 0;
-  for (; n + 3 < count; n += 2) {
-    secondLoopStep(std::false_type{}, n, job.speech[n + 2]);
-    secondLoopStep(std::true_type{}, n + 1, job.speech[n + 3]);
-  }
-  for (; n < count; n += 2) {
-    secondLoopStep(std::false_type{}, n, rowDInput(n));
-    if (n + 1 < count) secondLoopStep(std::true_type{}, n + 1, rowDInput(n + 1));
-  }
+  const int ahead = count > 2 ? count - 2 : 0;
+  forEachStep(0, ahead, [&](auto swap, int n) __attribute__((always_inline)) {
+    secondLoopStep(swap, n, job.speech[n + 2]);
+  });
+  forEachStep(ahead, count, [&](auto swap, int n) __attribute__((always_inline)) {
+    secondLoopStep(swap, n, 0.0f);
+  });
 
   for (int i = 0; i < 2 * kSignalLanes; ++i) sums[i] = 0.0f;
   for (int i = 0; i < kWidth; ++i) {
