@@ -6,13 +6,14 @@
 #endif
 
 #include "engine/filter_bank.h"
-#include "engine/subnormal_guard.h"
 
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 #include "engine/filter_bank_internal.h"
+#include "engine/subnormal_guard.h"
 
 namespace filter_bank_detail {
 
@@ -60,16 +61,6 @@ constexpr float kZeroPhasePassthrough = static_cast<float>(2.025);
 constexpr int kFirstPassthroughBand = 16;
 constexpr float kCarrierLevelFloor = 0.001f;
 
-float finiteOr0(float v) {
-  return std::isfinite(v) ? v : 0.0f;
-}
-
-// v limited to the finite floats; NaN gives 0.
-float clampFinite(float v) {
-  if (!(v == v)) return 0.0f;
-  return v > FLT_MAX ? FLT_MAX : (v < -FLT_MAX ? -FLT_MAX : v);
-}
-
 // One sweep of the biquad over x[0 … count-1] in place, from zero state, in direction step.
 void sweep(float* x, int count, const Biquad& f, bool backward) {
   float x1 = 0.0f, x2 = 0.0f, y1 = 0.0f, y2 = 0.0f;
@@ -109,8 +100,6 @@ float* alignedLanes(FilterBankScratch& scratch) {
   return scratch.lanes + (aligned - start) / sizeof(float);
 }
 
-
-
 // A lane whose sum is not finite carried an overflow, infinity or NaN: it is silenced (every
 // sample 0, sum 0) so that the block's output and the band state stay finite.
 void silenceNonFiniteLanes(float* lanes, float* sums, int width, int lanesUsed, int count) {
@@ -120,6 +109,81 @@ void silenceNonFiniteLanes(float* lanes, float* sums, int width, int lanesUsed, 
     float* sample = lanes + (lane / width) * kFilterBankCapacity * width + lane % width;
     for (int n = 0; n < count; ++n) sample[n * width] = 0.0f;
   }
+}
+
+// Four bands side by side; every lane rounds as the scalar arithmetic would.
+typedef float BandQuad __attribute__((vector_size(4 * sizeof(float))));
+constexpr int kBandQuads = (kFilterBankBands + 3) / 4;
+
+inline BandQuad loadQuad(const float* p) {
+  BandQuad v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
+// v where finite, else 0.
+inline BandQuad finiteOr0(BandQuad v) {
+  return ((v >= -FLT_MAX) & (v <= FLT_MAX)) ? v : BandQuad{};
+}
+// v limited to the finite floats; NaN gives 0.
+inline BandQuad clampFinite(BandQuad v) {
+  const BandQuad high = BandQuad{} + FLT_MAX;
+  const BandQuad limited = v > FLT_MAX ? high : (v < -FLT_MAX ? -high : v);
+  return v == v ? limited : BandQuad{};
+}
+
+// The carrier weight of every band for one block of n samples, from the sums of |sample| of the
+// speech bands (sums[b]) and the carrier bands (sums[carrierFirst + b]), advancing the engine's
+// speech level, attack and release envelopes of each band. weights[b] for b < 25.
+void bandWeights(const float* sums, int carrierFirst, float n, bool zeroPhase,
+                 VocoderEngine& engine, float* weights) {
+  constexpr int kPadded = 4 * kBandQuads;
+  // Bands past the last are zeros: they stay finite and are not copied back.
+  float speechSums[kPadded] = {}, carrierSums[kPadded] = {};
+  float speechEnv[kPadded] = {}, attack[kPadded] = {}, release[kPadded] = {};
+  float weight[kPadded];
+  constexpr size_t kBandBytes = sizeof(float) * kFilterBankBands;
+  std::memcpy(speechSums, sums, kBandBytes);
+  std::memcpy(carrierSums, sums + carrierFirst, kBandBytes);
+  std::memcpy(speechEnv, engine.speechEnv, kBandBytes);
+  std::memcpy(attack, engine.envAttack, kBandBytes);
+  std::memcpy(release, engine.envRelease, kBandBytes);
+
+  const float bandGain = zeroPhase ? kZeroPhaseBandGain : kCascadeBandGain;
+  const float diffusion = engine.diffusion;
+  const float decay = engine.decay;
+  const float releaseAmt = engine.release;
+  const float reverbAmt = engine.reverbAmt;
+  const bool freeze = engine.freeze != 0;
+  for (int q = 0; q < kPadded; q += 4) {
+    const BandQuad held = freeze ? loadQuad(speechEnv + q) : loadQuad(speechSums + q) / n;
+    const BandQuad level = finiteOr0(held);
+    std::memcpy(speechEnv + q, &level, sizeof level);
+
+    const BandQuad envelope = loadQuad(attack + q);
+    const BandQuad rising = (envelope * 32.0f * diffusion + level) / (32.0f * diffusion + 1.0f);
+    const BandQuad falling = (envelope * 40.0f * decay + level) / (40.0f * decay + 1.0f);
+    const BandQuad attacked = finiteOr0(level > envelope ? rising : falling);
+    std::memcpy(attack + q, &attacked, sizeof attacked);
+
+    const BandQuad smoothed =
+        finiteOr0((8.0f * releaseAmt * loadQuad(release + q) + level) / (1.0f + 8.0f * releaseAmt));
+    std::memcpy(release + q, &smoothed, sizeof smoothed);
+
+    BandQuad carrierLevel = loadQuad(carrierSums + q) / n;
+    carrierLevel =
+        carrierLevel >= kCarrierLevelFloor ? carrierLevel : BandQuad{} + kCarrierLevelFloor;
+    const BandQuad gain =
+        (smoothed * (1.0f - reverbAmt) + reverbAmt * 0.5f * attacked * (2.0f * diffusion + 1.0f)) *
+        bandGain;
+    // carrier / c · g · 0.25, folded into one factor; kept finite so that silent lanes stay 0.
+    const BandQuad w = clampFinite(gain * 0.25f / carrierLevel);
+    std::memcpy(weight + q, &w, sizeof w);
+  }
+  std::memcpy(engine.speechEnv, speechEnv, kBandBytes);
+  std::memcpy(engine.envAttack, attack, kBandBytes);
+  std::memcpy(engine.envRelease, release, kBandBytes);
+  std::memcpy(weights, weight, kBandBytes);
 }
 
 }  // namespace
@@ -151,47 +215,13 @@ void vocodeBands(BandFilter filter, Isa isa, float* speech, const float* carrier
   }
   silenceNonFiniteLanes(job.lanes, sums, width, 2 * signalLanes, count);
 
-  const bool zeroPhase = filter == BandFilter::kZeroPhase;
-  const float bandGain = zeroPhase ? kZeroPhaseBandGain : kCascadeBandGain;
-  const float passthrough =
-      engine.hfPassthrough == 1 ? (zeroPhase ? kZeroPhasePassthrough : kCascadePassthrough) : 0.0f;
-  const float n = static_cast<float>(count);
-  const float diffusion = engine.diffusion;
-  const float decay = engine.decay;
-  const float release = engine.release;
-  const float reverbAmt = engine.reverbAmt;
-
   float weights[kFilterBankMaxLanes] = {};
-  for (int b = 0; b < kFilterBankBands; ++b) {
-    const float speechSum = sums[b];
-    const float carrierSum = sums[signalLanes + b];
-
-    if (engine.freeze == 0) engine.speechEnv[b] = speechSum / n;
-    const float level = finiteOr0(engine.speechEnv[b]);
-    engine.speechEnv[b] = level;
-
-    float envelope = engine.envAttack[b];
-    if (level > envelope) {
-      envelope = (envelope * 32.0f * diffusion + level) / (32.0f * diffusion + 1.0f);
-    } else {
-      envelope = (envelope * 40.0f * decay + level) / (40.0f * decay + 1.0f);
-    }
-    envelope = finiteOr0(envelope);
-    engine.envAttack[b] = envelope;
-
-    const float smoothed =
-        finiteOr0((8.0f * release * engine.envRelease[b] + level) / (1.0f + 8.0f * release));
-    engine.envRelease[b] = smoothed;
-
-    float carrierLevel = carrierSum / n;
-    if (!(carrierLevel >= kCarrierLevelFloor)) carrierLevel = kCarrierLevelFloor;
-    const float gain =
-        (smoothed * (1.0f - reverbAmt) + reverbAmt * 0.5f * envelope * (2.0f * diffusion + 1.0f)) *
-        bandGain;
-    // carrier / c · g · 0.25, folded into one factor; kept finite so that silent lanes stay 0.
-    const float weight = gain * 0.25f / carrierLevel;
-    weights[signalLanes + b] = clampFinite(weight);
-    if (b >= kFirstPassthroughBand) weights[b] = passthrough;
+  bandWeights(sums, signalLanes, static_cast<float>(count), filter == BandFilter::kZeroPhase,
+              engine, weights + signalLanes);
+  if (engine.hfPassthrough == 1) {
+    const float passthrough =
+        filter == BandFilter::kZeroPhase ? kZeroPhasePassthrough : kCascadePassthrough;
+    for (int b = kFirstPassthroughBand; b < kFilterBankBands; ++b) weights[b] = passthrough;
   }
 
   (filter == BandFilter::kZeroPhase ? kernels.mix : kernels.cascadeMix)(job.lanes, weights, count,
