@@ -6,7 +6,10 @@
 #if defined(__clang__)
 #pragma clang fp contract(off)
 #else
-#pragma GCC optimize("fp-contract=off")
+// Without GCC's scheduling pass after register allocation the recursions' loops run faster
+// (bench_filter_bank: the AVX-512 cascade about 3 % less, the other kernels within 1 %). The
+// order of instructions changes no result.
+#pragma GCC optimize("fp-contract=off", "no-schedule-insns2")
 #endif
 
 #include <array>
