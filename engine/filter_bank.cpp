@@ -134,7 +134,8 @@ inline BandQuad clampFinite(BandQuad v) {
 
 // The carrier weight of every band for one block of n samples, from the sums of |sample| of the
 // speech bands (sums[b]) and the carrier bands (sums[carrierFirst + b]), advancing the engine's
-// speech level, attack and release envelopes of each band. weights[b] for b < 25.
+// speech level, attack and release envelopes of each band. weights receives kFilterBankBands
+// floats. [render thread; no allocation]
 void bandWeights(const float* sums, int carrierFirst, float n, bool zeroPhase,
                  VocoderEngine& engine, float* weights) {
   constexpr int kPadded = 4 * kBandQuads;
