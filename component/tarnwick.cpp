@@ -155,15 +155,13 @@ bool Tarnwick::acceptsChannel(uint8_t inChannel) const {
 OSStatus Tarnwick::HandleNoteOn(uint8_t inChannel, uint8_t inNoteNumber, uint8_t inVelocity,
                                 UInt32) {
   if (!acceptsChannel(inChannel)) return noErr;
-  engineNoteOn(inNoteNumber, inVelocity, *mEngine);
-  postMidiKeyList();
+  postMidiKeyList(engineRenderNoteOn(inNoteNumber, inVelocity, *mEngine));
   return noErr;
 }
 
 OSStatus Tarnwick::HandleNoteOff(uint8_t inChannel, uint8_t inNoteNumber, uint8_t, UInt32) {
   if (!acceptsChannel(inChannel)) return noErr;
-  engineNoteOff(inNoteNumber, *mEngine);
-  postMidiKeyList();
+  postMidiKeyList(engineRenderNoteOff(inNoteNumber, *mEngine));
   return noErr;
 }
 
@@ -173,7 +171,7 @@ OSStatus Tarnwick::HandleControlChange(uint8_t, uint8_t, uint8_t, UInt32) {
 
 OSStatus Tarnwick::HandlePitchWheel(uint8_t inChannel, uint8_t, uint8_t inPitch2, UInt32) {
   if (!acceptsChannel(inChannel)) return noErr;
-  enginePitchBend(inPitch2, *mEngine);
+  engineRenderPitchBend(inPitch2, *mEngine);
   return noErr;
 }
 
@@ -187,20 +185,22 @@ void Tarnwick::postKeysPressed() {
 bool Tarnwick::postKeyList(notify::UserInfo& info, bool wait) {
   auto& bytes = std::get<std::vector<uint8_t>>(info.find(tarnwick_notify::kKeysListKey)->second);
   float keys[kHeldKeyCount];
-  engineCopyKeyList(*mEngine, keys);
-  std::memcpy(bytes.data(), keys, sizeof keys);
   notify::Center& center = notify::Center::defaultCenter();
   if (wait) {
+    engineCopyKeyList(*mEngine, keys);
+    std::memcpy(bytes.data(), keys, sizeof keys);
     center.post(tarnwick_notify::kSetKeysPressed, nullptr, info);
     return true;
   }
+  if (!engineTryCopyPublishedKeys(*mEngine, keys)) return false;
+  std::memcpy(bytes.data(), keys, sizeof keys);
   return center.tryPost(tarnwick_notify::kSetKeysPressed, nullptr, info);
 }
 
-void Tarnwick::postMidiKeyList() {
-  // Notes may come on the render thread: never wait; a skipped post is made by the next
-  // render update.
-  if (!postKeyList(mMidiKeyInfo, /*wait=*/false)) {
+void Tarnwick::postMidiKeyList(bool applied) {
+  // Notes may come on the render thread: never wait; a skipped post, or one for a note that is
+  // kept for the next block, is made by the next render update.
+  if (!applied || !postKeyList(mMidiKeyInfo, /*wait=*/false)) {
     mKeyListPostPending.store(true, std::memory_order_release);
   }
 }

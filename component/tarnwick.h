@@ -53,7 +53,8 @@ class Tarnwick : public AUMIDIEffectBase {
   bool SupportsTail() override { return true; }
   UInt32 SupportedNumChannels(const AUChannelInfo** outInfo) override;
 
-  // MIDI, on the thread that delivers it. [any thread; the MIDI delivery thread]
+  // MIDI, on the thread that delivers it: the render thread, between or before render calls, as
+  // hosts deliver it; never waits for the editor's key changes. [the render thread]
   OSStatus HandleNoteOn(uint8_t inChannel, uint8_t inNoteNumber, uint8_t inVelocity,
                         UInt32 inStartFrame) override;
   OSStatus HandleNoteOff(uint8_t inChannel, uint8_t inNoteNumber, uint8_t inVelocity,
@@ -79,7 +80,8 @@ class Tarnwick : public AUMIDIEffectBase {
   static constexpr int kScratchChannels = 4;
 
   bool acceptsChannel(uint8_t inChannel) const;
-  void postMidiKeyList();  // [any thread; the MIDI delivery thread]
+  // applied: the key change went into the list now (false: kept for the next block).
+  void postMidiKeyList(bool applied);  // [the thread that delivers MIDI and renders]
   bool updateDue(int32_t interval) const;
   void applyParameterUpdate(Float64 inSampleRate);
   void updateEqualiserFromParameters(Float64 inSampleRate);

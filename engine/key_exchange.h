@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Hand-over of the held-key list and the pitch bend from the threads that deliver MIDI and
-// editor messages to the render thread. Writers serialise on a short spin lock that the render
-// thread never takes; each change is published whole under a sequence counter, and the render
+// editor messages to the render thread. Writers serialise on a short spin lock; the render
+// thread only ever tries it (MIDI delivered while rendering), and keeps what it could not apply
+// for its next try. Each change is published whole under a sequence counter, and the render
 // thread applies the newest complete copy at the start of its next block.
 #pragma once
 
@@ -9,13 +10,23 @@
 #include <cstdint>
 
 inline constexpr int kHeldKeyCount = 32;
+inline constexpr int kKeptKeyOpCapacity = 256;
+
+// A MIDI key operation the render thread could not apply yet.
+struct KeptKeyOp {
+  enum Kind : uint8_t { kNoteOn, kNoteOff, kPitchBend };
+  Kind kind;
+  uint8_t value;  // the note, or the bend's upper seven bits
+};
 
 struct KeyExchange {
-  std::atomic<bool> writerBusy;      // taken by key operations, never by the render thread
+  std::atomic<bool> writerBusy;      // taken by key operations; the render thread only tries it
   std::atomic<uint32_t> sequence;    // odd while a writer publishes
   std::atomic<float> published[kHeldKeyCount];
   std::atomic<float> publishedBend;  // −1 … 1
   std::atomic<uint32_t> bendSequence;
   uint32_t appliedSequence;      // render thread only
   uint32_t appliedBendSequence;  // render thread only
+  KeptKeyOp kept[kKeptKeyOpCapacity];  // render thread only, oldest first
+  int keptCount;                       // render thread only
 };

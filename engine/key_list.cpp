@@ -13,19 +13,31 @@ namespace {
 constexpr float kLowestHeldKey = 27.0f;
 
 // Serialises the writers of the held-key list. Held only for a few dozen stores; the render
-// thread never takes it.
+// thread only tries it (see tryTake), except with its kept operations full.
 class KeyWriterLock {
  public:
-  explicit KeyWriterLock(const VocoderEngine& engine)
-      : mBusy(const_cast<std::atomic<bool>&>(engine.keys.writerBusy)) {
+  explicit KeyWriterLock(const VocoderEngine& engine) : mBusy(busyFlag(engine)) {
     while (mBusy.exchange(true, std::memory_order_acquire)) std::this_thread::yield();
   }
-  ~KeyWriterLock() { mBusy.store(false, std::memory_order_release); }
+  ~KeyWriterLock() {
+    if (mHeld) mBusy.store(false, std::memory_order_release);
+  }
   KeyWriterLock(const KeyWriterLock&) = delete;
   KeyWriterLock& operator=(const KeyWriterLock&) = delete;
 
+  // Takes the lock only if it is free; held() tells.
+  static KeyWriterLock tryTake(const VocoderEngine& engine) { return KeyWriterLock(engine, 0); }
+  bool held() const { return mHeld; }
+
  private:
+  KeyWriterLock(const VocoderEngine& engine, int)
+      : mBusy(busyFlag(engine)), mHeld(!mBusy.exchange(true, std::memory_order_acquire)) {}
+  static std::atomic<bool>& busyFlag(const VocoderEngine& engine) {
+    return const_cast<std::atomic<bool>&>(engine.keys.writerBusy);
+  }
+
   std::atomic<bool>& mBusy;
+  bool mHeld = true;
 };
 
 // Publishes heldKeys whole; the caller holds the writer lock.
@@ -54,27 +66,87 @@ float sanitisedKey(float key) {
 
 }  // namespace
 
-void engineNoteOn(int note, int velocity, VocoderEngine& engine) {
-  if (velocity == 0) {
-    engineNoteOff(note, engine);
-    return;
-  }
-  KeyWriterLock lock(engine);
+// The list changes themselves; the caller holds the writer lock and publishes.
+void holdKey(int note, VocoderEngine& engine) {
   for (float& slot : engine.heldKeys) {
     if (slot < kLowestHeldKey) {
       slot = static_cast<float>(note);
       break;
     }
   }
+}
+
+void releaseKey(int note, VocoderEngine& engine) {
+  const float key = static_cast<float>(note);
+  for (float& slot : engine.heldKeys) {
+    if (slot == key) slot = 0.0f;
+  }
+}
+
+float bendOf(int msb) {
+  return static_cast<float>(msb - 64) * 0.015625f;
+}
+
+// Applies and forgets the render thread's kept operations, oldest first, and publishes what
+// they changed; the caller holds the writer lock.
+void applyKept(VocoderEngine& engine) {
+  KeyExchange& x = engine.keys;
+  bool keysChanged = false;
+  for (int i = 0; i < x.keptCount; ++i) {
+    const KeptKeyOp op = x.kept[i];
+    if (op.kind == KeptKeyOp::kPitchBend) {
+      publishBend(bendOf(op.value), engine);
+      continue;
+    }
+    if (op.kind == KeptKeyOp::kNoteOn) {
+      holdKey(op.value, engine);
+    } else {
+      releaseKey(op.value, engine);
+    }
+    keysChanged = true;
+  }
+  x.keptCount = 0;
+  if (keysChanged) publishKeys(engine);
+}
+
+// op applied now after the kept ones when the list is free (or the kept ones are full), else
+// kept. Returns whether it was applied.
+bool renderKeyOp(KeptKeyOp op, VocoderEngine& engine) {
+  KeyExchange& x = engine.keys;
+  if (x.keptCount < kKeptKeyOpCapacity) {
+    const KeyWriterLock lock = KeyWriterLock::tryTake(engine);
+    if (!lock.held()) {
+      x.kept[x.keptCount++] = op;
+      return false;
+    }
+    x.kept[x.keptCount++] = op;
+    applyKept(engine);
+    return true;
+  }
+  const KeyWriterLock lock(engine);
+  applyKept(engine);
+  x.kept[x.keptCount++] = op;
+  applyKept(engine);
+  return true;
+}
+
+KeptKeyOp noteOp(int note, int velocity) {
+  return {velocity == 0 ? KeptKeyOp::kNoteOff : KeptKeyOp::kNoteOn, static_cast<uint8_t>(note)};
+}
+
+void engineNoteOn(int note, int velocity, VocoderEngine& engine) {
+  if (velocity == 0) {
+    engineNoteOff(note, engine);
+    return;
+  }
+  KeyWriterLock lock(engine);
+  holdKey(note, engine);
   publishKeys(engine);
 }
 
 void engineNoteOff(int note, VocoderEngine& engine) {
   KeyWriterLock lock(engine);
-  const float key = static_cast<float>(note);
-  for (float& slot : engine.heldKeys) {
-    if (slot == key) slot = 0.0f;
-  }
+  releaseKey(note, engine);
   publishKeys(engine);
 }
 
@@ -94,9 +166,29 @@ void engineSetKeyList(const void* bytes, size_t length, VocoderEngine& engine) {
 }
 
 void enginePitchBend(int msb, VocoderEngine& engine) {
-  const float bend = static_cast<float>(msb - 64) * 0.015625f;
   KeyWriterLock lock(engine);
-  publishBend(bend, engine);
+  publishBend(bendOf(msb), engine);
+}
+
+bool engineRenderNoteOn(int note, int velocity, VocoderEngine& engine) {
+  return renderKeyOp(noteOp(note, velocity), engine);
+}
+
+bool engineRenderNoteOff(int note, VocoderEngine& engine) {
+  return renderKeyOp(noteOp(note, 0), engine);
+}
+
+bool engineRenderPitchBend(int msb, VocoderEngine& engine) {
+  return renderKeyOp({KeptKeyOp::kPitchBend, static_cast<uint8_t>(msb)}, engine);
+}
+
+bool engineTryCopyPublishedKeys(const VocoderEngine& engine, float out[kHeldKeyCount]) {
+  const KeyExchange& x = engine.keys;
+  const uint32_t before = x.sequence.load(std::memory_order_acquire);
+  if ((before & 1u) != 0) return false;
+  for (int k = 0; k < kHeldKeyCount; ++k) out[k] = x.published[k].load(std::memory_order_relaxed);
+  std::atomic_thread_fence(std::memory_order_acquire);
+  return x.sequence.load(std::memory_order_relaxed) == before;
 }
 
 void engineCopyKeyList(const VocoderEngine& engine, float out[kHeldKeyCount]) {
@@ -106,6 +198,10 @@ void engineCopyKeyList(const VocoderEngine& engine, float out[kHeldKeyCount]) {
 
 void engineApplyPendingKeys(VocoderEngine& engine) {
   KeyExchange& x = engine.keys;
+  if (x.keptCount > 0) {
+    const KeyWriterLock lock = KeyWriterLock::tryTake(engine);
+    if (lock.held()) applyKept(engine);
+  }
   const uint32_t before = x.sequence.load(std::memory_order_acquire);
   if (before != x.appliedSequence && (before & 1u) == 0) {
     float keys[kHeldKeyCount];

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstring>
+#include <thread>
 
 #include "support/engine_fixture.h"
 
@@ -125,4 +127,50 @@ TEST(KeyList, PitchBendReachesTheSynthAndAllNotesOffCentresIt) {
   engineAllNotesOff(*e);
   deliver(*e);
   EXPECT_EQ(e->synth.bendFactor, 1.0f);
+}
+
+// MIDI on the render thread never waits for another writer: what finds the list taken is kept
+// and reaches the synth, in order, with the first block after the writer lets go. Only a full
+// store of kept operations makes the next one wait, so that none is lost.
+TEST(KeyList, RenderThreadMidiKeepsWhatFindsTheListTakenAndLosesNothing) {
+  EnginePtr e = synthEngine();
+  e->keys.writerBusy.store(true);  // another writer holds the list
+  EXPECT_FALSE(engineRenderNoteOn(60, 100, *e));
+  EXPECT_FALSE(engineRenderNoteOn(62, 100, *e));
+  EXPECT_FALSE(engineRenderNoteOff(60, *e));
+  EXPECT_FALSE(engineRenderNoteOn(64, 0, *e));  // velocity 0: a note-off of a note not held
+  EXPECT_FALSE(engineRenderPitchBend(127, *e));
+  deliver(*e);  // the block cannot take the list either
+  EXPECT_EQ(heldCount(*e), 0);
+  EXPECT_EQ(e->synth.keys[0], 0);
+  EXPECT_EQ(e->synth.bendFactor, 1.0f);
+
+  e->keys.writerBusy.store(false);
+  deliver(*e);
+  EXPECT_EQ(heldCount(*e), 1);
+  EXPECT_EQ(e->heldKeys[1], 62.0f);  // 60 took slot 0 and was released after 62 took slot 1
+  EXPECT_EQ(e->synth.keys[1], 62);
+  EXPECT_FLOAT_EQ(e->synth.bendFactor, std::pow(2.0f, (63.0f / 64.0f) / 6.0f));
+  float published[kHeldKeyCount];
+  ASSERT_TRUE(engineTryCopyPublishedKeys(*e, published));
+  EXPECT_EQ(0, std::memcmp(published, e->heldKeys, sizeof published));
+  EXPECT_TRUE(engineRenderNoteOff(62, *e));  // a free list applies at once
+  EXPECT_EQ(heldCount(*e), 0);
+
+  // Full: the next operation waits for the writer, then everything applies in order.
+  e->keys.writerBusy.store(true);
+  for (int i = 0; i < kKeptKeyOpCapacity; ++i) {
+    EXPECT_FALSE(i % 2 == 0 ? engineRenderNoteOn(40 + i % 64, 100, *e)
+                            : engineRenderNoteOff(40 + (i - 1) % 64, *e));
+  }
+  std::thread writer([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    e->keys.writerBusy.store(false);
+  });
+  EXPECT_TRUE(engineRenderNoteOn(70, 100, *e));
+  writer.join();
+  EXPECT_EQ(heldCount(*e), 1);
+  EXPECT_EQ(e->heldKeys[0], 70.0f);
+  deliver(*e);
+  EXPECT_EQ(e->synth.keys[0], 70);
 }
