@@ -64,8 +64,6 @@ float sanitisedKey(float key) {
   return key;
 }
 
-}  // namespace
-
 // The list changes themselves; the caller holds the writer lock and publishes.
 void holdKey(int note, VocoderEngine& engine) {
   for (float& slot : engine.heldKeys) {
@@ -133,6 +131,8 @@ bool renderKeyOp(KeptKeyOp op, VocoderEngine& engine) {
 KeptKeyOp noteOp(int note, int velocity) {
   return {velocity == 0 ? KeptKeyOp::kNoteOff : KeptKeyOp::kNoteOn, static_cast<uint8_t>(note)};
 }
+
+}  // namespace
 
 void engineNoteOn(int note, int velocity, VocoderEngine& engine) {
   if (velocity == 0) {
