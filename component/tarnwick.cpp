@@ -155,13 +155,13 @@ bool Tarnwick::acceptsChannel(uint8_t inChannel) const {
 OSStatus Tarnwick::HandleNoteOn(uint8_t inChannel, uint8_t inNoteNumber, uint8_t inVelocity,
                                 UInt32) {
   if (!acceptsChannel(inChannel)) return noErr;
-  postMidiKeyList(engineRenderNoteOn(inNoteNumber, inVelocity, *mEngine));
+  postMidiKeyList(engineMidiNoteOn(inNoteNumber, inVelocity, *mEngine));
   return noErr;
 }
 
 OSStatus Tarnwick::HandleNoteOff(uint8_t inChannel, uint8_t inNoteNumber, uint8_t, UInt32) {
   if (!acceptsChannel(inChannel)) return noErr;
-  postMidiKeyList(engineRenderNoteOff(inNoteNumber, *mEngine));
+  postMidiKeyList(engineMidiNoteOff(inNoteNumber, *mEngine));
   return noErr;
 }
 
@@ -171,7 +171,7 @@ OSStatus Tarnwick::HandleControlChange(uint8_t, uint8_t, uint8_t, UInt32) {
 
 OSStatus Tarnwick::HandlePitchWheel(uint8_t inChannel, uint8_t, uint8_t inPitch2, UInt32) {
   if (!acceptsChannel(inChannel)) return noErr;
-  engineRenderPitchBend(inPitch2, *mEngine);
+  engineMidiPitchBend(inPitch2, *mEngine);
   return noErr;
 }
 

@@ -53,8 +53,8 @@ class Tarnwick : public AUMIDIEffectBase {
   bool SupportsTail() override { return true; }
   UInt32 SupportedNumChannels(const AUChannelInfo** outInfo) override;
 
-  // MIDI, on the thread that delivers it: the render thread, between or before render calls, as
-  // hosts deliver it; never waits for the editor's key changes. [the render thread]
+  // MIDI, on the one thread that delivers it (the render thread, between render calls, as hosts
+  // do); never waits for the editor's key changes. [the MIDI delivery thread]
   OSStatus HandleNoteOn(uint8_t inChannel, uint8_t inNoteNumber, uint8_t inVelocity,
                         UInt32 inStartFrame) override;
   OSStatus HandleNoteOff(uint8_t inChannel, uint8_t inNoteNumber, uint8_t inVelocity,
@@ -81,7 +81,7 @@ class Tarnwick : public AUMIDIEffectBase {
 
   bool acceptsChannel(uint8_t inChannel) const;
   // applied: the key change went into the list now (false: kept for the next block).
-  void postMidiKeyList(bool applied);  // [the thread that delivers MIDI and renders]
+  void postMidiKeyList(bool applied);  // [the MIDI delivery thread]
   bool updateDue(int32_t interval) const;
   void applyParameterUpdate(Float64 inSampleRate);
   void updateEqualiserFromParameters(Float64 inSampleRate);

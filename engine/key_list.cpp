@@ -12,8 +12,8 @@ namespace {
 
 constexpr float kLowestHeldKey = 27.0f;
 
-// Serialises the writers of the held-key list. Held only for a few dozen stores; the render
-// thread only tries it (see tryTake), except with its kept operations full.
+// Serialises the writers of the held-key list. Held only for a few dozen stores; MIDI and the
+// render thread only try it (see tryTake), except with the ring of kept operations full.
 class KeyWriterLock {
  public:
   explicit KeyWriterLock(const VocoderEngine& engine) : mBusy(busyFlag(engine)) {
@@ -85,13 +85,16 @@ float bendOf(int msb) {
   return static_cast<float>(msb - 64) * 0.015625f;
 }
 
-// Applies and forgets the render thread's kept operations, oldest first, and publishes what
-// they changed; the caller holds the writer lock.
+// Applies and forgets the kept operations, oldest first, and publishes what they changed; the
+// caller holds the writer lock.
 void applyKept(VocoderEngine& engine) {
   KeyExchange& x = engine.keys;
+  const uint32_t head = x.keptHead.load(std::memory_order_acquire);
+  uint32_t tail = x.keptTail.load(std::memory_order_relaxed);
+  if (tail == head) return;
   bool keysChanged = false;
-  for (int i = 0; i < x.keptCount; ++i) {
-    const KeptKeyOp op = x.kept[i];
+  for (; tail != head; ++tail) {
+    const KeptKeyOp op = x.kept[tail % kKeptKeyOpCapacity];
     if (op.kind == KeptKeyOp::kPitchBend) {
       publishBend(bendOf(op.value), engine);
       continue;
@@ -103,28 +106,45 @@ void applyKept(VocoderEngine& engine) {
     }
     keysChanged = true;
   }
-  x.keptCount = 0;
+  x.keptTail.store(tail, std::memory_order_release);
   if (keysChanged) publishKeys(engine);
 }
 
-// op applied now after the kept ones when the list is free (or the kept ones are full), else
-// kept. Returns whether it was applied.
-bool renderKeyOp(KeptKeyOp op, VocoderEngine& engine) {
+// The change of one operation; the caller holds the writer lock and publishes.
+void applyOp(KeptKeyOp op, VocoderEngine& engine) {
+  if (op.kind == KeptKeyOp::kPitchBend) {
+    publishBend(bendOf(op.value), engine);
+    return;
+  }
+  if (op.kind == KeptKeyOp::kNoteOn) {
+    holdKey(op.value, engine);
+  } else {
+    releaseKey(op.value, engine);
+  }
+  publishKeys(engine);
+}
+
+// op applied now, after the kept ones, when the list is free (or the ring is full, waiting for
+// the lock), else kept. Returns whether it was applied. [the thread that delivers MIDI]
+bool midiKeyOp(KeptKeyOp op, VocoderEngine& engine) {
   KeyExchange& x = engine.keys;
-  if (x.keptCount < kKeptKeyOpCapacity) {
+  {
     const KeyWriterLock lock = KeyWriterLock::tryTake(engine);
-    if (!lock.held()) {
-      x.kept[x.keptCount++] = op;
-      return false;
+    if (lock.held()) {
+      applyKept(engine);
+      applyOp(op, engine);
+      return true;
     }
-    x.kept[x.keptCount++] = op;
-    applyKept(engine);
-    return true;
+  }
+  const uint32_t head = x.keptHead.load(std::memory_order_relaxed);
+  if (head - x.keptTail.load(std::memory_order_acquire) < kKeptKeyOpCapacity) {
+    x.kept[head % kKeptKeyOpCapacity] = op;
+    x.keptHead.store(head + 1, std::memory_order_release);
+    return false;
   }
   const KeyWriterLock lock(engine);
   applyKept(engine);
-  x.kept[x.keptCount++] = op;
-  applyKept(engine);
+  applyOp(op, engine);
   return true;
 }
 
@@ -170,16 +190,16 @@ void enginePitchBend(int msb, VocoderEngine& engine) {
   publishBend(bendOf(msb), engine);
 }
 
-bool engineRenderNoteOn(int note, int velocity, VocoderEngine& engine) {
-  return renderKeyOp(noteOp(note, velocity), engine);
+bool engineMidiNoteOn(int note, int velocity, VocoderEngine& engine) {
+  return midiKeyOp(noteOp(note, velocity), engine);
 }
 
-bool engineRenderNoteOff(int note, VocoderEngine& engine) {
-  return renderKeyOp(noteOp(note, 0), engine);
+bool engineMidiNoteOff(int note, VocoderEngine& engine) {
+  return midiKeyOp(noteOp(note, 0), engine);
 }
 
-bool engineRenderPitchBend(int msb, VocoderEngine& engine) {
-  return renderKeyOp({KeptKeyOp::kPitchBend, static_cast<uint8_t>(msb)}, engine);
+bool engineMidiPitchBend(int msb, VocoderEngine& engine) {
+  return midiKeyOp({KeptKeyOp::kPitchBend, static_cast<uint8_t>(msb)}, engine);
 }
 
 bool engineTryCopyPublishedKeys(const VocoderEngine& engine, float out[kHeldKeyCount]) {
@@ -198,7 +218,7 @@ void engineCopyKeyList(const VocoderEngine& engine, float out[kHeldKeyCount]) {
 
 void engineApplyPendingKeys(VocoderEngine& engine) {
   KeyExchange& x = engine.keys;
-  if (x.keptCount > 0) {
+  if (x.keptHead.load(std::memory_order_acquire) != x.keptTail.load(std::memory_order_relaxed)) {
     const KeyWriterLock lock = KeyWriterLock::tryTake(engine);
     if (lock.held()) applyKept(engine);
   }

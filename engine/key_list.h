@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Held-key list operations. Callers: MIDI input, saved state, editor keyboard messages.
 // Each change reaches the synth at the start of the engine's next block. [any thread except
-// the render thread (see the render variants below); never blocks the render thread]
+// the render thread (see the MIDI variants below); never blocks the render thread]
 #pragma once
 
 #include <cstddef>
@@ -19,14 +19,15 @@ void enginePitchBend(int msb, VocoderEngine& engine);
 // A consistent copy of the 32 held-key slots.
 void engineCopyKeyList(const VocoderEngine& engine, float out[kHeldKeyCount]);
 
-// MIDI delivered on the render thread: the same operations, without waiting for another writer.
-// An operation that finds the list taken is kept (true when applied now, false when kept) and
-// applied, in order, by the next of these calls or block that finds the list free. Only with
+// MIDI: the same operations, without waiting for another writer, for the one thread that
+// delivers MIDI (the render thread, as hosts do, or a MIDI thread of the host's). An operation
+// that finds the list taken is kept (true when applied now, false when kept) and applied, in
+// order, by the next of these calls or engine block that finds the list free. Only with
 // kKeptKeyOpCapacity operations kept does the next one wait, so that none is lost.
-// [render thread]
-bool engineRenderNoteOn(int note, int velocity, VocoderEngine& engine);
-bool engineRenderNoteOff(int note, VocoderEngine& engine);
-bool engineRenderPitchBend(int msb, VocoderEngine& engine);
+// [the thread that delivers MIDI]
+bool engineMidiNoteOn(int note, int velocity, VocoderEngine& engine);
+bool engineMidiNoteOff(int note, VocoderEngine& engine);
+bool engineMidiPitchBend(int msb, VocoderEngine& engine);
 // The last list published whole, without waiting; false while a writer publishes.
 // [any thread]
 bool engineTryCopyPublishedKeys(const VocoderEngine& engine, float out[kHeldKeyCount]);

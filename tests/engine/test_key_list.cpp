@@ -129,17 +129,17 @@ TEST(KeyList, PitchBendReachesTheSynthAndAllNotesOffCentresIt) {
   EXPECT_EQ(e->synth.bendFactor, 1.0f);
 }
 
-// MIDI on the render thread never waits for another writer: what finds the list taken is kept
+// MIDI never waits for another writer: what finds the list taken is kept
 // and reaches the synth, in order, with the first block after the writer lets go. Only a full
 // store of kept operations makes the next one wait, so that none is lost.
-TEST(KeyList, RenderThreadMidiKeepsWhatFindsTheListTakenAndLosesNothing) {
+TEST(KeyList, MidiKeepsWhatFindsTheListTakenAndLosesNothing) {
   EnginePtr e = synthEngine();
   e->keys.writerBusy.store(true);  // another writer holds the list
-  EXPECT_FALSE(engineRenderNoteOn(60, 100, *e));
-  EXPECT_FALSE(engineRenderNoteOn(62, 100, *e));
-  EXPECT_FALSE(engineRenderNoteOff(60, *e));
-  EXPECT_FALSE(engineRenderNoteOn(64, 0, *e));  // velocity 0: a note-off of a note not held
-  EXPECT_FALSE(engineRenderPitchBend(127, *e));
+  EXPECT_FALSE(engineMidiNoteOn(60, 100, *e));
+  EXPECT_FALSE(engineMidiNoteOn(62, 100, *e));
+  EXPECT_FALSE(engineMidiNoteOff(60, *e));
+  EXPECT_FALSE(engineMidiNoteOn(64, 0, *e));  // velocity 0: a note-off of a note not held
+  EXPECT_FALSE(engineMidiPitchBend(127, *e));
   deliver(*e);  // the block cannot take the list either
   EXPECT_EQ(heldCount(*e), 0);
   EXPECT_EQ(e->synth.keys[0], 0);
@@ -154,20 +154,20 @@ TEST(KeyList, RenderThreadMidiKeepsWhatFindsTheListTakenAndLosesNothing) {
   float published[kHeldKeyCount];
   ASSERT_TRUE(engineTryCopyPublishedKeys(*e, published));
   EXPECT_EQ(0, std::memcmp(published, e->heldKeys, sizeof published));
-  EXPECT_TRUE(engineRenderNoteOff(62, *e));  // a free list applies at once
+  EXPECT_TRUE(engineMidiNoteOff(62, *e));  // a free list applies at once
   EXPECT_EQ(heldCount(*e), 0);
 
   // Full: the next operation waits for the writer, then everything applies in order.
   e->keys.writerBusy.store(true);
   for (int i = 0; i < kKeptKeyOpCapacity; ++i) {
-    EXPECT_FALSE(i % 2 == 0 ? engineRenderNoteOn(40 + i % 64, 100, *e)
-                            : engineRenderNoteOff(40 + (i - 1) % 64, *e));
+    EXPECT_FALSE(i % 2 == 0 ? engineMidiNoteOn(40 + i % 64, 100, *e)
+                            : engineMidiNoteOff(40 + (i - 1) % 64, *e));
   }
   std::thread writer([&] {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     e->keys.writerBusy.store(false);
   });
-  EXPECT_TRUE(engineRenderNoteOn(70, 100, *e));
+  EXPECT_TRUE(engineMidiNoteOn(70, 100, *e));
   writer.join();
   EXPECT_EQ(heldCount(*e), 1);
   EXPECT_EQ(e->heldKeys[0], 70.0f);

@@ -23,9 +23,9 @@ TEST(KeyThreads, NotesFromTwoThreadsWhileAThirdRenders) {
     std::vector<float> in(64, 0.1f), a(64), b(64);
     while (!done.load()) {
       // MIDI delivered on the render thread too: it never waits for the players.
-      engineRenderNoteOn(100, 100, *e);
+      engineMidiNoteOn(100, 100, *e);
       engineProcess(in.data(), in.data(), a.data(), b.data(), 64, *e);
-      engineRenderNoteOff(100, *e);
+      engineMidiNoteOff(100, *e);
       // voiceNorm always matches the keys the synth was handed, whole.
       int sounding = 0;
       for (int k : e->synth.keys) sounding += k > 27;
