@@ -85,43 +85,32 @@ float bendOf(int msb) {
   return static_cast<float>(msb - 64) * 0.015625f;
 }
 
-// Applies and forgets the kept operations, oldest first, and publishes what they changed; the
-// caller holds the writer lock.
-void applyKept(VocoderEngine& engine) {
-  KeyExchange& x = engine.keys;
-  const uint32_t head = x.keptHead.load(std::memory_order_acquire);
-  uint32_t tail = x.keptTail.load(std::memory_order_relaxed);
-  if (tail == head) return;
-  bool keysChanged = false;
-  for (; tail != head; ++tail) {
-    const KeptKeyOp op = x.kept[tail % kKeptKeyOpCapacity];
-    if (op.kind == KeptKeyOp::kPitchBend) {
-      publishBend(bendOf(op.value), engine);
-      continue;
-    }
-    if (op.kind == KeptKeyOp::kNoteOn) {
-      holdKey(op.value, engine);
-    } else {
-      releaseKey(op.value, engine);
-    }
-    keysChanged = true;
-  }
-  x.keptTail.store(tail, std::memory_order_release);
-  if (keysChanged) publishKeys(engine);
-}
-
-// The change of one operation; the caller holds the writer lock and publishes.
-void applyOp(KeptKeyOp op, VocoderEngine& engine) {
+// One operation's change: a bend is published at once; a note changes heldKeys, which the
+// caller publishes (returns true). The caller holds the writer lock.
+bool change(KeptKeyOp op, VocoderEngine& engine) {
   if (op.kind == KeptKeyOp::kPitchBend) {
     publishBend(bendOf(op.value), engine);
-    return;
+    return false;
   }
   if (op.kind == KeptKeyOp::kNoteOn) {
     holdKey(op.value, engine);
   } else {
     releaseKey(op.value, engine);
   }
-  publishKeys(engine);
+  return true;
+}
+
+// Applies and forgets the kept operations, oldest first, then op when given, and publishes what
+// they changed; the caller holds the writer lock.
+void applyKept(VocoderEngine& engine, const KeptKeyOp* op = nullptr) {
+  KeyExchange& x = engine.keys;
+  const uint32_t head = x.keptHead.load(std::memory_order_acquire);
+  uint32_t tail = x.keptTail.load(std::memory_order_relaxed);
+  bool keysChanged = false;
+  for (; tail != head; ++tail) keysChanged |= change(x.kept[tail % kKeptKeyOpCapacity], engine);
+  x.keptTail.store(tail, std::memory_order_release);
+  if (op) keysChanged |= change(*op, engine);
+  if (keysChanged) publishKeys(engine);
 }
 
 // op applied now, after the kept ones, when the list is free (or the ring is full, waiting for
@@ -131,8 +120,7 @@ bool midiKeyOp(KeptKeyOp op, VocoderEngine& engine) {
   {
     const KeyWriterLock lock = KeyWriterLock::tryTake(engine);
     if (lock.held()) {
-      applyKept(engine);
-      applyOp(op, engine);
+      applyKept(engine, &op);
       return true;
     }
   }
@@ -143,8 +131,7 @@ bool midiKeyOp(KeptKeyOp op, VocoderEngine& engine) {
     return false;
   }
   const KeyWriterLock lock(engine);
-  applyKept(engine);
-  applyOp(op, engine);
+  applyKept(engine, &op);
   return true;
 }
 
