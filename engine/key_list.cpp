@@ -135,6 +135,15 @@ bool midiKeyOp(KeptKeyOp op, VocoderEngine& engine) {
   return true;
 }
 
+// The published list as of sequence value before (loaded with acquire); false when a writer
+// was publishing then or has published since.
+bool readPublished(const KeyExchange& x, uint32_t before, float out[kHeldKeyCount]) {
+  if ((before & 1u) != 0) return false;
+  for (int k = 0; k < kHeldKeyCount; ++k) out[k] = x.published[k].load(std::memory_order_relaxed);
+  std::atomic_thread_fence(std::memory_order_acquire);
+  return x.sequence.load(std::memory_order_relaxed) == before;
+}
+
 KeptKeyOp noteOp(int note, int velocity) {
   return {velocity == 0 ? KeptKeyOp::kNoteOff : KeptKeyOp::kNoteOn, static_cast<uint8_t>(note)};
 }
@@ -191,11 +200,7 @@ bool engineMidiPitchBend(int msb, VocoderEngine& engine) {
 
 bool engineTryCopyPublishedKeys(const VocoderEngine& engine, float out[kHeldKeyCount]) {
   const KeyExchange& x = engine.keys;
-  const uint32_t before = x.sequence.load(std::memory_order_acquire);
-  if ((before & 1u) != 0) return false;
-  for (int k = 0; k < kHeldKeyCount; ++k) out[k] = x.published[k].load(std::memory_order_relaxed);
-  std::atomic_thread_fence(std::memory_order_acquire);
-  return x.sequence.load(std::memory_order_relaxed) == before;
+  return readPublished(x, x.sequence.load(std::memory_order_acquire), out);
 }
 
 void engineCopyKeyList(const VocoderEngine& engine, float out[kHeldKeyCount]) {
@@ -210,16 +215,10 @@ void engineApplyPendingKeys(VocoderEngine& engine) {
     if (lock.held()) applyKept(engine);
   }
   const uint32_t before = x.sequence.load(std::memory_order_acquire);
-  if (before != x.appliedSequence && (before & 1u) == 0) {
-    float keys[kHeldKeyCount];
-    for (int k = 0; k < kHeldKeyCount; ++k) {
-      keys[k] = x.published[k].load(std::memory_order_relaxed);
-    }
-    std::atomic_thread_fence(std::memory_order_acquire);
-    if (x.sequence.load(std::memory_order_relaxed) == before) {
-      synthSetKeys(keys, engine.synth);
-      x.appliedSequence = before;
-    }
+  float keys[kHeldKeyCount];
+  if (before != x.appliedSequence && readPublished(x, before, keys)) {
+    synthSetKeys(keys, engine.synth);
+    x.appliedSequence = before;
   }
   const uint32_t bendSequence = x.bendSequence.load(std::memory_order_acquire);
   if (bendSequence != x.appliedBendSequence) {
