@@ -5,8 +5,8 @@
 // −b0, so b2·x[n−2] is the negated product b0·x[n−2] formed two samples earlier, bit for bit.)
 //
 // Included by filter_bank_simd.cpp once per instruction set, inside its own namespace, with
-// FILTER_BANK_WIDTH set to the lanes per vector; hence no include guard. Needs <array>,
-// <cstdint>, <cstring>, <type_traits>, <utility> and filter_bank_internal.h before it.
+// FILTER_BANK_WIDTH set to the lanes per vector; hence no include guard. Needs <algorithm>,
+// <array>, <cstdint>, <cstring>, <type_traits>, <utility> and filter_bank_internal.h before it.
 // Floating-point contraction must be off where this is compiled so that every lane rounds like
 // the scalar biquad.
 
@@ -16,15 +16,18 @@ constexpr int kGroups = 2 * kSignalGroups;
 static_assert(kGroups * kWidth <= kFilterBankMaxLanes);
 
 typedef float Vec __attribute__((vector_size(kWidth * sizeof(float))));
-typedef int32_t IVec __attribute__((vector_size(kWidth * sizeof(float))));
+typedef float Quad __attribute__((vector_size(4 * sizeof(float))));
 
 // All lanes s; s − (+0) is s for every s, signed zeros and NaN included.
 inline Vec splat(float s) {
   return s - Vec{};
 }
 
-inline Vec absolute(Vec v) {
-  return reinterpret_cast<Vec>(reinterpret_cast<IVec>(v) & 0x7fffffff);
+// |v| lane by lane, by clearing the sign bits.
+template <typename V>
+inline V absolute(V v) {
+  typedef int32_t Bits __attribute__((vector_size(sizeof(V))));
+  return reinterpret_cast<V>(reinterpret_cast<Bits>(v) & 0x7fffffff);
 }
 
 inline Vec* groupLanes(float* lanes, int group) {
@@ -87,23 +90,64 @@ __attribute__((always_inline)) inline void forEachStep(int count, Step&& step) {
   forEachStep(0, count, step);
 }
 
-// Both forward sweeps of the cascade in one loop over G groups, from the broadcast source
-// samples: the second sweep takes each sample of the first as soon as it is made.
-template <int G>
-void cascadeGroups(const LaneJob& job, int firstGroup, float* sums) {
+// Both sections of two band signals in one 4-lane vector: lanes 0, 1 run the first section on
+// the signals' sample n while lanes 2, 3 run the second on the first's sample n − 2 (two steps
+// back, so that the hand-over does not lengthen the recursion's chain), so step n's result holds
+// the signals' samples n − 2 in lanes 2, 3. Steps 0 and 1 give +0 there and leave the zero state
+// as it was. acc sums |result| per lane.
+struct SkewedSectionPair {
+  Quad b0, a1, a2;
+  Quad p1 = {}, p2 = {}, y1 = {}, y2 = {};
+  Quad acc = {};
+
+  // bands: the band of each lane (lanes 2, 3 those of lanes 0, 1).
+  SkewedSectionPair(const LaneJob& job, const int (&bands)[4])
+      : b0(quadValues(job.b0, bands)), a1(quadValues(job.a1, bands)),
+        a2(quadValues(job.a2, bands)) {}
+
+  // inputs: the signals' sample n in lanes 0, 1; lanes 2, 3 are not read. kSwap as for
+  // sectionStep.
+  template <bool kSwap>
+  __attribute__((always_inline)) Quad step(Quad inputs) {
+    const Quad x = __builtin_shufflevector(inputs, kSwap ? y1 : y2, 0, 1, 4, 5);
+    const Quad y = sectionStep<kSwap>(x, b0, a1, a2, p1, p2, y1, y2);
+    acc += absolute(y);
+    return y;
+  }
+
+ private:
+  static Quad quadValues(const float* perBand, const int (&bands)[4]) {
+    return Quad{perBand[bands[0]], perBand[bands[1]], perBand[bands[2]], perBand[bands[3]]};
+  }
+};
+
+// The last band (24) of both signals when it is alone in its signal's last group (W 4 and 8),
+// in a SkewedSectionPair stepped beside the full groups' loop: lane 0 of each last group gets
+// the band's samples, its other lanes +0.
+constexpr bool kLastBandAlone = kFilterBankBands % kWidth == 1;
+constexpr int kLastSpeechGroup = kSignalGroups - 1;
+constexpr int kLastCarrierGroup = kGroups - 1;
+constexpr int kFullGroups = kLastBandAlone ? kGroups - 2 : kGroups;  // run group by group
+
+// Both forward sweeps of the cascade in one loop over the G groups listed, from the broadcast
+// source samples: the second sweep takes each sample of the first as soon as it is made. With
+// kWithLastBand the loop also runs the last band of both signals (see kLastBandAlone).
+template <int G, bool kWithLastBand = false>
+void cascadeGroups(const LaneJob& job, const int (&groups)[G], float* sums) {
+  static_assert(!kWithLastBand || kLastBandAlone);
   Vec b0[G], a1[G], a2[G];
   const float* source[G];
   Vec* out[G];
   Vec p1[G], p2[G], y1[G], y2[G], q1[G], q2[G], z1[G], z2[G], acc[G];
   for (int g = 0; g < G; ++g) {
-    b0[g] = groupValues(job.b0, firstGroup + g);
-    a1[g] = groupValues(job.a1, firstGroup + g);
-    a2[g] = groupValues(job.a2, firstGroup + g);
-    source[g] = groupSource(job, firstGroup + g);
-    out[g] = groupLanes(job.lanes, firstGroup + g);
+    b0[g] = groupValues(job.b0, groups[g]);
+    a1[g] = groupValues(job.a1, groups[g]);
+    a2[g] = groupValues(job.a2, groups[g]);
+    source[g] = groupSource(job, groups[g]);
+    out[g] = groupLanes(job.lanes, groups[g]);
     p1[g] = p2[g] = y1[g] = y2[g] = q1[g] = q2[g] = z1[g] = z2[g] = acc[g] = Vec{};
   }
-  forEachStep(job.count, [&](auto swap, int n) __attribute__((always_inline)) {
+  auto groupsStep = [&](auto swap, int n) __attribute__((always_inline)) {
     constexpr bool kSwap = decltype(swap)::value;
     for (int g = 0; g < G; ++g) {
       const Vec y = sectionStep<kSwap>(splat(source[g][n]), b0[g], a1[g], a2[g], p1[g], p2[g],
@@ -112,8 +156,42 @@ void cascadeGroups(const LaneJob& job, int firstGroup, float* sums) {
       acc[g] += absolute(z);
       out[g][n] = z;
     }
-  });
-  storeSums(acc, G, firstGroup, sums);
+  };
+  const int count = job.count;
+  if constexpr (kWithLastBand) {
+    constexpr int kLast = kFilterBankBands - 1;
+    SkewedSectionPair pair(job, {kLast, kLast, kLast, kLast});
+    Vec* const speechOut = groupLanes(job.lanes, kLastSpeechGroup);
+    Vec* const carrierOut = groupLanes(job.lanes, kLastCarrierGroup);
+    auto inputs = [&](int n) { return Quad{job.speech[n], job.carrier[n], 0.0f, 0.0f}; };
+    auto bothStep = [&](auto swap, int n, Quad ahead) __attribute__((always_inline)) {
+      groupsStep(swap, n);
+      const Quad y = pair.step<decltype(swap)::value>(ahead);
+      Vec speech = {}, carrier = {};
+      speech[0] = y[2];
+      carrier[0] = y[3];
+      speechOut[n] = speech;
+      carrierOut[n] = carrier;
+    };
+    // The pair reads two samples ahead. Inputs past the block are 0: they reach only the first
+    // section's lanes, which are not read.
+    pair.step<false>(inputs(0));
+    pair.step<true>(count > 1 ? inputs(1) : Quad{});
+    const int ahead = count > 2 ? count - 2 : 0;
+    forEachStep(0, ahead, [&](auto swap, int n) __attribute__((always_inline)) {
+      bothStep(swap, n, inputs(n + 2));
+    });
+    forEachStep(ahead, count, [&](auto swap, int n) __attribute__((always_inline)) {
+      bothStep(swap, n, Quad{});
+    });
+    for (int i = 0; i < kWidth; ++i) {
+      sums[kLastSpeechGroup * kWidth + i] = i == 0 ? pair.acc[2] : 0.0f;
+      sums[kLastCarrierGroup * kWidth + i] = i == 0 ? pair.acc[3] : 0.0f;
+    }
+  } else {
+    forEachStep(count, groupsStep);
+  }
+  for (int g = 0; g < G; ++g) storeSums(&acc[g], 1, groups[g], sums);
 }
 
 // First sweep of the zero-phase filter: forward from the broadcast source samples.
@@ -195,9 +273,28 @@ void forGroupChunks(Body&& body) {
   }
 }
 
+// The cascade's loops: the full groups, kCascadeChunk to a loop, and with the last loop the
+// last band of both signals when it is alone in its group.
+template <int... kLoop>
+void cascadeLoops(const LaneJob& job, float* sums, std::integer_sequence<int, kLoop...>) {
+  constexpr int kLoops = sizeof...(kLoop);
+  auto loop = [&](auto index) {
+    constexpr int kFirst = decltype(index)::value * kCascadeChunk;
+    constexpr int kSize = std::min(kFullGroups - kFirst, kCascadeChunk);
+    int groups[kSize];
+    for (int g = 0; g < kSize; ++g) {
+      const int i = kFirst + g;  // skips the last speech group when it is run as a pair
+      groups[g] = kLastBandAlone && i >= kLastSpeechGroup ? i + 1 : i;
+    }
+    constexpr bool kLastLoop = decltype(index)::value == kLoops - 1;
+    cascadeGroups<kSize, kLastLoop && kLastBandAlone>(job, groups, sums);
+  };
+  (loop(std::integral_constant<int, kLoop>{}), ...);
+}
+
 void cascade(const LaneJob& job, float* sums) {
-  forGroupChunks<kCascadeChunk>(
-      [&](auto g, int first) { cascadeGroups<decltype(g)::value>(job, first, sums); });
+  constexpr int kLoops = (kFullGroups + kCascadeChunk - 1) / kCascadeChunk;
+  cascadeLoops(job, sums, std::make_integer_sequence<int, kLoops>{});
 }
 
 void zeroPhase(const LaneJob& job, float* sums) {

@@ -15,16 +15,9 @@
 
 static_assert(kWidth == 16 && kSignalGroups == 2);
 
-typedef float Quad __attribute__((vector_size(4 * sizeof(float))));
-typedef int32_t IQuad __attribute__((vector_size(4 * sizeof(float))));
-
 constexpr int kSignalLanes = kSignalGroups * kWidth;  // speech sums first, carrier sums after
 constexpr int kRowCSpeechLane = 9;                    // row C lane of speech band 16
 constexpr __mmask16 kRowCSpeechMask = 0xfe00;        // row C lanes 9 … 15
-
-inline Quad absolute(Quad v) {
-  return reinterpret_cast<Quad>(reinterpret_cast<IQuad>(v) & 0x7fffffff);
-}
 
 inline Quad* rowD(float* lanes) {
   return reinterpret_cast<Quad*>(lanes + 2 * kFilterBankCapacity * kWidth);
@@ -58,11 +51,6 @@ struct Section {
   V step(V x, V b0, V a1, V a2) {
     return sectionStep<kSwap>(x, b0, a1, a2, p1, p2, y1, y2);
   }
-  // The output two samples back, before a step with kSwap.
-  template <bool kSwap>
-  V olderOutput() const {
-    return kSwap ? y1 : y2;
-  }
 };
 
 // Both forward sweeps of one row, advanced one sample at a time (kSwap as for sectionStep).
@@ -84,29 +72,6 @@ struct CascadeRow {
     const V z = second.template step<kSwap>(u, b0, a1, a2);
     if constexpr (kSum) acc += absolute(z);
     return z;
-  }
-};
-
-// Both sections of two bands in one 4-lane row: lanes 0, 1 run the first section on sample n
-// while lanes 2, 3 run the second on the first's sample n − 2 (two steps back, so that the hand-
-// over does not lengthen the recursion's chain), so step n's result holds the bands' samples
-// n − 2 in lanes 2, 3. Steps 0 and 1 give +0 there and leave the zero state as it was.
-struct SkewedCascadePair {
-  Quad b0, a1, a2;
-  Section<Quad> section;
-  Quad acc = {};
-
-  explicit SkewedCascadePair(const LaneJob& job)
-      : b0(rowValues<Quad>(job.b0, kRowBandD)), a1(rowValues<Quad>(job.a1, kRowBandD)),
-        a2(rowValues<Quad>(job.a2, kRowBandD)) {}
-
-  template <bool kSwap>
-  Quad step(float s) {
-    const Quad x =
-        __builtin_shufflevector(s - Quad{}, section.template olderOutput<kSwap>(), 0, 0, 4, 5);
-    const Quad y = section.template step<kSwap>(x, b0, a1, a2);
-    acc += absolute(y);
-    return y;
   }
 };
 
@@ -141,21 +106,21 @@ void cascadePacked(const LaneJob& job, float* sums) {
   };
   forEachStep(count, firstLoopStep);
   CascadeRow<Vec> c(job, kRowBandC);
-  SkewedCascadePair d(job);
+  SkewedSectionPair d(job, kRowBandD);  // row D: speech bands 23, 24 from the speech
   auto rowCInput = [&](int n) {
     return _mm512_mask_blend_ps(kRowCSpeechMask, splat(job.carrier[n]), splat(job.speech[n]));
   };
   auto secondLoopStep = [&](auto swap, int n, float rowDInput) __attribute__((always_inline)) {
     constexpr bool kSwap = decltype(swap)::value;
     rowC[n] = c.step<kSwap>(rowCInput(n));
-    rowDOut[n] = d.step<kSwap>(rowDInput);
+    rowDOut[n] = d.step<kSwap>(rowDInput - Quad{});
     a.acc += absolute(rowA[n]);
     b.acc += absolute(rowB[n]);
   };
   // Row D reads two samples ahead. Inputs past the block are 0: they reach only the first
   // section's lanes, which are not read.
-  d.step<false>(job.speech[0]);
-  d.step<true>(count > 1 ? job.speech[1] : 0.0f);
+  d.step<false>(job.speech[0] - Quad{});
+  d.step<true>((count > 1 ? job.speech[1] : 0.0f) - Quad{});
   const int ahead = count > 2 ? count - 2 : 0;
   forEachStep(0, ahead, [&](auto swap, int n) __attribute__((always_inline)) {
     secondLoopStep(swap, n, job.speech[n + 2]);

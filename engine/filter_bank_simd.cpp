@@ -12,6 +12,7 @@
 #pragma GCC optimize("fp-contract=off", "no-schedule-insns2")
 #endif
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
