@@ -12,6 +12,14 @@ struct CpuFeatures {
   bool avx512vl;  // AVX-512 instructions on 128/256-bit vectors (32 vector registers)
 };
 
+// A build with TARNWICK_NO_AVX512 (the CMake option of that name) reports no AVX-512, so that
+// the 8-lane kernels can be measured on a machine that has it.
+#if defined(TARNWICK_NO_AVX512)
+inline constexpr bool kAvx512Allowed = false;
+#else
+inline constexpr bool kAvx512Allowed = true;
+#endif
+
 // Detected on the first call; the same record afterwards. [any thread; no allocation]
 inline const CpuFeatures& cpuFeatures() {
   static const CpuFeatures features = [] {
@@ -19,8 +27,8 @@ inline const CpuFeatures& cpuFeatures() {
     __builtin_cpu_init();
     return CpuFeatures{__builtin_cpu_supports("avx") != 0, __builtin_cpu_supports("avx2") != 0,
                        __builtin_cpu_supports("fma") != 0,
-                       __builtin_cpu_supports("avx512f") != 0,
-                       __builtin_cpu_supports("avx512vl") != 0};
+                       kAvx512Allowed && __builtin_cpu_supports("avx512f") != 0,
+                       kAvx512Allowed && __builtin_cpu_supports("avx512vl") != 0};
 #else
     return CpuFeatures{false, false, false, false, false};
 #endif
