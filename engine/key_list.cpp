@@ -144,6 +144,16 @@ bool readPublished(const KeyExchange& x, uint32_t before, float out[kHeldKeyCoun
   return x.sequence.load(std::memory_order_relaxed) == before;
 }
 
+// The writer lock, waited for, with the kept MIDI operations applied first: they reached the
+// list before this writer did. [any thread except the render thread]
+class KeyWriter {
+ public:
+  explicit KeyWriter(VocoderEngine& engine) : mLock(engine) { applyKept(engine); }
+
+ private:
+  const KeyWriterLock mLock;
+};
+
 KeptKeyOp noteOp(int note, int velocity) {
   return {velocity == 0 ? KeptKeyOp::kNoteOff : KeptKeyOp::kNoteOn, static_cast<uint8_t>(note)};
 }
@@ -155,26 +165,26 @@ void engineNoteOn(int note, int velocity, VocoderEngine& engine) {
     engineNoteOff(note, engine);
     return;
   }
-  KeyWriterLock lock(engine);
+  const KeyWriter writer(engine);
   holdKey(note, engine);
   publishKeys(engine);
 }
 
 void engineNoteOff(int note, VocoderEngine& engine) {
-  KeyWriterLock lock(engine);
+  const KeyWriter writer(engine);
   releaseKey(note, engine);
   publishKeys(engine);
 }
 
 void engineAllNotesOff(VocoderEngine& engine) {
-  KeyWriterLock lock(engine);
+  const KeyWriter writer(engine);
   for (float& slot : engine.heldKeys) slot = 0.0f;
   publishKeys(engine);
   publishBend(0.0f, engine);
 }
 
 void engineSetKeyList(const void* bytes, size_t length, VocoderEngine& engine) {
-  KeyWriterLock lock(engine);
+  const KeyWriter writer(engine);
   const size_t count = length < sizeof engine.heldKeys ? length : sizeof engine.heldKeys;
   if (bytes && count > 0) std::memcpy(engine.heldKeys, bytes, count);
   for (float& slot : engine.heldKeys) slot = sanitisedKey(slot);
@@ -182,7 +192,7 @@ void engineSetKeyList(const void* bytes, size_t length, VocoderEngine& engine) {
 }
 
 void enginePitchBend(int msb, VocoderEngine& engine) {
-  KeyWriterLock lock(engine);
+  const KeyWriter writer(engine);
   publishBend(bendOf(msb), engine);
 }
 

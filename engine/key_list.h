@@ -22,8 +22,9 @@ void engineCopyKeyList(const VocoderEngine& engine, float out[kHeldKeyCount]);
 // MIDI: the same operations, without waiting for another writer, for the one thread that
 // delivers MIDI (the render thread, as hosts do, or a MIDI thread of the host's). An operation
 // that finds the list taken is kept (true when applied now, false when kept) and applied, in
-// order, by the next of these calls or engine block that finds the list free. Only with
-// kKeptKeyOpCapacity operations kept does the next one wait, so that none is lost.
+// order, by the next of these calls or engine block that finds the list free, or before the
+// change of the next operation above. Only with kKeptKeyOpCapacity operations kept does the
+// next one wait, so that none is lost.
 // [the thread that delivers MIDI]
 bool engineMidiNoteOn(int note, int velocity, VocoderEngine& engine);
 bool engineMidiNoteOff(int note, VocoderEngine& engine);

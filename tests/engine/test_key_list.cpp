@@ -173,4 +173,13 @@ TEST(KeyList, MidiKeepsWhatFindsTheListTakenAndLosesNothing) {
   EXPECT_EQ(e->heldKeys[0], 70.0f);
   deliver(*e);
   EXPECT_EQ(e->synth.keys[0], 70);
+
+  // A waiting writer applies what was kept before its own change: a note kept while the list
+  // was taken does not outlive the editor's All Off that follows.
+  e->keys.writerBusy.store(true);
+  EXPECT_FALSE(engineMidiNoteOn(72, 100, *e));
+  e->keys.writerBusy.store(false);
+  engineAllNotesOff(*e);
+  deliver(*e);
+  EXPECT_EQ(heldCount(*e), 0);
 }
