@@ -120,6 +120,9 @@ inline BandQuad loadQuad(const float* p) {
   std::memcpy(&v, p, sizeof v);
   return v;
 }
+inline void storeQuad(float* p, BandQuad v) {
+  std::memcpy(p, &v, sizeof v);
+}
 
 // v where finite, else 0.
 inline BandQuad finiteOr0(BandQuad v) {
@@ -159,17 +162,17 @@ void bandWeights(const float* sums, int carrierFirst, float n, bool zeroPhase,
   for (int q = 0; q < kPadded; q += 4) {
     const BandQuad held = freeze ? loadQuad(speechEnv + q) : loadQuad(speechSums + q) / n;
     const BandQuad level = finiteOr0(held);
-    std::memcpy(speechEnv + q, &level, sizeof level);
+    storeQuad(speechEnv + q, level);
 
     const BandQuad envelope = loadQuad(attack + q);
     const BandQuad rising = (envelope * 32.0f * diffusion + level) / (32.0f * diffusion + 1.0f);
     const BandQuad falling = (envelope * 40.0f * decay + level) / (40.0f * decay + 1.0f);
     const BandQuad attacked = finiteOr0(level > envelope ? rising : falling);
-    std::memcpy(attack + q, &attacked, sizeof attacked);
+    storeQuad(attack + q, attacked);
 
     const BandQuad smoothed =
         finiteOr0((8.0f * releaseAmt * loadQuad(release + q) + level) / (1.0f + 8.0f * releaseAmt));
-    std::memcpy(release + q, &smoothed, sizeof smoothed);
+    storeQuad(release + q, smoothed);
 
     BandQuad carrierLevel = loadQuad(carrierSums + q) / n;
     carrierLevel =
@@ -178,8 +181,7 @@ void bandWeights(const float* sums, int carrierFirst, float n, bool zeroPhase,
         (smoothed * (1.0f - reverbAmt) + reverbAmt * 0.5f * attacked * (2.0f * diffusion + 1.0f)) *
         bandGain;
     // carrier / c · g · 0.25, folded into one factor; kept finite so that silent lanes stay 0.
-    const BandQuad w = clampFinite(gain * 0.25f / carrierLevel);
-    std::memcpy(weight + q, &w, sizeof w);
+    storeQuad(weight + q, clampFinite(gain * 0.25f / carrierLevel));
   }
   std::memcpy(engine.speechEnv, speechEnv, kBandBytes);
   std::memcpy(engine.envAttack, attack, kBandBytes);
