@@ -159,9 +159,13 @@ void addGroup(const int* slots, SynthState& s, const StepContext& c, float* sum,
   bool done = false;
   if constexpr (kKind == Kind::kPlain && kGroup == 4) {
     static const bool lanes512 = oscLanes512Available();
+    static const bool lanes2 = oscLanesAvx2Available();
     static const bool lanes = oscLanesAvailable();
     done = lanes512 && oscPlainFourAvx512(phaseA, phaseB, incA, incB, c.tableA, c.tableB, c.limitA,
                                           c.distortion, s, sum, out, count, kFilter);
+    done =
+        done || (lanes2 && oscPlainFourAvx2(phaseA, phaseB, incA, incB, c.tableA, c.tableB,
+                                            c.limitA, c.distortion, s, sum, out, count, kFilter));
     done = done || (lanes && oscPlainFourAvx(phaseA, phaseB, incA, incB, c.tableA, c.tableB,
                                              c.limitA, c.distortion, s, sum, out, count, kFilter));
   }

@@ -17,6 +17,17 @@ bool oscPlainFourAvx(float* phaseA, float* phaseB, const double* incA, const dou
                      const float* tableA, const float* tableB, double limit, float distortion,
                      SynthState& synth, float* sum, float* out, int count, bool filter);
 
+// True when this machine runs oscPlainFourAvx2. [any thread]
+bool oscLanesAvx2Available();
+
+// oscPlainFourAvx with each oscillator's four voices in one AVX2 double vector and the phase
+// rounded off the conversions' latency, bit-identical to it. Runs under the conditions of
+// oscPlainFourAvx512 (the tables may lie anywhere); returns false, doing nothing, otherwise or
+// where the kernel is not built. [render thread; no allocation]
+bool oscPlainFourAvx2(float* phaseA, float* phaseB, const double* incA, const double* incB,
+                      const float* tableA, const float* tableB, double limit, float distortion,
+                      SynthState& synth, float* sum, float* out, int count, bool filter);
+
 // True when this machine runs oscPlainFourAvx512. [any thread]
 bool oscLanes512Available();
 

@@ -181,29 +181,41 @@ INSTANTIATE_TEST_SUITE_P(
 // The four-voice kernels this machine runs, called directly: their sums and filtered output
 // equal four per-sample voices and filterSample bit for bit, with and without resonance (a
 // gliding and a settled cutoff), over a count that is no multiple of the kernels' batches, for
-// sane increments and (AVX only) wild ones: huge, or one below the smallest normal float from a
-// phase at 0 (subnormal phases), both of which the AVX-512 kernel declines.
+// sane increments, for exact ones whose phases land on the wrap limit or halfway between two
+// floats (case 3, ties to even), and (AVX only) wild ones: huge, or one below the smallest
+// normal float from a phase at 0 (subnormal phases), both of which the AVX2 and AVX-512 kernels
+// decline.
 TEST(SynthBlock, EachFourVoiceKernelMatchesThePerSampleVoices) {
   using Kernel = bool (*)(float*, float*, const double*, const double*, const float*, const float*,
                           double, float, SynthState&, float*, float*, int, bool);
   std::vector<std::pair<const char*, Kernel>> kernels;
   if (oscLanesAvailable()) kernels.emplace_back("avx", oscPlainFourAvx);
+  if (oscLanesAvx2Available()) kernels.emplace_back("avx2", oscPlainFourAvx2);
   if (oscLanes512Available()) kernels.emplace_back("avx512", oscPlainFourAvx512);
   if (kernels.empty()) GTEST_SKIP() << "no vector kernel on this machine";
   constexpr int kCount = 3003;
   for (const auto& [name, kernel] : kernels) {
     for (bool open : {false, true}) {
       for (bool filter : {false, true}) {
-        for (int wild : {0, 1, 2}) {
+        for (int wild : {0, 1, 2, 3}) {
           SCOPED_TRACE(testing::Message()
                        << name << " open " << open << " filter " << filter << " wild " << wild);
           auto reference = makeSynth(Kind::kPlain, 4);
           if (open) openFilter(*reference);
           const double ratios[4][2] = {{0.5, 1.5},
-                                       {wild == 2 ? 1e-40 : 1.25, 0.75},
+                                       {wild == 2   ? 1e-40
+                                        : wild == 3 ? 0x1p-24
+                                                    : 1.25,
+                                        0.75},
                                        {wild == 1 ? 3e5 : 2.0, 1.0},
                                        {0.3, wild == 1 ? -7e4 : 0.9}};
           if (wild == 2) reference->voices[1].phaseA = 0.0f;
+          if (wild == 3) {  // increments equal to the ratios
+            reference->baseIncrement = reference->modA = reference->modB = 1.0;
+            reference->bendFactor = reference->octaveDivisor = 1.0f;
+            reference->voices[0].phaseA = 0.0f;  // by halves onto 1023 exactly
+            reference->voices[1].phaseA = 1.0f;  // 1 + 2^-24 ties back to 1
+          }
           float phaseA[4], phaseB[4];
           double incA[4], incB[4];
           const SynthState& r = *reference;
@@ -228,7 +240,7 @@ TEST(SynthBlock, EachFourVoiceKernelMatchesThePerSampleVoices) {
           const bool ran =
               kernel(phaseA, phaseB, incA, incB, blocked->waveTableA, blocked->waveTableB, 1023.0,
                      blocked->distortion, *blocked, sum.data(), got.data(), kCount, filter);
-          if (wild && kernel == oscPlainFourAvx512) {
+          if ((wild == 1 || wild == 2) && kernel != oscPlainFourAvx) {
             EXPECT_FALSE(ran);  // left to the general kernel
             continue;
           }
