@@ -114,6 +114,7 @@ void BM_RenderBlock32(benchmark::State& state, OscRenderer render) {
   state.SetItemsProcessed(state.iterations() * kSynthBlockSize);
 }
 BENCHMARK_CAPTURE(BM_RenderBlock32, plain, oscRenderPlain);
+BENCHMARK_CAPTURE(BM_RenderBlock32, ring, oscRenderRing);
 BENCHMARK_CAPTURE(BM_RenderBlock32, sync, oscRenderSync);
 BENCHMARK_CAPTURE(BM_RenderBlock32, sample, oscRenderSample);
 

@@ -157,17 +157,25 @@ void addGroup(const int* slots, SynthState& s, const StepContext& c, float* sum,
     incB[g] = phaseIncrement(s.modB, static_cast<float>(s.ratioB[k]), s);
   }
   bool done = false;
-  if constexpr (kKind == Kind::kPlain && kGroup == 4) {
+  // Free-running voices (not synced) go to the vector kernels, four at a time.
+  if constexpr (kGroup == 4 &&
+                (kKind == Kind::kPlain || kKind == Kind::kRing || kKind == Kind::kSample)) {
     static const bool lanes512 = oscLanes512Available();
     static const bool lanes2 = oscLanesAvx2Available();
     static const bool lanes = oscLanesAvailable();
-    done = lanes512 && oscPlainFourAvx512(phaseA, phaseB, incA, incB, c.tableA, c.tableB, c.limitA,
-                                          c.distortion, s, sum, out, count, kFilter);
-    done =
-        done || (lanes2 && oscPlainFourAvx2(phaseA, phaseB, incA, incB, c.tableA, c.tableB,
-                                            c.limitA, c.distortion, s, sum, out, count, kFilter));
-    done = done || (lanes && oscPlainFourAvx(phaseA, phaseB, incA, incB, c.tableA, c.tableB,
-                                             c.limitA, c.distortion, s, sum, out, count, kFilter));
+    const FourVoices v{.phaseA = phaseA,
+                       .phaseB = phaseB,
+                       .incA = incA,
+                       .incB = incB,
+                       .tableA = c.tableA,
+                       .tableB = c.tableB,
+                       .limitA = c.limitA,
+                       .limitB = c.limitB,
+                       .product = kKind == Kind::kRing,
+                       .distortion = c.distortion};
+    done = lanes512 && oscFourVoicesAvx512(v, s, sum, out, count, kFilter);
+    done = done || (lanes2 && oscFourVoicesAvx2(v, s, sum, out, count, kFilter));
+    done = done || (lanes && oscFourVoicesAvx(v, s, sum, out, count, kFilter));
   }
   if (!done) {
     synth_filter::FilterRun filter(s);

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Four plain wave-table voices as the lanes of AVX double vectors. Each lane performs the
+// Four free-running voices as the lanes of AVX double vectors. Each lane performs the
 // per-voice operations of oscillators.cpp in the same order and precision (no fused
 // multiply-add), and the four results join the running sum in slot order, so the output equals
 // the scalar path bit for bit.
@@ -68,24 +68,24 @@ inline F4 advance(D4 p, D4 increment, double limit) {
   return toFloat(((p >= 0.0) & (p <= limit)) ? p : D4{});
 }
 
-// The voices' sums into sum[0 … count − 1]. With no drive the soft clip adds (±0 × …) to x:
-// x itself (only an x beyond the float range differs, infinite instead of NaN; either restarts
-// the filter).
-template <bool kDrive>
-void plainFour(float* phaseA, float* phaseB, const double* incA, const double* incB,
-               const float* tableA, const float* tableB, double limit, float distortion, float* sum,
-               int count) {
-  F4 pa{phaseA[0], phaseA[1], phaseA[2], phaseA[3]};
-  F4 pb{phaseB[0], phaseB[1], phaseB[2], phaseB[3]};
-  const D4 ia{incA[0], incA[1], incA[2], incA[3]};
-  const D4 ib{incB[0], incB[1], incB[2], incB[3]};
-  const double drive = distortion;
+// The voices' sums into sum[0 … count − 1]: A + B, or A × B with kProduct. With no drive the
+// soft clip adds (±0 × …) to x: x itself (only an x beyond the float range differs, infinite
+// instead of NaN; either restarts the filter).
+template <bool kProduct, bool kDrive>
+void fourVoices(const FourVoices& v, float* sum, int count) {
+  F4 pa{v.phaseA[0], v.phaseA[1], v.phaseA[2], v.phaseA[3]};
+  F4 pb{v.phaseB[0], v.phaseB[1], v.phaseB[2], v.phaseB[3]};
+  const D4 ia{v.incA[0], v.incA[1], v.incA[2], v.incA[3]};
+  const D4 ib{v.incB[0], v.incB[1], v.incB[2], v.incB[3]};
+  const double drive = v.distortion;
   for (int n = 0; n < count; ++n) {
-    const D4 a = readable(pa, limit);
-    const D4 b = readable(pb, limit);
-    const D4 x = interpolate(tableA, a) + interpolate(tableB, b);
-    pa = advance(a, ia, limit);
-    pb = advance(b, ib, limit);
+    const D4 a = readable(pa, v.limitA);
+    const D4 b = readable(pb, v.limitB);
+    const D4 ya = interpolate(v.tableA, a);
+    const D4 yb = interpolate(v.tableB, b);
+    const D4 x = kProduct ? ya * yb : ya + yb;
+    pa = advance(a, ia, v.limitA);
+    pb = advance(b, ib, v.limitB);
     F4 r;
     if constexpr (kDrive) {
       // The soft clip: v = |x| − 0.5 in float; v × drive × (|v| − 0.25) + x.
@@ -97,20 +97,28 @@ void plainFour(float* phaseA, float* phaseB, const double* incA, const double* i
     sum[n] = (((sum[n] + r[0]) + r[1]) + r[2]) + r[3];
   }
   for (int l = 0; l < 4; ++l) {
-    phaseA[l] = pa[l];
-    phaseB[l] = pb[l];
+    v.phaseA[l] = pa[l];
+    v.phaseB[l] = pb[l];
+  }
+}
+
+template <bool kProduct>
+void fourVoicesDriven(const FourVoices& v, float* sum, int count) {
+  if (v.distortion == 0.0f && !std::signbit(v.distortion)) {
+    fourVoices<kProduct, false>(v, sum, count);
+  } else {
+    fourVoices<kProduct, true>(v, sum, count);
   }
 }
 
 }  // namespace
 
-bool oscPlainFourAvx(float* phaseA, float* phaseB, const double* incA, const double* incB,
-                     const float* tableA, const float* tableB, double limit, float distortion,
-                     SynthState& synth, float* sum, float* out, int count, bool filter) {
-  if (distortion == 0.0f && !std::signbit(distortion)) {
-    plainFour<false>(phaseA, phaseB, incA, incB, tableA, tableB, limit, distortion, sum, count);
+bool oscFourVoicesAvx(const FourVoices& v, SynthState& synth, float* sum, float* out, int count,
+                      bool filter) {
+  if (v.product) {
+    fourVoicesDriven<true>(v, sum, count);
   } else {
-    plainFour<true>(phaseA, phaseB, incA, incB, tableA, tableB, limit, distortion, sum, count);
+    fourVoicesDriven<false>(v, sum, count);
   }
   if (filter) synth_filter::filterPass(synth, sum, out, count);
   return true;
@@ -124,8 +132,7 @@ bool oscLanesAvailable() {
 
 #else
 
-bool oscPlainFourAvx(float*, float*, const double*, const double*, const float*, const float*,
-                     double, float, SynthState&, float*, float*, int, bool) {
+bool oscFourVoicesAvx(const FourVoices&, SynthState&, float*, float*, int, bool) {
   return false;
 }
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Four plain wave-table voices for processors with AVX2 but no AVX-512: each oscillator's four
+// Four free-running voices for processors with AVX2 but no AVX-512: each oscillator's four
 // voices in the lanes of one double vector, each lane's two neighbouring table entries read as
 // one 64-bit word, the phase rounded to float in the integer domain. Every lane performs the
 // per-voice operations of oscillators.cpp in the same order and precision (no fused
@@ -105,10 +105,11 @@ class Cursor {
 };
 
 // The four voices' outputs of one sample as floats, voice 0 … 3, from the oscillator values a
-// and b: A + B, then the soft clip, v = |x| − 0.5 in float and v × drive × (|v| − 0.25) + x.
-template <bool kDrive>
+// and b: A + B (A × B with kProduct), then the soft clip, v = |x| − 0.5 in float and
+// v × drive × (|v| − 0.25) + x.
+template <bool kProduct, bool kDrive>
 inline __m128 voiceOutputs(__m256d a, __m256d b, __m256d drive) {
-  const __m256d x = _mm256_add_pd(a, b);
+  const __m256d x = kProduct ? _mm256_mul_pd(a, b) : _mm256_add_pd(a, b);
   if constexpr (kDrive) {
     const __m256d signBit = _mm256_set1_pd(-0.0);
     const __m256d v = _mm256_cvtps_pd(
@@ -123,25 +124,24 @@ inline __m128 voiceOutputs(__m256d a, __m256d b, __m256d drive) {
 }
 
 // Both oscillators of four voices from the read positions pa and pb. Preconditions (checked by
-// the caller): every increment lies in [0, limit], so a phase in [0, limit] plus its increment
-// needs at most one reduction and stays a valid position; limit ≥ 1, and every phase and
-// increment is 0 or at least 2^-126, so every sum and reduced phase is 0 or a normal float
-// magnitude.
-template <bool kDrive>
-void plainFour(float* phaseA, float* phaseB, __m256d pa, __m256d pb, __m256d incA, __m256d incB,
-               const float* tableA, const float* tableB, __m256d limit, float distortion,
-               float* sum, int count) {
-  Cursor a(pa, incA, limit, tableA);
-  Cursor b(pb, incB, limit, tableB);
-  const __m256d drive = _mm256_set1_pd(distortion);
+// the caller): every increment lies in [0, its limit], so a phase in [0, limit] plus its
+// increment needs at most one reduction and stays a valid position; both limits are at least 1,
+// and every phase and increment is 0 or at least 2^-126, so every sum and reduced phase is 0 or
+// a normal float magnitude.
+template <bool kProduct, bool kDrive>
+void fourVoices(const FourVoices& v, __m256d pa, __m256d pb, __m256d incA, __m256d incB,
+                __m256d limitA, __m256d limitB, float* sum, int count) {
+  Cursor a(pa, incA, limitA, v.tableA);
+  Cursor b(pb, incB, limitB, v.tableB);
+  const __m256d drive = _mm256_set1_pd(v.distortion);
   // Four samples at a time: their 4 × 4 voice outputs transposed to one vector per voice, so
   // the running sums of the four samples take the voices in slot order side by side.
   int n = 0;
   for (; n + 4 <= count; n += 4) {
-    __m128 r0 = voiceOutputs<kDrive>(a.next(), b.next(), drive);
-    __m128 r1 = voiceOutputs<kDrive>(a.next(), b.next(), drive);
-    __m128 r2 = voiceOutputs<kDrive>(a.next(), b.next(), drive);
-    __m128 r3 = voiceOutputs<kDrive>(a.next(), b.next(), drive);
+    __m128 r0 = voiceOutputs<kProduct, kDrive>(a.next(), b.next(), drive);
+    __m128 r1 = voiceOutputs<kProduct, kDrive>(a.next(), b.next(), drive);
+    __m128 r2 = voiceOutputs<kProduct, kDrive>(a.next(), b.next(), drive);
+    __m128 r3 = voiceOutputs<kProduct, kDrive>(a.next(), b.next(), drive);
     _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
     __m128 acc = _mm_add_ps(_mm_loadu_ps(sum + n), r0);
     acc = _mm_add_ps(acc, r1);
@@ -150,15 +150,15 @@ void plainFour(float* phaseA, float* phaseB, __m256d pa, __m256d pb, __m256d inc
     _mm_storeu_ps(sum + n, acc);
   }
   for (; n < count; ++n) {
-    const __m128 r = voiceOutputs<kDrive>(a.next(), b.next(), drive);
+    const __m128 r = voiceOutputs<kProduct, kDrive>(a.next(), b.next(), drive);
     float acc = sum[n] + _mm_cvtss_f32(r);
     acc += _mm_cvtss_f32(_mm_movehdup_ps(r));
     acc += _mm_cvtss_f32(_mm_movehl_ps(r, r));
     acc += _mm_cvtss_f32(_mm_shuffle_ps(r, r, 3));
     sum[n] = acc;
   }
-  _mm_storeu_ps(phaseA, _mm256_cvtpd_ps(a.phases()));
-  _mm_storeu_ps(phaseB, _mm256_cvtpd_ps(b.phases()));
+  _mm_storeu_ps(v.phaseA, _mm256_cvtpd_ps(a.phases()));
+  _mm_storeu_ps(v.phaseB, _mm256_cvtpd_ps(b.phases()));
 }
 
 // True when every lane of v is 0 or lies in [2^-126, highest].
@@ -170,29 +170,39 @@ inline bool zeroOrNormalUpTo(__m256d v, __m256d highest) {
   return _mm256_movemask_pd(ok) == 0xF;
 }
 
-}  // namespace
-
-bool oscPlainFourAvx2(float* phaseA, float* phaseB, const double* incA, const double* incB,
-                      const float* tableA, const float* tableB, double limit, float distortion,
-                      SynthState& synth, float* sum, float* out, int count, bool filter) {
-  if (count <= 0) return true;
-  if (!(limit >= 1.0 && limit < 1e9)) return false;
-  const __m256d lim = _mm256_set1_pd(limit);
-  const __m256d ia = _mm256_loadu_pd(incA);
-  const __m256d ib = _mm256_loadu_pd(incB);
-  const __m256d pa = readable(_mm256_cvtps_pd(_mm_loadu_ps(phaseA)), lim);
-  const __m256d pb = readable(_mm256_cvtps_pd(_mm_loadu_ps(phaseB)), lim);
-  // 0 or a normal float magnitude: a phase or increment in (0, 2^-126) would round otherwise.
-  if (!zeroOrNormalUpTo(ia, lim) || !zeroOrNormalUpTo(ib, lim) || !zeroOrNormalUpTo(pa, lim) ||
-      !zeroOrNormalUpTo(pb, lim)) {
-    return false;
-  }
+template <bool kProduct>
+void fourVoicesDriven(const FourVoices& v, __m256d pa, __m256d pb, __m256d incA, __m256d incB,
+                      __m256d limitA, __m256d limitB, float* sum, int count) {
   // With no drive the soft clip adds (±0 × …) to x: x itself. (Only an x beyond the float range
   // differs, infinite instead of NaN; either restarts the filter.)
-  if (distortion == 0.0f && !std::signbit(distortion)) {
-    plainFour<false>(phaseA, phaseB, pa, pb, ia, ib, tableA, tableB, lim, distortion, sum, count);
+  if (v.distortion == 0.0f && !std::signbit(v.distortion)) {
+    fourVoices<kProduct, false>(v, pa, pb, incA, incB, limitA, limitB, sum, count);
   } else {
-    plainFour<true>(phaseA, phaseB, pa, pb, ia, ib, tableA, tableB, lim, distortion, sum, count);
+    fourVoices<kProduct, true>(v, pa, pb, incA, incB, limitA, limitB, sum, count);
+  }
+}
+
+}  // namespace
+
+bool oscFourVoicesAvx2(const FourVoices& v, SynthState& synth, float* sum, float* out, int count,
+                       bool filter) {
+  if (count <= 0) return true;
+  if (!(v.limitA >= 1.0 && v.limitA < 1e9 && v.limitB >= 1.0 && v.limitB < 1e9)) return false;
+  const __m256d limitA = _mm256_set1_pd(v.limitA);
+  const __m256d limitB = _mm256_set1_pd(v.limitB);
+  const __m256d incA = _mm256_loadu_pd(v.incA);
+  const __m256d incB = _mm256_loadu_pd(v.incB);
+  const __m256d pa = readable(_mm256_cvtps_pd(_mm_loadu_ps(v.phaseA)), limitA);
+  const __m256d pb = readable(_mm256_cvtps_pd(_mm_loadu_ps(v.phaseB)), limitB);
+  // 0 or a normal float magnitude: a phase or increment in (0, 2^-126) would round otherwise.
+  if (!zeroOrNormalUpTo(incA, limitA) || !zeroOrNormalUpTo(incB, limitB) ||
+      !zeroOrNormalUpTo(pa, limitA) || !zeroOrNormalUpTo(pb, limitB)) {
+    return false;
+  }
+  if (v.product) {
+    fourVoicesDriven<true>(v, pa, pb, incA, incB, limitA, limitB, sum, count);
+  } else {
+    fourVoicesDriven<false>(v, pa, pb, incA, incB, limitA, limitB, sum, count);
   }
   if (filter) synth_filter::filterPass(synth, sum, out, count);
   return true;
@@ -206,8 +216,7 @@ bool oscLanesAvx2Available() {
 
 #else
 
-bool oscPlainFourAvx2(float*, float*, const double*, const double*, const float*, const float*,
-                      double, float, SynthState&, float*, float*, int, bool) {
+bool oscFourVoicesAvx2(const FourVoices&, SynthState&, float*, float*, int, bool) {
   return false;
 }
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Four plain wave-table voices with both oscillators in the eight lanes of one AVX-512 double
+// Four free-running voices with both oscillators in the eight lanes of one AVX-512 double
 // vector (A in lanes 0 … 3, B in lanes 4 … 7). One gather reads each lane's two neighbouring
 // table entries as one 64-bit word. Every lane performs the per-voice operations of
 // oscillators.cpp in the same order and precision (no fused multiply-add), and the four results
@@ -72,10 +72,10 @@ inline __m512d roundToFloat(__m512d q) {
 // instead of heading a chain within its own sample.
 class Cursor {
  public:
-  Cursor(__m512d p, __m512d inc, double limit, const float* tableA, int offset)
+  Cursor(__m512d p, __m512d inc, __m512d limit, const float* tableA, int offset)
       : mP(p),
         mInc(inc),
-        mLimit(_mm512_set1_pd(limit)),
+        mLimit(limit),
         mTable(tableA),
         mOffset(_mm256_setr_epi32(0, 0, 0, 0, offset, offset, offset, offset)) {
     read();
@@ -117,13 +117,13 @@ class Cursor {
 };
 
 // The four voices' outputs of two samples as floats [n: voice 0 … 3 | n + 1: voice 0 … 3], from
-// the oscillator values y0 and y1 of those samples: A + B, then the soft clip, v = |x| − 0.5 in
-// float and v × drive × (|v| − 0.25) + x.
-template <bool kDrive>
+// the oscillator values y0 and y1 of those samples: A + B (A × B with kProduct), then the soft
+// clip, v = |x| − 0.5 in float and v × drive × (|v| − 0.25) + x.
+template <bool kProduct, bool kDrive>
 inline __m256 voicePair(__m512d y0, __m512d y1, __m512d drive) {
   const __m512d a = _mm512_shuffle_f64x2(y0, y1, _MM_SHUFFLE(1, 0, 1, 0));
   const __m512d b = _mm512_shuffle_f64x2(y0, y1, _MM_SHUFFLE(3, 2, 3, 2));
-  const __m512d x = _mm512_add_pd(a, b);
+  const __m512d x = kProduct ? _mm512_mul_pd(a, b) : _mm512_add_pd(a, b);
   if constexpr (kDrive) {
     const __m512d v =
         _mm512_cvtps_pd(_mm512_cvtpd_ps(_mm512_sub_pd(_mm512_abs_pd(x), _mm512_set1_pd(0.5))));
@@ -136,16 +136,16 @@ inline __m256 voicePair(__m512d y0, __m512d y1, __m512d drive) {
   }
 }
 
-// Both oscillators of four voices from the read positions p. Preconditions (checked by the
-// caller): every increment lies in [0, limit], so a phase in [0, limit] plus its increment needs
-// at most one reduction and stays a valid position; limit ≥ 1, and every phase and increment is
-// 0 or at least 2^-126, so every sum and reduced phase is 0 or a normal float magnitude;
-// tableB lies `offset` floats after tableA.
-template <bool kDrive>
-void plainFour(float* phaseA, float* phaseB, __m512d p, __m512d inc, const float* tableA,
-               int offset, double limit, float distortion, float* sum, int count) {
-  Cursor cursor(p, inc, limit, tableA, offset);
-  const __m512d drive = _mm512_set1_pd(distortion);
+// Both oscillators of four voices from the read positions p, limits in the same lanes.
+// Preconditions (checked by the caller): every increment lies in [0, its limit], so a phase in
+// [0, limit] plus its increment needs at most one reduction and stays a valid position; both
+// limits are at least 1, and every phase and increment is 0 or at least 2^-126, so every sum and
+// reduced phase is 0 or a normal float magnitude; tableB lies `offset` floats after tableA.
+template <bool kProduct, bool kDrive>
+void fourVoices(const FourVoices& v, __m512d p, __m512d inc, __m512d limit, int offset, float* sum,
+                int count) {
+  Cursor cursor(p, inc, limit, v.tableA, offset);
+  const __m512d drive = _mm512_set1_pd(v.distortion);
   // Four samples at a time: their 4 × 4 voice outputs transposed to one vector per voice, so
   // the running sums of the four samples take the voices in slot order side by side.
   const __m512i byVoice = _mm512_setr_epi32(0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15);
@@ -155,8 +155,8 @@ void plainFour(float* phaseA, float* phaseB, __m512d p, __m512d inc, const float
     const __m512d y1 = cursor.next();
     const __m512d y2 = cursor.next();
     const __m512d y3 = cursor.next();
-    const __m256 r01 = voicePair<kDrive>(y0, y1, drive);
-    const __m256 r23 = voicePair<kDrive>(y2, y3, drive);
+    const __m256 r01 = voicePair<kProduct, kDrive>(y0, y1, drive);
+    const __m256 r23 = voicePair<kProduct, kDrive>(y2, y3, drive);
     const __m512 r = _mm512_castpd_ps(_mm512_insertf64x4(
         _mm512_castpd256_pd512(_mm256_castps_pd(r01)), _mm256_castps_pd(r23), 1));
     const __m512 v = _mm512_permutexvar_ps(byVoice, r);
@@ -168,7 +168,7 @@ void plainFour(float* phaseA, float* phaseB, __m512d p, __m512d inc, const float
   }
   for (; n < count; ++n) {
     const __m512d y = cursor.next();
-    const __m128 r = _mm256_castps256_ps128(voicePair<kDrive>(y, y, drive));
+    const __m128 r = _mm256_castps256_ps128(voicePair<kProduct, kDrive>(y, y, drive));
     float acc = sum[n] + _mm_cvtss_f32(r);
     acc += _mm_cvtss_f32(_mm_movehdup_ps(r));
     acc += _mm_cvtss_f32(_mm_movehl_ps(r, r));
@@ -176,28 +176,41 @@ void plainFour(float* phaseA, float* phaseB, __m512d p, __m512d inc, const float
     sum[n] = acc;
   }
   const __m256 stored = _mm512_cvtpd_ps(cursor.phases());
-  _mm_storeu_ps(phaseA, _mm256_castps256_ps128(stored));
-  _mm_storeu_ps(phaseB, _mm256_extractf128_ps(stored, 1));
+  _mm_storeu_ps(v.phaseA, _mm256_castps256_ps128(stored));
+  _mm_storeu_ps(v.phaseB, _mm256_extractf128_ps(stored, 1));
+}
+
+template <bool kProduct>
+void fourVoicesDriven(const FourVoices& v, __m512d p, __m512d inc, __m512d limit, int offset,
+                      float* sum, int count) {
+  // With no drive the soft clip adds (±0 × …) to x: x itself. (Only an x beyond the float range
+  // differs, infinite instead of NaN; either restarts the filter.)
+  if (v.distortion == 0.0f && !std::signbit(v.distortion)) {
+    fourVoices<kProduct, false>(v, p, inc, limit, offset, sum, count);
+  } else {
+    fourVoices<kProduct, true>(v, p, inc, limit, offset, sum, count);
+  }
 }
 
 }  // namespace
 
-bool oscPlainFourAvx512(float* phaseA, float* phaseB, const double* incA, const double* incB,
-                        const float* tableA, const float* tableB, double limit, float distortion,
-                        SynthState& synth, float* sum, float* out, int count, bool filter) {
+bool oscFourVoicesAvx512(const FourVoices& v, SynthState& synth, float* sum, float* out, int count,
+                         bool filter) {
   if (count <= 0) return true;
   // Both tables within one gather's reach of tableA, whole floats apart.
-  const intptr_t apart = reinterpret_cast<intptr_t>(tableB) - reinterpret_cast<intptr_t>(tableA);
+  const intptr_t apart =
+      reinterpret_cast<intptr_t>(v.tableB) - reinterpret_cast<intptr_t>(v.tableA);
   if (apart % static_cast<intptr_t>(sizeof(float)) != 0 || apart < -(intptr_t{1} << 30) ||
-      apart > (intptr_t{1} << 30) || !(limit >= 1.0 && limit < 1e9)) {
+      apart > (intptr_t{1} << 30) ||
+      !(v.limitA >= 1.0 && v.limitA < 1e9 && v.limitB >= 1.0 && v.limitB < 1e9)) {
     return false;
   }
-  const __m512d inc =
-      _mm512_insertf64x4(_mm512_castpd256_pd512(_mm256_loadu_pd(incA)), _mm256_loadu_pd(incB), 1);
-  const __m512d lim = _mm512_set1_pd(limit);
+  const __m512d inc = _mm512_insertf64x4(_mm512_castpd256_pd512(_mm256_loadu_pd(v.incA)),
+                                         _mm256_loadu_pd(v.incB), 1);
+  const __m512d lim = _mm512_insertf64x4(_mm512_set1_pd(v.limitA), _mm256_set1_pd(v.limitB), 1);
   const __m512d p =
-      readable(_mm512_cvtps_pd(_mm256_insertf128_ps(_mm256_castps128_ps256(_mm_loadu_ps(phaseA)),
-                                                    _mm_loadu_ps(phaseB), 1)),
+      readable(_mm512_cvtps_pd(_mm256_insertf128_ps(_mm256_castps128_ps256(_mm_loadu_ps(v.phaseA)),
+                                                    _mm_loadu_ps(v.phaseB), 1)),
                lim);
   // 0 or a normal float magnitude: a phase or increment in (0, 2^-126) would round otherwise.
   const __m512d zero = _mm512_setzero_pd();
@@ -209,12 +222,10 @@ bool oscPlainFourAvx512(float* phaseA, float* phaseB, const double* incA, const 
       _mm512_cmp_pd_mask(p, zero, _CMP_EQ_OQ) | _mm512_cmp_pd_mask(p, smallest, _CMP_GE_OQ);
   if ((incOk & phaseOk) != 0xFF) return false;
   const int offset = static_cast<int>(apart / static_cast<intptr_t>(sizeof(float)));
-  // With no drive the soft clip adds (±0 × …) to x: x itself. (Only an x beyond the float range
-  // differs, infinite instead of NaN; either restarts the filter.)
-  if (distortion == 0.0f && !std::signbit(distortion)) {
-    plainFour<false>(phaseA, phaseB, p, inc, tableA, offset, limit, distortion, sum, count);
+  if (v.product) {
+    fourVoicesDriven<true>(v, p, inc, lim, offset, sum, count);
   } else {
-    plainFour<true>(phaseA, phaseB, p, inc, tableA, offset, limit, distortion, sum, count);
+    fourVoicesDriven<false>(v, p, inc, lim, offset, sum, count);
   }
   if (filter) synth_filter::filterPass(synth, sum, out, count);
   return true;
@@ -228,8 +239,7 @@ bool oscLanes512Available() {
 
 #else
 
-bool oscPlainFourAvx512(float*, float*, const double*, const double*, const float*, const float*,
-                        double, float, SynthState&, float*, float*, int, bool) {
+bool oscFourVoicesAvx512(const FourVoices&, SynthState&, float*, float*, int, bool) {
   return false;
 }
 

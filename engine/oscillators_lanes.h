@@ -4,38 +4,43 @@
 
 #include "engine/synth_state.h"
 
-// True when this machine runs oscPlainFourAvx. [any thread]
-bool oscLanesAvailable();
+// Four free-running voices (plain, ring-modulated or sample sources; not synced) for one run:
+// each voice's two oscillators read their tables by linear interpolation and wrap at their
+// limits, as the per-sample renderers do. [render thread; borrowed pointers]
+struct FourVoices {
+  float* phaseA;  // 4 stored phases each, read and written back
+  float* phaseB;
+  const double* incA;  // 4 increments each, table entries per sample
+  const double* incB;
+  const float* tableA;
+  const float* tableB;
+  double limitA;  // wrap limits of the two tables
+  double limitB;
+  bool product;  // ring modulation: A × B; otherwise A + B
+  float distortion;
+};
 
-// Four plain voices over the wave tables for `count` samples: each sample's four results join
-// sum[n] in lane order, and with `filter` each total then goes through the synth's filter into
-// out[n]. Phases are read and written back; the increments are the per-voice table steps.
+// The kernels: the four voices for `count` samples, each sample's four results joining sum[n] in
+// lane order, and with `filter` each total then going through the synth's filter into out[n].
 // Bit-identical to the scalar group loop (with no drive, a sum beyond the float range is
-// infinite where the scalar loop's is NaN: both restart the filter). Returns false (and does
-// nothing) where the kernel is not built. [render thread; no allocation]
-bool oscPlainFourAvx(float* phaseA, float* phaseB, const double* incA, const double* incB,
-                     const float* tableA, const float* tableB, double limit, float distortion,
-                     SynthState& synth, float* sum, float* out, int count, bool filter);
+// infinite where the scalar loop's is NaN: both restart the filter). Each returns false (and
+// does nothing) where it is not built or declines the run. [render thread; no allocation]
+//
+// oscFourVoicesAvx runs any run.
+bool oscFourVoicesAvx(const FourVoices& v, SynthState& synth, float* sum, float* out, int count,
+                      bool filter);
+// oscFourVoicesAvx2 (each oscillator's four voices in one double vector, the phase rounded off
+// the conversions' latency) and oscFourVoicesAvx512 (both oscillators in one vector, one gather
+// per sample) run only when both limits lie in [1, 1e9) and every increment lies in [0, its
+// limit] and, like every read position, is 0 or at least 2^-126 (the usual case: an increment
+// is a few table entries per sample); the AVX-512 kernel also needs both tables within 2^30
+// bytes of each other.
+bool oscFourVoicesAvx2(const FourVoices& v, SynthState& synth, float* sum, float* out, int count,
+                       bool filter);
+bool oscFourVoicesAvx512(const FourVoices& v, SynthState& synth, float* sum, float* out, int count,
+                         bool filter);
 
-// True when this machine runs oscPlainFourAvx2. [any thread]
+// True when this machine runs the kernel. [any thread]
+bool oscLanesAvailable();  // oscFourVoicesAvx
 bool oscLanesAvx2Available();
-
-// oscPlainFourAvx with each oscillator's four voices in one AVX2 double vector and the phase
-// rounded off the conversions' latency, bit-identical to it. Runs under the conditions of
-// oscPlainFourAvx512 (the tables may lie anywhere); returns false, doing nothing, otherwise or
-// where the kernel is not built. [render thread; no allocation]
-bool oscPlainFourAvx2(float* phaseA, float* phaseB, const double* incA, const double* incB,
-                      const float* tableA, const float* tableB, double limit, float distortion,
-                      SynthState& synth, float* sum, float* out, int count, bool filter);
-
-// True when this machine runs oscPlainFourAvx512. [any thread]
 bool oscLanes512Available();
-
-// oscPlainFourAvx with both oscillators of the four voices in one AVX-512 vector, bit-identical
-// to it. Runs only when limit ≥ 1 and every increment lies in [0, limit] and, like every read
-// position, is 0 or at least 2^-126 (the usual case: an increment is a few table entries per
-// sample); returns false, doing nothing, otherwise or where the kernel is not built.
-// [render thread; no allocation]
-bool oscPlainFourAvx512(float* phaseA, float* phaseB, const double* incA, const double* incB,
-                        const float* tableA, const float* tableB, double limit, float distortion,
-                        SynthState& synth, float* sum, float* out, int count, bool filter);
