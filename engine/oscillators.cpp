@@ -157,9 +157,8 @@ void addGroup(const int* slots, SynthState& s, const StepContext& c, float* sum,
     incB[g] = phaseIncrement(s.modB, static_cast<float>(s.ratioB[k]), s);
   }
   bool done = false;
-  // Free-running voices (not synced) go to the vector kernels, four at a time.
-  if constexpr (kGroup == 4 &&
-                (kKind == Kind::kPlain || kKind == Kind::kRing || kKind == Kind::kSample)) {
+  // Four voices at a time go to the vector kernels.
+  if constexpr (kGroup == 4) {
     static const bool lanes512 = oscLanes512Available();
     static const bool lanes2 = oscLanesAvx2Available();
     static const bool lanes = oscLanesAvailable();
@@ -171,7 +170,8 @@ void addGroup(const int* slots, SynthState& s, const StepContext& c, float* sum,
                        .tableB = c.tableB,
                        .limitA = c.limitA,
                        .limitB = c.limitB,
-                       .product = kKind == Kind::kRing,
+                       .product = kKind == Kind::kRing || kKind == Kind::kSyncRing,
+                       .synced = kKind == Kind::kSync || kKind == Kind::kSyncRing,
                        .distortion = c.distortion};
     done = lanes512 && oscFourVoicesAvx512(v, s, sum, out, count, kFilter);
     done = done || (lanes2 && oscFourVoicesAvx2(v, s, sum, out, count, kFilter));

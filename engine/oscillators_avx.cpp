@@ -115,6 +115,7 @@ void fourVoicesDriven(const FourVoices& v, float* sum, int count) {
 
 bool oscFourVoicesAvx(const FourVoices& v, SynthState& synth, float* sum, float* out, int count,
                       bool filter) {
+  if (v.synced) return false;
   if (v.product) {
     fourVoicesDriven<true>(v, sum, count);
   } else {

@@ -60,46 +60,74 @@ inline __m256d roundToFloat(__m256d q) {
 }
 
 // One oscillator's four phases and the table reads for them, issued one sample ahead of the
-// arithmetic so that their latency overlaps the previous sample's work.
+// arithmetic so that their latency overlaps the previous sample's work. The read position is the
+// phase, except where a hard sync restarts a lane at 0 (restart()).
 class Cursor {
  public:
   Cursor(__m256d p, __m256d inc, __m256d limit, const float* table)
-      : mP(p), mInc(inc), mLimit(limit), mTable(table) {
+      : mP(p),
+        mRead(p),
+        mQ(_mm256_add_pd(p, inc)),
+        mInc(inc),
+        mLimit(limit),
+        mTable(table),
+        mRestart(_mm256_setzero_pd()) {
     read();
   }
 
-  // Each lane's table at its phase, t0 + (t1 − t0) × (p − i) with t0 and t1 the entries i and
-  // i + 1; then the phase step, rounded to the stored float, and the next sample's reads (the
-  // phase is a valid position, so the read after the last sample stays inside the table too).
-  // The step rounds both p + inc and p + inc − limit and keeps the one the comparison with the
-  // limit picks, so the comparison runs beside the rounding instead of ahead of it.
-  __m256d next() {
+  // Each lane's table at its read position, t0 + (t1 − t0) × (p − i) with t0 and t1 the entries
+  // i and i + 1; with kRestarts, entry 0 itself where the lane restarted.
+  template <bool kRestarts>
+  __m256d value() const {
     // The pairs' first entries to the low half, their second entries to the high half.
     const __m256 split =
         _mm256_permutevar8x32_ps(mPairs, _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7));
     const __m256d t0 = _mm256_cvtps_pd(_mm256_castps256_ps128(split));
     const __m256d t1 = _mm256_cvtps_pd(_mm256_extractf128_ps(split, 1));
     const __m256d y = _mm256_add_pd(
-        t0, _mm256_mul_pd(_mm256_sub_pd(t1, t0), _mm256_sub_pd(mP, _mm256_cvtepi32_pd(mI))));
-    const __m256d q = _mm256_add_pd(mP, mInc);
-    mP = _mm256_blendv_pd(roundToFloat(q), roundToFloat(_mm256_sub_pd(q, mLimit)),
-                          _mm256_cmp_pd(q, mLimit, _CMP_GT_OQ));
+        t0, _mm256_mul_pd(_mm256_sub_pd(t1, t0), _mm256_sub_pd(mRead, _mm256_cvtepi32_pd(mI))));
+    return kRestarts ? _mm256_blendv_pd(y, t0, mRestart) : y;
+  }
+
+  // The phase step from the read position, rounded to the stored float; read() or restart()
+  // then fetches the next sample's entries (the phase is a valid position, so the read after the
+  // last sample stays inside the table too). The step rounds both p + inc and p + inc − limit
+  // and keeps the one the comparison with the limit picks, so the comparison runs beside the
+  // rounding instead of ahead of it.
+  void step() {
+    mP = _mm256_blendv_pd(roundToFloat(mQ), roundToFloat(_mm256_sub_pd(mQ, mLimit)),
+                          _mm256_cmp_pd(mQ, mLimit, _CMP_GT_OQ));
+    mRead = mP;
+    mQ = _mm256_add_pd(mP, mInc);
+  }
+
+  void read() {
+    mI = _mm256_cvttpd_epi32(mRead);
+    mPairs = readPairs(mTable, mI);
+  }
+
+  // The lanes that pass the limit on the coming step.
+  __m256d wrapsNext() const { return _mm256_cmp_pd(mQ, mLimit, _CMP_GT_OQ); }
+
+  // Hard sync for the coming sample, then its reads: the lanes in `lanes` read entry 0 and step
+  // on from 0 (0 + inc is inc).
+  void restart(__m256d lanes) {
+    mRestart = lanes;
+    mRead = _mm256_andnot_pd(lanes, mP);
+    mQ = _mm256_blendv_pd(mQ, mInc, lanes);
     read();
-    return y;
   }
 
   __m256d phases() const { return mP; }
 
  private:
-  void read() {
-    mI = _mm256_cvttpd_epi32(mP);
-    mPairs = readPairs(mTable, mI);
-  }
-
-  __m256d mP;
+  __m256d mP;     // the stored phases, rounded to float
+  __m256d mRead;  // where this sample reads
+  __m256d mQ;     // mRead + inc, the next step before its rounding
   const __m256d mInc;
   const __m256d mLimit;
   const float* const mTable;
+  __m256d mRestart;  // all ones in lanes restarted for this sample
   __m128i mI;
   __m256 mPairs;
 };
@@ -128,20 +156,35 @@ inline __m128 voiceOutputs(__m256d a, __m256d b, __m256d drive) {
 // increment needs at most one reduction and stays a valid position; both limits are at least 1,
 // and every phase and increment is 0 or at least 2^-126, so every sum and reduced phase is 0 or
 // a normal float magnitude.
-template <bool kProduct, bool kDrive>
+template <bool kSync, bool kProduct, bool kDrive>
 void fourVoices(const FourVoices& v, __m256d pa, __m256d pb, __m256d incA, __m256d incB,
                 __m256d limitA, __m256d limitB, float* sum, int count) {
   Cursor a(pa, incA, limitA, v.tableA);
   Cursor b(pb, incB, limitB, v.tableB);
+  // With kSync, oscillator B of a voice restarts from entry 0 whenever its A wraps.
+  if constexpr (kSync) b.restart(a.wrapsNext());
   const __m256d drive = _mm256_set1_pd(v.distortion);
+  auto next = [&]() __attribute__((always_inline)) {
+    const __m256d ya = a.value<false>();
+    a.step();
+    a.read();
+    const __m256d yb = b.value<kSync>();
+    b.step();
+    if constexpr (kSync) {
+      b.restart(a.wrapsNext());
+    } else {
+      b.read();
+    }
+    return voiceOutputs<kProduct, kDrive>(ya, yb, drive);
+  };
   // Four samples at a time: their 4 × 4 voice outputs transposed to one vector per voice, so
   // the running sums of the four samples take the voices in slot order side by side.
   int n = 0;
   for (; n + 4 <= count; n += 4) {
-    __m128 r0 = voiceOutputs<kProduct, kDrive>(a.next(), b.next(), drive);
-    __m128 r1 = voiceOutputs<kProduct, kDrive>(a.next(), b.next(), drive);
-    __m128 r2 = voiceOutputs<kProduct, kDrive>(a.next(), b.next(), drive);
-    __m128 r3 = voiceOutputs<kProduct, kDrive>(a.next(), b.next(), drive);
+    __m128 r0 = next();
+    __m128 r1 = next();
+    __m128 r2 = next();
+    __m128 r3 = next();
     _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
     __m128 acc = _mm_add_ps(_mm_loadu_ps(sum + n), r0);
     acc = _mm_add_ps(acc, r1);
@@ -150,7 +193,7 @@ void fourVoices(const FourVoices& v, __m256d pa, __m256d pb, __m256d incA, __m25
     _mm_storeu_ps(sum + n, acc);
   }
   for (; n < count; ++n) {
-    const __m128 r = voiceOutputs<kProduct, kDrive>(a.next(), b.next(), drive);
+    const __m128 r = next();
     float acc = sum[n] + _mm_cvtss_f32(r);
     acc += _mm_cvtss_f32(_mm_movehdup_ps(r));
     acc += _mm_cvtss_f32(_mm_movehl_ps(r, r));
@@ -170,15 +213,15 @@ inline bool zeroOrNormalUpTo(__m256d v, __m256d highest) {
   return _mm256_movemask_pd(ok) == 0xF;
 }
 
-template <bool kProduct>
+template <bool kSync, bool kProduct>
 void fourVoicesDriven(const FourVoices& v, __m256d pa, __m256d pb, __m256d incA, __m256d incB,
                       __m256d limitA, __m256d limitB, float* sum, int count) {
   // With no drive the soft clip adds (±0 × …) to x: x itself. (Only an x beyond the float range
   // differs, infinite instead of NaN; either restarts the filter.)
   if (v.distortion == 0.0f && !std::signbit(v.distortion)) {
-    fourVoices<kProduct, false>(v, pa, pb, incA, incB, limitA, limitB, sum, count);
+    fourVoices<kSync, kProduct, false>(v, pa, pb, incA, incB, limitA, limitB, sum, count);
   } else {
-    fourVoices<kProduct, true>(v, pa, pb, incA, incB, limitA, limitB, sum, count);
+    fourVoices<kSync, kProduct, true>(v, pa, pb, incA, incB, limitA, limitB, sum, count);
   }
 }
 
@@ -199,11 +242,12 @@ bool oscFourVoicesAvx2(const FourVoices& v, SynthState& synth, float* sum, float
       !zeroOrNormalUpTo(pa, limitA) || !zeroOrNormalUpTo(pb, limitB)) {
     return false;
   }
-  if (v.product) {
-    fourVoicesDriven<true>(v, pa, pb, incA, incB, limitA, limitB, sum, count);
-  } else {
-    fourVoicesDriven<false>(v, pa, pb, incA, incB, limitA, limitB, sum, count);
-  }
+  using Run = void (*)(const FourVoices&, __m256d, __m256d, __m256d, __m256d, __m256d, __m256d,
+                       float*, int);
+  static constexpr Run kRuns[2][2] = {
+      {fourVoicesDriven<false, false>, fourVoicesDriven<false, true>},
+      {fourVoicesDriven<true, false>, fourVoicesDriven<true, true>}};
+  kRuns[v.synced][v.product](v, pa, pb, incA, incB, limitA, limitB, sum, count);
   if (filter) synth_filter::filterPass(synth, sum, out, count);
   return true;
 }

@@ -24,6 +24,7 @@
 // uninitialised-use analysis reports at every inlined intrinsic.
 #if !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#pragma GCC diagnostic ignored "-Wuninitialized"
 #endif
 #include <immintrin.h>
 
@@ -69,32 +70,41 @@ inline __m512d roundToFloat(__m512d q) {
 
 // The eight phases (A in lanes 0 … 3, B in 4 … 7) and the table reads for them, issued one
 // sample ahead of the arithmetic so that a gather's latency overlaps the previous sample's work
-// instead of heading a chain within its own sample.
+// instead of heading a chain within its own sample. With kSync, oscillator B of a voice restarts
+// from entry 0 whenever its A wraps: its read position is then 0 instead of its phase.
+template <bool kSync>
 class Cursor {
  public:
   Cursor(__m512d p, __m512d inc, __m512d limit, const float* tableA, int offset)
       : mP(p),
+        mRead(p),
+        mQ(_mm512_add_pd(p, inc)),
         mInc(inc),
         mLimit(limit),
         mTable(tableA),
         mOffset(_mm256_setr_epi32(0, 0, 0, 0, offset, offset, offset, offset)) {
+    if constexpr (kSync) resync();
     read();
   }
 
-  // Each lane's table at its phase, t0 + (t1 − t0) × (p − i) with t0 and t1 the entries i and
-  // i + 1; then the phase step, rounded to the stored float, and the next sample's reads (the
-  // phase is a valid position, so the read after the last sample stays inside the tables too).
-  // The step rounds both p + inc and p + inc − limit and keeps the one the comparison with the
-  // limit picks, so the comparison runs beside the rounding instead of ahead of it.
+  // Each lane's table at its read position, t0 + (t1 − t0) × (p − i) with t0 and t1 the
+  // entries i and i + 1 (entry 0 itself where B restarted); then the phase step, rounded to the
+  // stored float, and the next sample's reads (the phase is a valid position, so the read after
+  // the last sample stays inside the tables too). The step rounds both p + inc and
+  // p + inc − limit and keeps the one the comparison with the limit picks, so the comparison
+  // runs beside the rounding instead of ahead of it.
   __m512d next() {
     const __m512d t0 = _mm512_cvtps_pd(_mm256_castsi256_ps(_mm512_cvtepi64_epi32(mPairs)));
     const __m512d t1 =
         _mm512_cvtps_pd(_mm256_castsi256_ps(_mm512_cvtepi64_epi32(_mm512_srli_epi64(mPairs, 32))));
-    const __m512d y = _mm512_add_pd(
-        t0, _mm512_mul_pd(_mm512_sub_pd(t1, t0), _mm512_sub_pd(mP, _mm512_cvtepi32_pd(mI))));
-    const __m512d q = _mm512_add_pd(mP, mInc);
-    mP = _mm512_mask_blend_pd(_mm512_cmp_pd_mask(q, mLimit, _CMP_GT_OQ), roundToFloat(q),
-                              roundToFloat(_mm512_sub_pd(q, mLimit)));
+    __m512d y = _mm512_add_pd(
+        t0, _mm512_mul_pd(_mm512_sub_pd(t1, t0), _mm512_sub_pd(mRead, _mm512_cvtepi32_pd(mI))));
+    if constexpr (kSync) y = _mm512_mask_blend_pd(mRestart, y, t0);
+    mP = _mm512_mask_blend_pd(_mm512_cmp_pd_mask(mQ, mLimit, _CMP_GT_OQ), roundToFloat(mQ),
+                              roundToFloat(_mm512_sub_pd(mQ, mLimit)));
+    mRead = mP;
+    mQ = _mm512_add_pd(mP, mInc);
+    if constexpr (kSync) resync();
     read();
     return y;
   }
@@ -102,16 +112,28 @@ class Cursor {
   __m512d phases() const { return mP; }
 
  private:
+  // The B lanes of voices whose A passes the limit on the coming step read entry 0 and step on
+  // from 0 (0 + inc is inc).
+  void resync() {
+    const unsigned wrapsA = _mm512_cmp_pd_mask(mQ, mLimit, _CMP_GT_OQ) & 0x0Fu;
+    mRestart = static_cast<__mmask8>(wrapsA << 4);
+    mRead = _mm512_mask_mov_pd(mRead, mRestart, _mm512_setzero_pd());
+    mQ = _mm512_mask_mov_pd(mQ, mRestart, mInc);
+  }
+
   void read() {
-    mI = _mm512_cvttpd_epi32(mP);
+    mI = _mm512_cvttpd_epi32(mRead);
     mPairs = _mm512_castpd_si512(gatherPairs(mTable, _mm256_add_epi32(mI, mOffset)));
   }
 
-  __m512d mP;
+  __m512d mP;     // the stored phases, rounded to float
+  __m512d mRead;  // where this sample reads
+  __m512d mQ;     // mRead + inc, the next step before its rounding
   const __m512d mInc;
   const __m512d mLimit;
   const float* const mTable;
   const __m256i mOffset;
+  __mmask8 mRestart = 0;  // the B lanes restarted for this sample
   __m256i mI;
   __m512i mPairs;
 };
@@ -141,10 +163,10 @@ inline __m256 voicePair(__m512d y0, __m512d y1, __m512d drive) {
 // [0, limit] plus its increment needs at most one reduction and stays a valid position; both
 // limits are at least 1, and every phase and increment is 0 or at least 2^-126, so every sum and
 // reduced phase is 0 or a normal float magnitude; tableB lies `offset` floats after tableA.
-template <bool kProduct, bool kDrive>
+template <bool kSync, bool kProduct, bool kDrive>
 void fourVoices(const FourVoices& v, __m512d p, __m512d inc, __m512d limit, int offset, float* sum,
                 int count) {
-  Cursor cursor(p, inc, limit, v.tableA, offset);
+  Cursor<kSync> cursor(p, inc, limit, v.tableA, offset);
   const __m512d drive = _mm512_set1_pd(v.distortion);
   // Four samples at a time: their 4 × 4 voice outputs transposed to one vector per voice, so
   // the running sums of the four samples take the voices in slot order side by side.
@@ -180,15 +202,15 @@ void fourVoices(const FourVoices& v, __m512d p, __m512d inc, __m512d limit, int 
   _mm_storeu_ps(v.phaseB, _mm256_extractf128_ps(stored, 1));
 }
 
-template <bool kProduct>
+template <bool kSync, bool kProduct>
 void fourVoicesDriven(const FourVoices& v, __m512d p, __m512d inc, __m512d limit, int offset,
                       float* sum, int count) {
   // With no drive the soft clip adds (±0 × …) to x: x itself. (Only an x beyond the float range
   // differs, infinite instead of NaN; either restarts the filter.)
   if (v.distortion == 0.0f && !std::signbit(v.distortion)) {
-    fourVoices<kProduct, false>(v, p, inc, limit, offset, sum, count);
+    fourVoices<kSync, kProduct, false>(v, p, inc, limit, offset, sum, count);
   } else {
-    fourVoices<kProduct, true>(v, p, inc, limit, offset, sum, count);
+    fourVoices<kSync, kProduct, true>(v, p, inc, limit, offset, sum, count);
   }
 }
 
@@ -222,11 +244,11 @@ bool oscFourVoicesAvx512(const FourVoices& v, SynthState& synth, float* sum, flo
       _mm512_cmp_pd_mask(p, zero, _CMP_EQ_OQ) | _mm512_cmp_pd_mask(p, smallest, _CMP_GE_OQ);
   if ((incOk & phaseOk) != 0xFF) return false;
   const int offset = static_cast<int>(apart / static_cast<intptr_t>(sizeof(float)));
-  if (v.product) {
-    fourVoicesDriven<true>(v, p, inc, lim, offset, sum, count);
-  } else {
-    fourVoicesDriven<false>(v, p, inc, lim, offset, sum, count);
-  }
+  using Run = void (*)(const FourVoices&, __m512d, __m512d, __m512d, int, float*, int);
+  static constexpr Run kRuns[2][2] = {
+      {fourVoicesDriven<false, false>, fourVoicesDriven<false, true>},
+      {fourVoicesDriven<true, false>, fourVoicesDriven<true, true>}};
+  kRuns[v.synced][v.product](v, p, inc, lim, offset, sum, count);
   if (filter) synth_filter::filterPass(synth, sum, out, count);
   return true;
 }

@@ -4,9 +4,9 @@
 
 #include "engine/synth_state.h"
 
-// Four free-running voices (plain, ring-modulated or sample sources; not synced) for one run:
-// each voice's two oscillators read their tables by linear interpolation and wrap at their
-// limits, as the per-sample renderers do. [render thread; borrowed pointers]
+// Four voices for one run (plain, ring-modulated, synced or sample sources): each voice's two
+// oscillators read their tables by linear interpolation and wrap at their limits, as the
+// per-sample renderers do. [render thread; borrowed pointers]
 struct FourVoices {
   float* phaseA;  // 4 stored phases each, read and written back
   float* phaseB;
@@ -17,6 +17,7 @@ struct FourVoices {
   double limitA;  // wrap limits of the two tables
   double limitB;
   bool product;  // ring modulation: A × B; otherwise A + B
+  bool synced;   // hard sync: whenever A wraps, B gives entry 0 and steps on from 0
   float distortion;
 };
 
@@ -26,7 +27,7 @@ struct FourVoices {
 // infinite where the scalar loop's is NaN: both restart the filter). Each returns false (and
 // does nothing) where it is not built or declines the run. [render thread; no allocation]
 //
-// oscFourVoicesAvx runs any run.
+// oscFourVoicesAvx runs any run that is not synced.
 bool oscFourVoicesAvx(const FourVoices& v, SynthState& synth, float* sum, float* out, int count,
                       bool filter);
 // oscFourVoicesAvx2 (each oscillator's four voices in one double vector, the phase rounded off
