@@ -145,10 +145,11 @@ inline float renderOne(float ratioA, float ratioB, SynthVoice& voice, const Synt
 template <Kind kKind, int kGroup, bool kFilter>
 void addGroup(const int* slots, SynthState& s, const StepContext& c, float* sum, float* out,
               int count) {
-  float phaseA[kGroup];
-  float phaseB[kGroup];
-  double incA[kGroup];
-  double incB[kGroup];
+  // Four lanes for the vector kernels; those past kGroup stay idle at phase 0, increment 0.
+  float phaseA[4] = {};
+  float phaseB[4] = {};
+  double incA[4] = {};
+  double incB[4] = {};
   for (int g = 0; g < kGroup; ++g) {
     const int k = slots[g];
     phaseA[g] = s.voices[k].phaseA;
@@ -156,13 +157,14 @@ void addGroup(const int* slots, SynthState& s, const StepContext& c, float* sum,
     incA[g] = phaseIncrement(s.modA, static_cast<float>(s.ratioA[k]), s);
     incB[g] = phaseIncrement(s.modB, static_cast<float>(s.ratioB[k]), s);
   }
+  static_assert(kGroup >= 1 && kGroup <= 4);
+  static const bool lanes512 = oscLanes512Available();
+  static const bool lanes2 = oscLanesAvx2Available();
+  static const bool lanes = oscLanesAvailable();
   bool done = false;
-  // Four voices at a time go to the vector kernels.
-  if constexpr (kGroup == 4) {
-    static const bool lanes512 = oscLanes512Available();
-    static const bool lanes2 = oscLanesAvx2Available();
-    static const bool lanes = oscLanesAvailable();
-    const FourVoices v{.phaseA = phaseA,
+  {
+    const FourVoices v{.voices = kGroup,
+                       .phaseA = phaseA,
                        .phaseB = phaseB,
                        .incA = incA,
                        .incB = incB,

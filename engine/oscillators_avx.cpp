@@ -94,7 +94,11 @@ void fourVoices(const FourVoices& v, float* sum, int count) {
     } else {
       r = toFloat(x);
     }
-    sum[n] = (((sum[n] + r[0]) + r[1]) + r[2]) + r[3];
+    float acc = sum[n] + r[0];  // idle lanes join no sum
+    if (v.voices > 1) acc += r[1];
+    if (v.voices > 2) acc += r[2];
+    if (v.voices > 3) acc += r[3];
+    sum[n] = acc;
   }
   for (int l = 0; l < 4; ++l) {
     v.phaseA[l] = pa[l];

@@ -178,7 +178,9 @@ void fourVoices(const FourVoices& v, __m256d pa, __m256d pb, __m256d incA, __m25
     return voiceOutputs<kProduct, kDrive>(ya, yb, drive);
   };
   // Four samples at a time: their 4 × 4 voice outputs transposed to one vector per voice, so
-  // the running sums of the four samples take the voices in slot order side by side.
+  // the running sums of the four samples take the voices in slot order side by side; idle lanes
+  // join no sum.
+  const int voices = v.voices;
   int n = 0;
   for (; n + 4 <= count; n += 4) {
     __m128 r0 = next();
@@ -187,17 +189,17 @@ void fourVoices(const FourVoices& v, __m256d pa, __m256d pb, __m256d incA, __m25
     __m128 r3 = next();
     _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
     __m128 acc = _mm_add_ps(_mm_loadu_ps(sum + n), r0);
-    acc = _mm_add_ps(acc, r1);
-    acc = _mm_add_ps(acc, r2);
-    acc = _mm_add_ps(acc, r3);
+    if (voices > 1) acc = _mm_add_ps(acc, r1);
+    if (voices > 2) acc = _mm_add_ps(acc, r2);
+    if (voices > 3) acc = _mm_add_ps(acc, r3);
     _mm_storeu_ps(sum + n, acc);
   }
   for (; n < count; ++n) {
     const __m128 r = next();
     float acc = sum[n] + _mm_cvtss_f32(r);
-    acc += _mm_cvtss_f32(_mm_movehdup_ps(r));
-    acc += _mm_cvtss_f32(_mm_movehl_ps(r, r));
-    acc += _mm_cvtss_f32(_mm_shuffle_ps(r, r, 3));
+    if (voices > 1) acc += _mm_cvtss_f32(_mm_movehdup_ps(r));
+    if (voices > 2) acc += _mm_cvtss_f32(_mm_movehl_ps(r, r));
+    if (voices > 3) acc += _mm_cvtss_f32(_mm_shuffle_ps(r, r, 3));
     sum[n] = acc;
   }
   _mm_storeu_ps(v.phaseA, _mm256_cvtpd_ps(a.phases()));

@@ -169,8 +169,10 @@ void fourVoices(const FourVoices& v, __m512d p, __m512d inc, __m512d limit, int 
   Cursor<kSync> cursor(p, inc, limit, v.tableA, offset);
   const __m512d drive = _mm512_set1_pd(v.distortion);
   // Four samples at a time: their 4 × 4 voice outputs transposed to one vector per voice, so
-  // the running sums of the four samples take the voices in slot order side by side.
-  const __m512i byVoice = _mm512_setr_epi32(0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15);
+  // the running sums of the four samples take the voices in slot order side by side; idle lanes
+  // join no sum.
+  const __m512i voiceOrder = _mm512_setr_epi32(0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15);
+  const int voices = v.voices;
   int n = 0;
   for (; n + 4 <= count; n += 4) {
     const __m512d y0 = cursor.next();
@@ -181,20 +183,20 @@ void fourVoices(const FourVoices& v, __m512d p, __m512d inc, __m512d limit, int 
     const __m256 r23 = voicePair<kProduct, kDrive>(y2, y3, drive);
     const __m512 r = _mm512_castpd_ps(_mm512_insertf64x4(
         _mm512_castpd256_pd512(_mm256_castps_pd(r01)), _mm256_castps_pd(r23), 1));
-    const __m512 v = _mm512_permutexvar_ps(byVoice, r);
-    __m128 acc = _mm_add_ps(_mm_loadu_ps(sum + n), _mm512_castps512_ps128(v));
-    acc = _mm_add_ps(acc, _mm512_extractf32x4_ps(v, 1));
-    acc = _mm_add_ps(acc, _mm512_extractf32x4_ps(v, 2));
-    acc = _mm_add_ps(acc, _mm512_extractf32x4_ps(v, 3));
+    const __m512 byVoice = _mm512_permutexvar_ps(voiceOrder, r);
+    __m128 acc = _mm_add_ps(_mm_loadu_ps(sum + n), _mm512_castps512_ps128(byVoice));
+    if (voices > 1) acc = _mm_add_ps(acc, _mm512_extractf32x4_ps(byVoice, 1));
+    if (voices > 2) acc = _mm_add_ps(acc, _mm512_extractf32x4_ps(byVoice, 2));
+    if (voices > 3) acc = _mm_add_ps(acc, _mm512_extractf32x4_ps(byVoice, 3));
     _mm_storeu_ps(sum + n, acc);
   }
   for (; n < count; ++n) {
     const __m512d y = cursor.next();
     const __m128 r = _mm256_castps256_ps128(voicePair<kProduct, kDrive>(y, y, drive));
     float acc = sum[n] + _mm_cvtss_f32(r);
-    acc += _mm_cvtss_f32(_mm_movehdup_ps(r));
-    acc += _mm_cvtss_f32(_mm_movehl_ps(r, r));
-    acc += _mm_cvtss_f32(_mm_shuffle_ps(r, r, 3));
+    if (voices > 1) acc += _mm_cvtss_f32(_mm_movehdup_ps(r));
+    if (voices > 2) acc += _mm_cvtss_f32(_mm_movehl_ps(r, r));
+    if (voices > 3) acc += _mm_cvtss_f32(_mm_shuffle_ps(r, r, 3));
     sum[n] = acc;
   }
   const __m256 stored = _mm512_cvtpd_ps(cursor.phases());

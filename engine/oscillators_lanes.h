@@ -8,6 +8,7 @@
 // oscillators read their tables by linear interpolation and wrap at their limits, as the
 // per-sample renderers do. [render thread; borrowed pointers]
 struct FourVoices {
+  int voices;  // 1 … 4 in lanes 0 …; the other lanes hold phase 0 and increment 0 and join no sum
   float* phaseA;  // 4 stored phases each, read and written back
   float* phaseB;
   const double* incA;  // 4 increments each, table entries per sample
@@ -21,8 +22,8 @@ struct FourVoices {
   float distortion;
 };
 
-// The kernels: the four voices for `count` samples, each sample's four results joining sum[n] in
-// lane order, and with `filter` each total then going through the synth's filter into out[n].
+// The kernels: the voices for `count` samples, each sample's results joining sum[n] in lane
+// order, and with `filter` each total then going through the synth's filter into out[n].
 // Bit-identical to the scalar group loop (with no drive, a sum beyond the float range is
 // infinite where the scalar loop's is NaN: both restart the filter). Each returns false (and
 // does nothing) where it is not built or declines the run. [render thread; no allocation]

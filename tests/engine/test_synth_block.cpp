@@ -179,9 +179,10 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{Kind::kPlain, 4, true}, Case{Kind::kPlain, 32, true},
                       Case{Kind::kRing, 5, true}));
 
-// The four-voice kernels this machine runs, called directly, for each free-running kind (plain,
-// ring-modulated and sample sources, whose two tables wrap at different limits): their sums and
-// filtered output equal four per-sample voices and filterSample bit for bit, with and without
+// The four-voice kernels this machine runs, called directly with four, three and one voices, for
+// each kind (plain, ring-modulated, synced and sample sources, whose two tables wrap at
+// different limits; the AVX kernel declines synced voices): their sums and filtered output
+// equal the per-sample voices and filterSample bit for bit, with and without
 // resonance (a gliding and a settled cutoff), over a count that is no multiple of the kernels'
 // batches, for sane increments, for exact ones whose phases land on the wrap limit or halfway
 // between two floats (case 3, ties to even), and (AVX only) wild ones: huge, or one below the
@@ -200,85 +201,97 @@ TEST(SynthBlock, EachFourVoiceKernelMatchesThePerSampleVoices) {
       for (bool open : {false, true}) {
         for (bool filter : {false, true}) {
           for (int wild : {0, 1, 2, 3}) {
-            SCOPED_TRACE(testing::Message()
-                         << name << " kind " << static_cast<int>(kind) << " open " << open
-                         << " filter " << filter << " wild " << wild);
-            auto reference = makeSynth(kind, 4);
-            if (open) openFilter(*reference);
-            const auto wrap = [](int32_t loop) {
-              return static_cast<double>(std::min(loop, kSampleTableSize - 2));
-            };
-            const bool samples = kind == Kind::kSample;
-            if (samples) {  // two voices start just before their tables' different wraps
-              ASSERT_NE(reference->loopLengthA, reference->loopLengthB);
-              reference->voices[2].phaseA = static_cast<float>(wrap(reference->loopLengthA) - 50.5);
-              reference->voices[3].phaseB =
-                  static_cast<float>(wrap(reference->loopLengthB) - 30.25);
-            }
-            const double ratios[4][2] = {{0.5, 1.5},
-                                         {wild == 2   ? 1e-40
-                                          : wild == 3 ? 0x1p-24
-                                                      : 1.25,
-                                          0.75},
-                                         {wild == 1 ? 3e5 : 2.0, 1.0},
-                                         {0.3, wild == 1 ? -7e4 : 0.9}};
-            if (wild == 2) reference->voices[1].phaseA = 0.0f;
-            if (wild == 3) {  // increments equal to the ratios
-              reference->baseIncrement = reference->modA = reference->modB = 1.0;
-              reference->bendFactor = reference->octaveDivisor = 1.0f;
-              reference->voices[0].phaseA = 0.0f;  // by halves onto the limit exactly
-              reference->voices[1].phaseA = 1.0f;  // 1 + 2^-24 ties back to 1
-            }
-            float phaseA[4], phaseB[4];
-            double incA[4], incB[4];
-            const SynthState& r = *reference;
-            for (int g = 0; g < 4; ++g) {
-              const float a = static_cast<float>(ratios[g][0]);
-              const float b = static_cast<float>(ratios[g][1]);
-              incA[g] = std::fabs(r.baseIncrement * r.modA * r.bendFactor * a) / r.octaveDivisor;
-              incB[g] = std::fabs(r.baseIncrement * r.modB * r.bendFactor * b) / r.octaveDivisor;
-              phaseA[g] = r.voices[g].phaseA;
-              phaseB[g] = r.voices[g].phaseB;
-            }
-            auto blocked = std::make_unique<SynthState>(*reference);
-            const FourVoices voices{.phaseA = phaseA,
-                                    .phaseB = phaseB,
-                                    .incA = incA,
-                                    .incB = incB,
-                                    .tableA = samples ? blocked->sampleTableA : blocked->waveTableA,
-                                    .tableB = samples ? blocked->sampleTableB : blocked->waveTableB,
-                                    .limitA = samples ? wrap(blocked->loopLengthA) : 1023.0,
-                                    .limitB = samples ? wrap(blocked->loopLengthB) : 1023.0,
-                                    .product = kind == Kind::kRing || kind == Kind::kSyncRing,
-                                    .synced = kind == Kind::kSync || kind == Kind::kSyncRing,
-                                    .distortion = blocked->distortion};
-            std::vector<float> sum(kCount), want(kCount), got(kCount);
-            for (int n = 0; n < kCount; ++n) sum[n] = want[n] = 0.001f * static_cast<float>(n % 17);
-            for (int n = 0; n < kCount; ++n) {
-              for (int g = 0; g < 4; ++g) {
-                want[n] += rendererOf(kind)(static_cast<float>(ratios[g][0]),
-                                            static_cast<float>(ratios[g][1]), reference->voices[g],
-                                            *reference);
+            for (int voiceCount : {4, 3, 1}) {
+              if ((wild == 1 || wild == 2) && voiceCount != 4) continue;  // the wild voices sound
+              SCOPED_TRACE(testing::Message()
+                           << name << " kind " << static_cast<int>(kind) << " open " << open
+                           << " filter " << filter << " wild " << wild << " voices " << voiceCount);
+              auto reference = makeSynth(kind, 4);
+              if (open) openFilter(*reference);
+              const auto wrap = [](int32_t loop) {
+                return static_cast<double>(std::min(loop, kSampleTableSize - 2));
+              };
+              const bool samples = kind == Kind::kSample;
+              if (samples) {  // two voices start just before their tables' different wraps
+                ASSERT_NE(reference->loopLengthA, reference->loopLengthB);
+                reference->voices[2].phaseA =
+                    static_cast<float>(wrap(reference->loopLengthA) - 50.5);
+                reference->voices[3].phaseB =
+                    static_cast<float>(wrap(reference->loopLengthB) - 30.25);
               }
-              if (filter) want[n] = synth_filter::filterSample(*reference, want[n]);
-            }
-            const bool ran = kernel(voices, *blocked, sum.data(), got.data(), kCount, filter);
-            if (((wild == 1 || wild == 2) && kernel != oscFourVoicesAvx) ||
-                (voices.synced && kernel == oscFourVoicesAvx)) {
-              EXPECT_FALSE(ran);  // left to another kernel or the per-voice loop
-              continue;
-            }
-            ASSERT_TRUE(ran);
-            const std::vector<float>& result = filter ? got : sum;
-            ASSERT_EQ(0, std::memcmp(want.data(), result.data(), kCount * sizeof(float)));
-            for (int g = 0; g < 4; ++g) {
-              EXPECT_EQ(phaseA[g], reference->voices[g].phaseA) << g;
-              EXPECT_EQ(phaseB[g], reference->voices[g].phaseB) << g;
-            }
-            EXPECT_EQ(0, std::memcmp(reference->filterState, blocked->filterState,
-                                     sizeof(reference->filterState)));
-            if (open && filter) {
-              EXPECT_TRUE(glideSettled(*blocked));
+              const double ratios[4][2] = {{0.5, 1.5},
+                                           {wild == 2   ? 1e-40
+                                            : wild == 3 ? 0x1p-24
+                                                        : 1.25,
+                                            0.75},
+                                           {wild == 1 ? 3e5 : 2.0, 1.0},
+                                           {0.3, wild == 1 ? -7e4 : 0.9}};
+              if (wild == 2) reference->voices[1].phaseA = 0.0f;
+              if (wild == 3) {  // increments equal to the ratios
+                reference->baseIncrement = reference->modA = reference->modB = 1.0;
+                reference->bendFactor = reference->octaveDivisor = 1.0f;
+                reference->voices[0].phaseA = 0.0f;  // by halves onto the limit exactly
+                reference->voices[1].phaseA = 1.0f;  // 1 + 2^-24 ties back to 1
+              }
+              float phaseA[4], phaseB[4];
+              double incA[4], incB[4];
+              const SynthState& r = *reference;
+              for (int g = 0; g < 4; ++g) {  // lanes from voiceCount on idle at 0
+                if (g >= voiceCount) {
+                  phaseA[g] = phaseB[g] = 0.0f;
+                  incA[g] = incB[g] = 0.0;
+                  continue;
+                }
+                const float a = static_cast<float>(ratios[g][0]);
+                const float b = static_cast<float>(ratios[g][1]);
+                incA[g] = std::fabs(r.baseIncrement * r.modA * r.bendFactor * a) / r.octaveDivisor;
+                incB[g] = std::fabs(r.baseIncrement * r.modB * r.bendFactor * b) / r.octaveDivisor;
+                phaseA[g] = r.voices[g].phaseA;
+                phaseB[g] = r.voices[g].phaseB;
+              }
+              auto blocked = std::make_unique<SynthState>(*reference);
+              const FourVoices voices{
+                  .voices = voiceCount,
+                  .phaseA = phaseA,
+                  .phaseB = phaseB,
+                  .incA = incA,
+                  .incB = incB,
+                  .tableA = samples ? blocked->sampleTableA : blocked->waveTableA,
+                  .tableB = samples ? blocked->sampleTableB : blocked->waveTableB,
+                  .limitA = samples ? wrap(blocked->loopLengthA) : 1023.0,
+                  .limitB = samples ? wrap(blocked->loopLengthB) : 1023.0,
+                  .product = kind == Kind::kRing || kind == Kind::kSyncRing,
+                  .synced = kind == Kind::kSync || kind == Kind::kSyncRing,
+                  .distortion = blocked->distortion};
+              std::vector<float> sum(kCount), want(kCount), got(kCount);
+              for (int n = 0; n < kCount; ++n)
+                sum[n] = want[n] = 0.001f * static_cast<float>(n % 17);
+              for (int n = 0; n < kCount; ++n) {
+                for (int g = 0; g < voiceCount; ++g) {
+                  want[n] += rendererOf(kind)(static_cast<float>(ratios[g][0]),
+                                              static_cast<float>(ratios[g][1]),
+                                              reference->voices[g], *reference);
+                }
+                if (filter) want[n] = synth_filter::filterSample(*reference, want[n]);
+              }
+              const bool ran = kernel(voices, *blocked, sum.data(), got.data(), kCount, filter);
+              if (((wild == 1 || wild == 2) && kernel != oscFourVoicesAvx) ||
+                  (voices.synced && kernel == oscFourVoicesAvx)) {
+                EXPECT_FALSE(ran);  // left to another kernel or the per-voice loop
+                continue;
+              }
+              ASSERT_TRUE(ran);
+              const std::vector<float>& result = filter ? got : sum;
+              ASSERT_EQ(0, std::memcmp(want.data(), result.data(), kCount * sizeof(float)));
+              for (int g = 0; g < voiceCount; ++g) {
+                EXPECT_EQ(phaseA[g], reference->voices[g].phaseA) << g;
+                EXPECT_EQ(phaseB[g], reference->voices[g].phaseB) << g;
+              }
+              EXPECT_EQ(0, std::memcmp(reference->filterState, blocked->filterState,
+                                       sizeof(reference->filterState)));
+              if (open && filter) {
+                EXPECT_TRUE(glideSettled(*blocked));
+              }
             }
           }
         }
