@@ -108,10 +108,10 @@ void fourVoices(const FourVoices& v, float* sum, int count) {
 
 template <bool kProduct>
 void fourVoicesDriven(const FourVoices& v, float* sum, int count) {
-  if (v.distortion == 0.0f && !std::signbit(v.distortion)) {
-    fourVoices<kProduct, false>(v, sum, count);
-  } else {
+  if (v.drives()) {
     fourVoices<kProduct, true>(v, sum, count);
+  } else {
+    fourVoices<kProduct, false>(v, sum, count);
   }
 }
 

@@ -11,7 +11,6 @@
 #pragma GCC optimize("fp-contract=off")
 #endif
 
-#include <cmath>
 #include <cstdint>
 
 #include "engine/cpu_features.h"
@@ -218,12 +217,10 @@ inline bool zeroOrNormalUpTo(__m256d v, __m256d highest) {
 template <bool kSync, bool kProduct>
 void fourVoicesDriven(const FourVoices& v, __m256d pa, __m256d pb, __m256d incA, __m256d incB,
                       __m256d limitA, __m256d limitB, float* sum, int count) {
-  // With no drive the soft clip adds (±0 × …) to x: x itself. (Only an x beyond the float range
-  // differs, infinite instead of NaN; either restarts the filter.)
-  if (v.distortion == 0.0f && !std::signbit(v.distortion)) {
-    fourVoices<kSync, kProduct, false>(v, pa, pb, incA, incB, limitA, limitB, sum, count);
-  } else {
+  if (v.drives()) {
     fourVoices<kSync, kProduct, true>(v, pa, pb, incA, incB, limitA, limitB, sum, count);
+  } else {
+    fourVoices<kSync, kProduct, false>(v, pa, pb, incA, incB, limitA, limitB, sum, count);
   }
 }
 

@@ -10,7 +10,6 @@
 #pragma GCC optimize("fp-contract=off")
 #endif
 
-#include <cmath>
 #include <cstdint>
 
 #include "engine/cpu_features.h"
@@ -171,7 +170,8 @@ void fourVoices(const FourVoices& v, __m512d p, __m512d inc, __m512d limit, int 
   // Four samples at a time: their 4 × 4 voice outputs transposed to one vector per voice, so
   // the running sums of the four samples take the voices in slot order side by side; idle lanes
   // join no sum.
-  const __m512i voiceOrder = _mm512_setr_epi32(0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15);
+  const __m512i voiceOrder =
+      _mm512_setr_epi32(0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15);
   const int voices = v.voices;
   int n = 0;
   for (; n + 4 <= count; n += 4) {
@@ -207,12 +207,10 @@ void fourVoices(const FourVoices& v, __m512d p, __m512d inc, __m512d limit, int 
 template <bool kSync, bool kProduct>
 void fourVoicesDriven(const FourVoices& v, __m512d p, __m512d inc, __m512d limit, int offset,
                       float* sum, int count) {
-  // With no drive the soft clip adds (±0 × …) to x: x itself. (Only an x beyond the float range
-  // differs, infinite instead of NaN; either restarts the filter.)
-  if (v.distortion == 0.0f && !std::signbit(v.distortion)) {
-    fourVoices<kSync, kProduct, false>(v, p, inc, limit, offset, sum, count);
-  } else {
+  if (v.drives()) {
     fourVoices<kSync, kProduct, true>(v, p, inc, limit, offset, sum, count);
+  } else {
+    fourVoices<kSync, kProduct, false>(v, p, inc, limit, offset, sum, count);
   }
 }
 

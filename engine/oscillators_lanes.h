@@ -2,6 +2,8 @@
 // Internal to the oscillators: the vector kernels of the voice loops, chosen at run time.
 #pragma once
 
+#include <cmath>
+
 #include "engine/synth_state.h"
 
 // Four voices for one run (plain, ring-modulated, synced or sample sources): each voice's two
@@ -20,6 +22,11 @@ struct FourVoices {
   bool product;  // ring modulation: A × B; otherwise A + B
   bool synced;   // hard sync: whenever A wraps, B gives entry 0 and steps on from 0
   float distortion;
+
+  // False when the soft clip leaves each voice output x as it is: with no drive it adds
+  // (±0 × …) to x, x itself. (Only an x beyond the float range differs, infinite instead of NaN;
+  // either restarts the filter.)
+  bool drives() const { return !(distortion == 0.0f && !std::signbit(distortion)); }
 };
 
 // The kernels: the voices for `count` samples, each sample's results joining sum[n] in lane
