@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The cascade (Sound Mode 7) for 16-lane vectors with the 50 band signals packed into three
 // 16-lane rows and one 4-lane row instead of four 16-lane groups with 14 idle lanes:
-//   row A: speech bands 0 … 15          kept in group 3 for its level sums only
+//   row A: speech bands 0 … 15          summed for its levels only, never stored
 //   row B: carrier bands 0 … 15         stored as group 0 of the lanes
 //   row C: carrier bands 16 … 24 in lanes 0 … 8, speech bands 16 … 22 in lanes 9 … 15; group 1
 //   row D: speech bands 23, 24 (first section, lanes 0, 1, then second section, lanes 2, 3);
@@ -88,21 +88,21 @@ void silenceLane(V* row, int lane, int count, float& sum) {
 // at b, carrier band b at kSignalLanes + b, idle lanes 0). Lanes whose sum is not finite are
 // silenced here, so their sums come back 0.
 void cascadePacked(const LaneJob& job, float* sums) {
-  Vec* const rowA = groupLanes(job.lanes, 3);
   Vec* const rowB = groupLanes(job.lanes, 0);
   Vec* const rowC = groupLanes(job.lanes, 1);
   Quad* const rowDOut = rowD(job.lanes);
   const int count = job.count;
 
   // Two rows per loop: enough independent recursions to cover the latency of one, few enough
-  // to stay in registers. Rows A and B are summed in the second loop, from their stored samples
-  // (in the same order), which evens out the two loops' work. Both loops step two samples at a
-  // time, so that the sections' history swaps slots (see sectionStep) rather than moving.
+  // to stay in registers. Each row is summed as its samples are made: reading rows back from
+  // memory in a later loop costs more than the sums, the rows of a block being larger than the
+  // first-level cache. Both loops step two samples at a time, so that the sections' history
+  // swaps slots (see sectionStep) rather than moving.
   CascadeRow<Vec> a(job, kRowBandA), b(job, kRowBandA);
   auto firstLoopStep = [&](auto swap, int n) __attribute__((always_inline)) {
     constexpr bool kSwap = decltype(swap)::value;
-    rowA[n] = a.step<kSwap, false>(splat(job.speech[n]));
-    rowB[n] = b.step<kSwap, false>(splat(job.carrier[n]));
+    a.step<kSwap>(splat(job.speech[n]));
+    rowB[n] = b.step<kSwap>(splat(job.carrier[n]));
   };
   forEachStep(count, firstLoopStep);
   CascadeRow<Vec> c(job, kRowBandC);
@@ -114,8 +114,6 @@ void cascadePacked(const LaneJob& job, float* sums) {
     constexpr bool kSwap = decltype(swap)::value;
     rowC[n] = c.step<kSwap>(rowCInput(n));
     rowDOut[n] = d.step<kSwap>(rowDInput - Quad{});
-    a.acc += absolute(rowA[n]);
-    b.acc += absolute(rowB[n]);
   };
   // Row D reads two samples ahead. Inputs past the block are 0: they reach only the first
   // section's lanes, which are not read.
