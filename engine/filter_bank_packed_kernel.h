@@ -53,7 +53,8 @@ struct Section {
   }
 };
 
-// Both forward sweeps of one row, advanced one sample at a time (kSwap as for sectionStep).
+// Both forward sweeps of one row, advanced one sample at a time (kSwap as for sectionStep); acc
+// sums the magnitude of every output, lane by lane.
 template <typename V>
 struct CascadeRow {
   V b0, a1, a2;
@@ -65,12 +66,11 @@ struct CascadeRow {
       : b0(rowValues<V>(job.b0, bands)), a1(rowValues<V>(job.a1, bands)),
         a2(rowValues<V>(job.a2, bands)) {}
 
-  // kSum false leaves acc to the caller.
-  template <bool kSwap, bool kSum = true>
+  template <bool kSwap>
   V step(V x) {
     const V u = first.template step<kSwap>(x, b0, a1, a2);
     const V z = second.template step<kSwap>(u, b0, a1, a2);
-    if constexpr (kSum) acc += absolute(z);
+    acc += absolute(z);
     return z;
   }
 };
