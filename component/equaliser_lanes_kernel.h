@@ -257,6 +257,15 @@ struct AllAnalysers {
 #if EQ_LANE_WIDTH == 8
   Analysers<16> low;
   Analysers<4> high;
+  // How a step gathers the inputs from a ring row, fixed for the block by the sources. low:
+  // with eight or more active bands the first eight read pairs 1 … 8, side by side; with fewer,
+  // every source lies among pairs 0 … 7, which one permute of one vector picks from. high (the
+  // last two bands in lane order): one load where their pairs are neighbours, one broadcast
+  // where they share a pair, else two loads.
+  enum HighInputs { kNeighbours, kShared, kApart };
+  bool lowSideBySide;
+  HighInputs highInputs;
+  int highFirst, highSecond;  // the two pairs' first floats in a row
 #else
   Analysers<8> low, middle;
   Analysers<4> high;
@@ -265,6 +274,11 @@ struct AllAnalysers {
   void load(const EqLanes& lanes) {
 #if EQ_LANE_WIDTH == 8
     low.load(lanes, 0), high.load(lanes, 16);
+    lowSideBySide = lanes.active >= 8;
+    const long long first = lanes.source[8], second = lanes.source[9];
+    highInputs = second == first + 1 ? kNeighbours : second == first ? kShared : kApart;
+    highFirst = static_cast<int>(2 * first);
+    highSecond = static_cast<int>(2 * second);
 #else
     low.load(lanes, 0), middle.load(lanes, 8), high.load(lanes, 16);
 #endif
@@ -284,15 +298,23 @@ struct AllAnalysers {
 #if EQ_LANE_WIDTH == 8
     static_assert(kMode != kSteady);
     (void)row2;
-    // Pairs 0 … 7 and 8 … 15 of the row as doubles; a pair of floats moves as one double.
-    const __m512d pairsLow = loadV<__m512d>(row), pairsHigh = loadV<__m512d>(row + 16);
-    const __m512d low8 = _mm512_permutex2var_pd(pairsLow, loadV<__m512i>(c->source), pairsHigh);
-    const __m512d high8 =
-        _mm512_permutex2var_pd(pairsLow, loadV<__m512i>(c->source + 8), pairsHigh);
-    stepAnalyserGroup<kMode, kHistory>(low, c, reinterpret_cast<Vf<16>>(low8), low.ax2, 0, t,
-                                       nFrames);
-    stepAnalyserGroup<kMode, kHistory>(
-        high, c, reinterpret_cast<Vf<4>>(_mm512_castpd512_pd128(high8)), high.ax2, 16, t, nFrames);
+    // A pair of floats moves as one double.
+    const Vf<16> lowInputs =
+        lowSideBySide
+            ? loadV<Vf<16>>(row + 2)
+            : reinterpret_cast<Vf<16>>(
+                  _mm512_permutexvar_pd(loadV<__m512i>(c->source), loadV<__m512d>(row)));
+    Vf<4> highInputsNow;
+    if (highInputs == kNeighbours) {
+      highInputsNow = loadV<Vf<4>>(row + highFirst);
+    } else if (highInputs == kShared) {
+      highInputsNow = reinterpret_cast<Vf<4>>(_mm_set1_pd(loadV<double>(row + highFirst)));
+    } else {
+      highInputsNow = reinterpret_cast<Vf<4>>(
+          _mm_setr_pd(loadV<double>(row + highFirst), loadV<double>(row + highSecond)));
+    }
+    stepAnalyserGroup<kMode, kHistory>(low, c, lowInputs, low.ax2, 0, t, nFrames);
+    stepAnalyserGroup<kMode, kHistory>(high, c, highInputsNow, high.ax2, 16, t, nFrames);
 #else
     constexpr bool kRing2 = kMode == kSteady;
     constexpr int Q = kQuarters;
