@@ -239,7 +239,7 @@ void loadLanes(EqLanes& lanes, const EqBandFilter left[kEqBandCount],
       lanes.aa1[l] = bp.a1, lanes.aa2[l] = bp.a2;
       lanes.ax1[l] = f.ax1, lanes.ax2[l] = f.ax2, lanes.aw1[l] = f.ay1, lanes.aw2[l] = f.ay2;
       lanes.sum[l] = 0.0f;
-      lanes.skew[l] = 4 * source[i];
+      lanes.skew[l] = kEqWavefrontSkew * source[i];
     }
     lanes.source[j] = source[i];
   }

@@ -32,7 +32,7 @@ struct alignas(64) EqLanes {
   // the k-th active band (the number of active bands up to that band in the chain), so
   // source[j] = j + 1 for an active band. As 64-bit indices for permutes; 10 … 15 zero.
   long long source[16];
-  int skew[kEqLaneCount];  // 4 · source of each analyser lane: the step of its sample 0
+  int skew[kEqLaneCount];  // step of each analyser lane's sample 0: kEqWavefrontSkew · source
   int active;              // active bands, 0 … 10
   int band[kEqBandCount];  // the bands in lane order
 };
@@ -40,7 +40,8 @@ struct alignas(64) EqLanes {
 // Steps of a block in which some lanes are idle when every band is active (band 9's analyser
 // trails band 0 by 40 samples), and the block length from which runEqualiser uses a wavefront
 // kernel.
-inline constexpr int kEqWavefrontTrail = 4 * kEqBandCount;
+inline constexpr int kEqWavefrontSkew = 4;  // steps between one active band and the next
+inline constexpr int kEqWavefrontTrail = kEqWavefrontSkew * kEqBandCount;
 inline constexpr int kEqWavefrontMinFrames = 32;
 
 enum class EqKernel { kPortable, kAvx, kAvx512 };
@@ -52,9 +53,10 @@ EqKernel eqBestKernel();
 
 // Filters nFrames > 0 samples of both channels from the inputs to the outputs (each input its
 // output or not overlapping any) through the active sections and all twenty analysers, updating
-// the lanes' state and sums. Active band j's sections work on sample t − 4j while the first works
-// on sample t, so the recurrences are independent within one step; the j-th band's analysers
-// work on sample t − 4·source[j]. [render thread; no allocation]
+// the lanes' state and sums. Active band j's sections work on sample t − kEqWavefrontSkew·j
+// while the first works on sample t, so the recurrences are independent within one step; the
+// j-th band's analysers work on sample t − kEqWavefrontSkew·source[j].
+// [render thread; no allocation]
 void eqRunLanesAvx(EqLanes& lanes, const float* leftIn, const float* rightIn, float* leftOut,
                    float* rightOut, int nFrames);
 void eqRunLanesAvx512(EqLanes& lanes, const float* leftIn, const float* rightIn, float* leftOut,

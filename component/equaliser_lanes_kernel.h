@@ -53,7 +53,7 @@ static_assert(4 * kMaxQuarters <= kEqLaneCount);
 // sample is read kSkew steps after it was stored, which keeps the store off the recursive path.
 // The analysers read the ring row of step t − kSkew too: the block's input for sample t, and
 // active band j's output for sample t − kSkew·(j + 1).
-constexpr int kSkew = 4;
+constexpr int kSkew = kEqWavefrontSkew;
 constexpr int kRingRows = 8;  // power of two above kSkew
 constexpr int kRowFloats = 32;
 static_assert(kRingRows > kSkew && 2 + kEqLaneCount <= kRowFloats);
