@@ -4,13 +4,15 @@
 # the bundled speech clip looped (modulator) over a sawtooth chord (carrier), 44.1 kHz. Each
 # plug-in's run() is timed alone by lv2_run_bench (thread CPU time, 512-frame blocks, one pass on
 # a fresh instance per round, median of REPEAT rounds); prints one table for the whole run, with
-# each output's RMS level as a check that the setting vocodes at all.
+# each output's RMS level as a check that the setting vocodes at all. The ratio column divides
+# each round's time by mda's time of the same round and gives the median and range of those
+# quotients, so that a slow period of the machine, which hits a whole round, cancels out.
 #
 # Usage: bench/peer_compare.sh [BUILD_DIR]
 #   BUILD_DIR         holds bench/lv2_run_bench (default: build)
 #   TARNWICK_LV2_DIR  where to look for Tarnwick.lv2/manifest.ttl (default: BUILD_DIR)
 #   REPEAT            rounds (default: 5)
-#   PEERS_ONLY=1      measure only the peers (ratios to the first row)
+#   PEERS_ONLY=1      measure only the peers
 # Needs sox and lv2ls (lilv-utils). Exit status 1 when a tool, a peer or the bundle is missing
 # or a measurement fails.
 set -euo pipefail
@@ -121,14 +123,22 @@ done
 
 median() { tr ' ' '\n' <<<"$1" | grep . | sort -g | awk '{v[NR] = $1} END {
   print (NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2)}'; }
-reference=$(median "${times[0]}")
+# The quotients of two rows' times, round by round.
+quotients() { paste <(tr ' ' '\n' <<<"$1" | grep .) <(tr ' ' '\n' <<<"$2" | grep .) |
+  awk '{printf " %.6f", $1 / $2}'; }
+mda_row=
+for i in "${!labels[@]}"; do [ "${uris[i]}" = "$mda" ] && mda_row=$i; done
 echo "60 s at 44.1 kHz, run() alone, 512-frame blocks, median of $repeat rounds ($(uname -m))"
-ratio_head=$([ "${PEERS_ONLY:-0}" = 1 ] && echo "vs row 1" || echo "vs Mode 7")
-printf '%-14s %-34s %10s %10s %10s %10s\n' plug-in setting "CPU s" realtime "$ratio_head" "out RMS"
+printf '%-14s %-34s %10s %10s %8s %13s %10s\n' plug-in setting "CPU s" realtime "vs mda" \
+  "(range)" "out RMS"
 for i in "${!labels[@]}"; do
   cpu=$(median "${times[i]}")
-  awk -v l="${labels[i]}" -v s="${descriptions[i]}" -v c="$cpu" -v r="$reference" -v m="${rms[i]}" \
-    'BEGIN {printf "%-14s %-34s %10.4f %9.1fx %10.2f %10s\n", l, s, c, 60 / c, c / r, m}'
+  q=$(quotients "${times[i]}" "${times[mda_row]}")
+  range=$(tr ' ' '\n' <<<"$q" | grep . | sort -g | awk 'NR == 1 {lo = $1} {hi = $1} END {
+    printf "%.2f-%.2f", lo, hi}')
+  awk -v l="${labels[i]}" -v s="${descriptions[i]}" -v c="$cpu" -v q="$(median "$q")" \
+    -v g="$range" -v m="${rms[i]}" \
+    'BEGIN {printf "%-14s %-34s %10.4f %9.1fx %8.3f %13s %10s\n", l, s, c, 60 / c, q, g, m}'
 done
 echo "CPU s per round:"
 for i in "${!labels[@]}"; do echo "  ${labels[i]}, ${descriptions[i]}:${times[i]}"; done
