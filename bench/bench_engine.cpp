@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/engine.h"
+#include "engine/engine_frame_step.h"
 
 namespace {
 
@@ -112,6 +113,30 @@ void BM_Mode0FatOn(benchmark::State& state) {
   runEngine(state, p, 0, false);
 }
 BENCHMARK(BM_Mode0FatOn);
+
+// VC/UV on: every frame measures its voiced/unvoiced ratio, and the unvoiced ones (the noise
+// in the speech signal here keeps some of them so) take the noise carrier.
+void BM_Mode0VcUvOn(benchmark::State& state) {
+  EngineParams p = baseParams();
+  p.vcuvEnable = 1.0f;
+  runEngine(state, p, 0, false);
+}
+BENCHMARK(BM_Mode0VcUvOn);
+
+// The ratio alone, on one frame's interleaved spectrum (512 bins).
+void BM_VoicedUnvoicedRatio(benchmark::State& state) {
+  std::vector<float> spectrum(2 * 1024);
+  uint32_t seed = 7;
+  for (float& v : spectrum) {
+    seed = seed * 1664525u + 1013904223u;
+    v = static_cast<float>(seed / 4294967296.0 - 0.5);
+  }
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(spectrum.data());
+    benchmark::DoNotOptimize(voicedUnvoicedRatio(spectrum.data()));
+  }
+}
+BENCHMARK(BM_VoicedUnvoicedRatio);
 
 void BM_SilenceAfterSignal(benchmark::State& state) {
   EngineParams p = baseParams();

@@ -1,7 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
+#include <limits>
 
 #include "engine/engine_frame_step.h"
 #include "support/engine_fixture.h"
@@ -165,6 +169,35 @@ TEST(EngineProcess, VoicedUnvoicedRatioSeparatesSilenceSpeechAndHiss) {
   std::vector<float> noise = whiteNoise(1025), hiss(1024);
   for (int i = 0; i < 1024; ++i) hiss[i] = noise[i + 1] - noise[i];
   EXPECT_GT(ratioOf(hiss), 1.0f);
+}
+
+TEST(EngineProcess, VoicedUnvoicedRatioSumsTheMagnitudesInBinOrder) {
+  // The decision flips on the ratio's last bit near 1, so its sums keep their order: each bin's
+  // sqrt(re² + im²) in float, added bin by bin from 0. Spectra of many scales, with overflow,
+  // subnormals, zeros, a NaN and an infinity.
+  auto reference = [](const std::vector<float>& x) {
+    float low = 0.0f, high = 0.0f;
+    for (int k = 0; k < 64; ++k) low += std::sqrt(x[2 * k] * x[2 * k] + x[2 * k + 1] * x[2 * k + 1]);
+    for (int k = 64; k < 512; ++k)
+      high += std::sqrt(x[2 * k] * x[2 * k] + x[2 * k + 1] * x[2 * k + 1]);
+    const float lowMean = low / 64.0f;
+    return lowMean > 0.0001f ? (high / 448.0f) / lowMean : 0.0f;
+  };
+  std::vector<float> noise = whiteNoise(2048);
+  for (float scale : {0.0f, 1e-41f, 1e-20f, 1e-3f, 1.0f, 7e3f, 1e19f, 3e38f}) {
+    for (int variant = 0; variant < 4; ++variant) {
+      std::vector<float> x(2048);
+      for (int i = 0; i < 2048; ++i) x[i] = noise[i] * scale * (i < 128 ? 0.5f : 1.0f + i * 1e-3f);
+      if (variant == 1) x[301] = std::numeric_limits<float>::quiet_NaN();
+      if (variant == 2) x[77] = std::numeric_limits<float>::infinity();
+      if (variant == 3) std::fill(x.begin() + 128, x.end(), 0.0f);
+      const float got = voicedUnvoicedRatio(x.data()), want = reference(x);
+      uint32_t gotBits, wantBits;
+      std::memcpy(&gotBits, &got, 4);
+      std::memcpy(&wantBits, &want, 4);
+      EXPECT_EQ(gotBits, wantBits) << "scale " << scale << " variant " << variant;
+    }
+  }
 }
 
 TEST(EngineProcess, UnvoicedFramesTakeTheNoiseCarrierOnlyWithVcUvOn) {
