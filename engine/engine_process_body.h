@@ -57,13 +57,15 @@ void mixSegment(VocoderEngine& e, const float* speechIn, const float* carrierIn,
   const float* const accumA = e.outAccumA + framePos - kHopSize;
   const float* const accumB = e.outAccumB + framePos - kHopSize;
   if (e.fatMode >= 1) {
+    float fatA[kHopSize];
+    float fatB[kHopSize];
+    std::memcpy(fatA, accumA, sizeof(float) * segment);
+    std::memcpy(fatB, accumB, sizeof(float) * segment);
+    fatModeBlock(e, fatA, fatB, segment);
     for (int i = 0; i < segment; ++i) {
-      float a = accumA[i];
-      float b = accumB[i];
-      fatModeStep(e, a, b);
       const float dry = dryCarrier[i] * carrierGain + drySpeech[i] * speechGain;
-      mixA[i] = filterbankAmt * a + dry;
-      mixB[i] = filterbankAmt * b + dry;
+      mixA[i] = filterbankAmt * fatA[i] + dry;
+      mixB[i] = filterbankAmt * fatB[i] + dry;
     }
   } else {
     for (int i = 0; i < segment; ++i) {

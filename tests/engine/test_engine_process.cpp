@@ -177,7 +177,8 @@ TEST(EngineProcess, VoicedUnvoicedRatioSumsTheMagnitudesInBinOrder) {
   // subnormals, zeros, a NaN and an infinity.
   auto reference = [](const std::vector<float>& x) {
     float low = 0.0f, high = 0.0f;
-    for (int k = 0; k < 64; ++k) low += std::sqrt(x[2 * k] * x[2 * k] + x[2 * k + 1] * x[2 * k + 1]);
+    for (int k = 0; k < 64; ++k)
+      low += std::sqrt(x[2 * k] * x[2 * k] + x[2 * k + 1] * x[2 * k + 1]);
     for (int k = 64; k < 512; ++k)
       high += std::sqrt(x[2 * k] * x[2 * k] + x[2 * k + 1] * x[2 * k + 1]);
     const float lowMean = low / 64.0f;

@@ -2,8 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <memory>
 #include <random>
+#include <vector>
 
 #include "engine/distance_delay.h"
 #include "engine/fat_mode.h"
@@ -120,6 +122,41 @@ TEST_F(FatModeTest, OutputMatchesDelaysDrivenByTheFormula) {
   EXPECT_LT(std::sqrt(diff / energy), 1e-4);
   distanceDelayFree(refA);
   distanceDelayFree(refB);
+}
+
+TEST_F(FatModeTest, BlocksGiveTheStepsBitForBit) {
+  // A second engine and pair of lines run the same input through fatModeBlock in blocks of
+  // varied length, across phase wraps, counter jumps and glides towards far targets.
+  DistanceDelay blockA{};
+  DistanceDelay blockB{};
+  distanceDelayInit(blockA);
+  distanceDelayInit(blockB);
+  auto blockEngine = std::make_unique<VocoderEngine>();
+  blockEngine->fatDelayA = &blockA;
+  blockEngine->fatDelayB = &blockB;
+  std::mt19937 rng(11);
+  std::uniform_real_distribution<float> noise(-1.0f, 1.0f);
+  std::vector<float> a(512), b(512), ra(512), rb(512);
+  int blocks = 0;
+  for (double start : {0.0, kTurn - 700.0, 1e7 + 3.0, 2.0 * kTurn - 1.0}) {
+    engine->fatCounter = blockEngine->fatCounter = start;
+    for (int n : {0, 1, 2, 3, 17, 64, 500, 511, 512, 333, 512, 512, 7}) {
+      for (int i = 0; i < n; ++i) ra[i] = a[i] = noise(rng), rb[i] = b[i] = noise(rng);
+      for (int i = 0; i < n; ++i) fatModeStep(*engine, ra[i], rb[i]);
+      fatModeBlock(*blockEngine, a.data(), b.data(), n);
+      ASSERT_EQ(0, std::memcmp(a.data(), ra.data(), sizeof(float) * n))
+          << start << " block " << blocks;
+      ASSERT_EQ(0, std::memcmp(b.data(), rb.data(), sizeof(float) * n))
+          << start << " block " << blocks;
+      ++blocks;
+    }
+    ASSERT_EQ(engine->fatCounter, blockEngine->fatCounter);
+    ASSERT_EQ(lineA.smoothedDelay, blockA.smoothedDelay);
+    ASSERT_EQ(lineB.targetDelay, blockB.targetDelay);
+    ASSERT_EQ(lineA.writePos, blockA.writePos);
+  }
+  distanceDelayFree(blockA);
+  distanceDelayFree(blockB);
 }
 
 TEST_F(FatModeTest, StepsDoNotAllocate) {
