@@ -48,13 +48,7 @@ void fatTargets(VocoderEngine& e, const DelayCursor& lineA, const DelayCursor& l
   if (slowOscillatorRun(e.fatOscillator, e.fatOscillator, e.fatCounter, n, cos1, sin1, cosHalf)) {
     e.fatCounter += static_cast<double>(n);
     for (int i = 0; i < n; ++i) {
-      // slowOscillatorStep's modulation values from the same phasors.
-      const double c1 = cos1[i];
-      const double s1 = sin1[i];
-      const double c2 = c1 * c1 - s1 * s1;
-      const double s2 = 2.0 * c1 * s1;
-      const SlowModulation m{c1, cosHalf[i], c2, s2 * c1 + c2 * s1, c2 * c1 - s2 * s1};
-      fatDistances(m, distanceA[i], distanceB[i]);
+      fatDistances(slowModulationOf(cos1[i], sin1[i], cosHalf[i]), distanceA[i], distanceB[i]);
     }
   } else {
     for (int i = 0; i < n; ++i) fatDistances(nextModulation(e), distanceA[i], distanceB[i]);
@@ -68,38 +62,31 @@ void fatTargets(VocoderEngine& e, const DelayCursor& lineA, const DelayCursor& l
 }  // namespace
 
 void fatModeBlock(VocoderEngine& e, float* a, float* b, int count) {
-  if (!e.fatDelayA || !e.fatDelayB) {
-    for (int i = 0; i < count; ++i) fatModeStep(e, a[i], b[i]);
-    return;
-  }
-  DelayCursor lineA(*e.fatDelayA);
-  DelayCursor lineB(*e.fatDelayB);
-  if (lineA.live() && lineB.live()) {
-    // The targets of a chunk first (no sample depends on another there), then the two glides'
-    // serial chains side by side with the ring reads.
-    for (int start = 0; start < count; start += kFatChunk) {
-      const int n = count - start < kFatChunk ? count - start : kFatChunk;
-      float targetA[kFatChunk];
-      float targetB[kFatChunk];
-      fatTargets(e, lineA, lineB, n, targetA, targetB);
-      float* const chunkA = a + start;
-      float* const chunkB = b + start;
-      for (int i = 0; i < n; ++i) {
-        chunkA[i] = lineA.pass(lineA.glideTo(targetA[i]), chunkA[i]);
-        chunkB[i] = lineB.pass(lineB.glideTo(targetB[i]), chunkB[i]);
+  if (e.fatDelayA && e.fatDelayB) {
+    DelayCursor lineA(*e.fatDelayA);
+    DelayCursor lineB(*e.fatDelayB);
+    if (lineA.live() && lineB.live()) {
+      // The targets of a chunk first (no sample depends on another there), then the two
+      // glides' serial chains side by side with the ring reads.
+      for (int start = 0; start < count; start += kFatChunk) {
+        const int n = count - start < kFatChunk ? count - start : kFatChunk;
+        float targetA[kFatChunk];
+        float targetB[kFatChunk];
+        fatTargets(e, lineA, lineB, n, targetA, targetB);
+        float* const chunkA = a + start;
+        float* const chunkB = b + start;
+        for (int i = 0; i < n; ++i) {
+          chunkA[i] = lineA.pass(lineA.glideTo(targetA[i]), chunkA[i]);
+          chunkB[i] = lineB.pass(lineB.glideTo(targetB[i]), chunkB[i]);
+        }
       }
-    }
-  } else {
-    for (int i = 0; i < count; ++i) {
-      float distanceA;
-      float distanceB;
-      fatDistances(nextModulation(e), distanceA, distanceB);
-      a[i] = lineA.pass(lineA.glide(distanceA), a[i]);
-      b[i] = lineB.pass(lineB.glide(distanceB), b[i]);
+      lineA.close();
+      lineB.close();
+      return;
     }
   }
-  lineA.close();
-  lineB.close();
+  // A line missing or without its ring: sample by sample (the cursors changed nothing).
+  for (int i = 0; i < count; ++i) fatModeStep(e, a[i], b[i]);
 }
 
 void fatModeStep(VocoderEngine& e, float& a, float& b) {

@@ -76,6 +76,13 @@ inline void slowOscillatorNextBase(const SlowOscillatorPhase& phase,
   next[3] = phase.baseSinHalf * rot.groupCosHalf + phase.baseCosHalf * rot.groupSinHalf;
 }
 
+// The modulation values of one step from its phasors cos φ, sin φ and cos(φ/2).
+inline SlowModulation slowModulationOf(double c1, double s1, double ch) {
+  const double c2 = c1 * c1 - s1 * s1;
+  const double s2 = 2.0 * c1 * s1;
+  return SlowModulation{c1, ch, c2, s2 * c1 + c2 * s1, c2 * c1 - s2 * s1};
+}
+
 // The modulation values at `counter`, then prepares the phase for counter + 1. Equal to the values
 // computed from φ = fmod(counter × rate, 2π) within a few double roundings.
 // [render thread; no allocation]
@@ -89,9 +96,7 @@ inline SlowModulation slowOscillatorStep(SlowOscillatorPhase& phase, SlowOscilla
   const double s1 = phase.baseSin * rot.powerCos[k] + phase.baseCos * rot.powerSin[k];
   const double ch =
       phase.baseCosHalf * rot.powerCosHalf[k] + phase.baseSinHalf * -rot.powerSinHalf[k];
-  const double c2 = c1 * c1 - s1 * s1;
-  const double s2 = 2.0 * c1 * s1;
-  const SlowModulation m{c1, ch, c2, s2 * c1 + c2 * s1, c2 * c1 - s2 * s1};
+  const SlowModulation m = slowModulationOf(c1, s1, ch);
 
   phase.index = k + 1;
   if (phase.index == kSlowOscillatorGroup) {
