@@ -17,14 +17,17 @@ constexpr int kBlock = 512;
 constexpr int kSignalLength = 44100;
 
 struct Signals {
-  std::vector<float> speech, carrier, silence;
-  Signals() : speech(kSignalLength), carrier(kSignalLength), silence(kSignalLength, 0.0f) {
+  std::vector<float> speech, carrier, silence, hiss;
+  Signals()
+      : speech(kSignalLength), carrier(kSignalLength), silence(kSignalLength, 0.0f),
+        hiss(kSignalLength) {
     uint32_t seed = 1;
     for (int n = 0; n < kSignalLength; ++n) {
       double v = 0.0;
       for (int h = 1; h <= 20; ++h) v += std::sin(2.0 * M_PI * 130.0 * h * n / 44100.0) / h;
       seed = seed * 1664525u + 1013904223u;
       speech[n] = static_cast<float>(0.2 * v + 0.02 * (seed / 4294967296.0 - 0.5));
+      hiss[n] = static_cast<float>(0.3 * (seed / 4294967296.0 - 0.5));
       carrier[n] = static_cast<float>(0.3 * std::fmod(n * 110.0 / 44100.0, 1.0) - 0.15);
     }
   }
@@ -51,14 +54,17 @@ struct EngineHolder {
   ~EngineHolder() { engineRelease(*engine); }
 };
 
-void runEngine(benchmark::State& state, const EngineParams& p, int voices, bool silenceAfter) {
+// speechInput: the speech to run on (default the voiced one).
+void runEngine(benchmark::State& state, const EngineParams& p, int voices, bool silenceAfter,
+               const std::vector<float>* speechInput = nullptr) {
   EngineHolder holder;
   VocoderEngine& e = *holder.engine;
   engineSetup(p, e);
   for (int v = 0; v < voices; ++v) engineNoteOn(36 + v * 2, 100, e);
   const Signals& s = signals();
   std::vector<float> a(kBlock), b(kBlock);
-  const std::vector<float>& speech = silenceAfter ? s.silence : s.speech;
+  const std::vector<float>& speech =
+      silenceAfter ? s.silence : speechInput ? *speechInput : s.speech;
   const std::vector<float>& carrier = silenceAfter ? s.silence : s.carrier;
   if (silenceAfter) {
     for (int pos = 0; pos + kBlock <= kSignalLength; pos += kBlock) {
@@ -122,6 +128,15 @@ void BM_Mode0VcUvOn(benchmark::State& state) {
   runEngine(state, p, 0, false);
 }
 BENCHMARK(BM_Mode0VcUvOn);
+
+// VC/UV on with white noise for speech: every frame unvoiced, so every frame draws its noise
+// carrier (1026 draws).
+void BM_Mode0Unvoiced(benchmark::State& state) {
+  EngineParams p = baseParams();
+  p.vcuvEnable = 1.0f;
+  runEngine(state, p, 0, false, &signals().hiss);
+}
+BENCHMARK(BM_Mode0Unvoiced);
 
 // The ratio alone, on one frame's interleaved spectrum (512 bins).
 void BM_VoicedUnvoicedRatio(benchmark::State& state) {

@@ -9,6 +9,7 @@
 #include "component/tarnwick_identity.h"
 #include "component/tarnwick_log.h"
 #include "engine/key_list.h"
+#include "engine/noise_generator.h"
 #include "engine/sample_sets.h"
 #include "platform/notify/notification_center.h"
 #include "platform/prefs/preferences.h"
@@ -121,6 +122,8 @@ OSStatus Tarnwick::Initialize() {
   }
   eqInitialiseBanks(mEqLeft, mEqRight, rate);
   mEqInputsKnown = false;
+  // The engine's random draws continue rand()'s sequence from here, on a generator of its own.
+  noiseGeneratorTakeFromLibrary(mEngine->synth.noise);
   // The engine's first set-up (on the render thread) then copies the synth's sample sets
   // instead of decoding them.
   sampleSetsPrepare();

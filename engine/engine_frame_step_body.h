@@ -116,9 +116,10 @@ void splitPackedSpectrum(VocoderEngine& e) {
 void applyVoicing(VocoderEngine& e, bool unvoiced) {
   if (e.vcuvEnable >= 1 && unvoiced) {
     float* y = e.carrierSpectrum;
+    NoiseGenerator& noise = e.synth.noise;
     for (int k = 0; k < kBins; ++k) {
-      const double r1 = std::rand();
-      const double r2 = std::rand();
+      const double r1 = noiseGeneratorNext(noise);
+      const double r2 = noiseGeneratorNext(noise);
       const double amplitude = r1 * 1.396983862573739e-09;
       const double phase = (r2 * 9.313225750491594e-10 - 1.0) * kTwoPi;
       y[2 * k] = static_cast<float>(amplitude * std::cos(phase));

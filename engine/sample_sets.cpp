@@ -68,15 +68,15 @@ void sampleSetsPrepare() {
   gDecodedSets.store(decoded.get(), std::memory_order_release);
 }
 
-void sampleSetsBuild(float* memory) {
+void sampleSetsBuild(float* memory, NoiseGenerator& noise) {
   if (const float* decoded = gDecodedSets.load(std::memory_order_acquire)) {
     std::memcpy(memory, decoded, sizeof(float) * static_cast<size_t>(decodedSlots()));
   } else {
     decodeSets(memory);
   }
-  float* noise = memory + sampleSetOffset(kNoiseSampleSet);
+  float* noiseSet = memory + sampleSetOffset(kNoiseSampleSet);
   for (int i = 0; i < kSampleSetFormats[kNoiseSampleSet].slotCount; ++i)
-    noise[i] = static_cast<float>((std::rand() * kRandScale - 0.5) * 2.0);
+    noiseSet[i] = static_cast<float>((noiseGeneratorNext(noise) * kRandScale - 0.5) * 2.0);
 }
 
 int sampleSetOffset(int set) {

@@ -14,10 +14,10 @@ inline constexpr int kSilentSetLoopLength = 10000;
 // delta × (step / 127) (double, rounded to float); sample = accumulator × 2^−14. [any thread]
 void sampleSetDecode(const int8_t* deltas, int count, double step, float start, float* out);
 
-// Decodes sets 0 … 5 (set 0 as a palindrome) and draws set 6 from rand() into `memory`
+// Decodes sets 0 … 5 (set 0 as a palindrome) and draws set 6 from `noise` into `memory`
 // (kSampleSetTotalSlots floats). Once sampleSetsPrepare has run, sets 0 … 5 are copied from its
-// decoded sets instead (the same values). [any thread; no allocation; advances rand()]
-void sampleSetsBuild(float* memory);
+// decoded sets instead (the same values). [any thread; no allocation]
+void sampleSetsBuild(float* memory, NoiseGenerator& noise);
 
 // Decodes sets 0 … 5 once per process into storage of its own (about 1 MiB, kept until the
 // process ends), so that a later sampleSetsBuild copies them. Allocates the first time; safe to

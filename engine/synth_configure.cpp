@@ -125,7 +125,7 @@ void synthConfigure(const SynthParams& p, SynthState& s) {
     // The kernel writes the modulation factors once per frame; voices must sound before that.
     s.modA = 1.0;
     s.modB = 1.0;
-    sampleSetsBuild(s.sampleSetMemory);
+    sampleSetsBuild(s.sampleSetMemory, s.noise);
     for (int set = 0; set < kSampleSetCount; ++set)
       s.setLengths[set] = static_cast<float>(sampleSetLoopLength(set));
     s.loopLengthA = copySampleSet(s, s.sourceA, s.sampleTableA);
@@ -142,14 +142,14 @@ void synthConfigure(const SynthParams& p, SynthState& s) {
     if (sampleMode)
       s.loopLengthA = copySampleSet(s, waveformA, s.sampleTableA);
     else
-      waveformFill(waveformA, s.waveTableA);
+      waveformFill(waveformA, s.waveTableA, s.noise);
   }
   if (rebuildB) {
     s.sourceB = waveformB;
     if (sampleMode)
       s.loopLengthB = copySampleSet(s, waveformB, s.sampleTableB);
     else
-      waveformFill(waveformB, s.waveTableB);
+      waveformFill(waveformB, s.waveTableB, s.noise);
   }
 
   // 13.

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "engine/noise_generator.h"
+
 inline constexpr int kSynthVoiceCount = 32;
 inline constexpr int kWaveTableSize = 1025;  // entries 0 … 1024, entry 1024 = formula at 2π
 inline constexpr int kSampleTableSize = 100000;
@@ -98,4 +100,7 @@ struct SynthState {
   float modTable[kModTableSize];
   float blockSum[kSynthBlockSize];      // voice sums of one block-render chunk
   float blockCarrier[kSynthBlockSize];  // the engine's carrier samples of one segment
+  // The engine's random draws: the "Harsh" wave, the noise sample set and the frame step's
+  // unvoiced noise carrier, in the order they are made.
+  NoiseGenerator noise;
 };

@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 
 #include "engine/synth_state.h"
 
@@ -12,7 +11,7 @@ namespace {
 constexpr double kTwoPi = 6.283185307179586476925286766559;
 constexpr double kRandScale = 1.0 / 2147483648.0;  // 2^−31
 
-double waveformEntry(int index, int j) {
+double waveformEntry(int index, int j, NoiseGenerator& noise) {
   const double theta = static_cast<double>(static_cast<float>(j)) * kTwoPi / 1024.0;
   switch (index) {
     case 0:  // "Pulse"
@@ -43,7 +42,7 @@ double waveformEntry(int index, int j) {
     case 8:  // "Distorted Saw"
       return std::clamp(std::tan(theta), -1.0, 1.0);
     case 9:  // "Harsh"
-      return (std::rand() * kRandScale - 0.5) * 2.0;
+      return (noiseGeneratorNext(noise) * kRandScale - 0.5) * 2.0;
     default:
       return 0.0;
   }
@@ -51,6 +50,7 @@ double waveformEntry(int index, int j) {
 
 }  // namespace
 
-void waveformFill(int index, float* table) {
-  for (int j = 0; j < kWaveTableSize; ++j) table[j] = static_cast<float>(waveformEntry(index, j));
+void waveformFill(int index, float* table, NoiseGenerator& noise) {
+  for (int j = 0; j < kWaveTableSize; ++j)
+    table[j] = static_cast<float>(waveformEntry(index, j, noise));
 }

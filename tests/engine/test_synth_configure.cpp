@@ -32,7 +32,8 @@ std::unique_ptr<SynthState> configured(const SynthParams& p = defaults()) {
 
 std::vector<float> waveform(int index) {
   std::vector<float> t(kWaveTableSize);
-  waveformFill(index, t.data());
+  NoiseGenerator noise{};
+  waveformFill(index, t.data(), noise);
   return t;
 }
 

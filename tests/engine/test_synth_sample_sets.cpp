@@ -3,7 +3,6 @@
 
 #include <cmath>
 #include <cstdint>
-#include <cstdlib>
 #include <vector>
 
 #include "engine/sample_sets.h"
@@ -12,7 +11,8 @@ namespace {
 
 std::vector<float> builtMemory() {
   std::vector<float> memory(kSampleSetTotalSlots, 0.0f);
-  sampleSetsBuild(memory.data());
+  NoiseGenerator noise{};
+  sampleSetsBuild(memory.data(), noise);
   return memory;
 }
 
@@ -101,24 +101,27 @@ TEST(SynthSampleSets, LiteralSamplesLeadTheDecodedOnes) {
   }
 }
 
-TEST(SynthSampleSets, NoiseComesFromRand) {
+TEST(SynthSampleSets, NoiseComesFromTheGenerator) {
   std::vector<float> m(kSampleSetTotalSlots);
-  std::srand(99);
-  sampleSetsBuild(m.data());
-  std::srand(99);
-  const float* noise = m.data() + sampleSetOffset(6);
+  NoiseGenerator noise{};
+  noiseGeneratorSeed(noise, 99);
+  sampleSetsBuild(m.data(), noise);
+  NoiseGenerator replay{};
+  noiseGeneratorSeed(replay, 99);
+  const float* set6 = m.data() + sampleSetOffset(6);
   for (int i = 0; i < 60001; ++i) {
-    const float expected = static_cast<float>((std::rand() / 2147483648.0 - 0.5) * 2.0);
-    ASSERT_EQ(noise[i], expected) << i;
+    const float expected =
+        static_cast<float>((noiseGeneratorNext(replay) / 2147483648.0 - 0.5) * 2.0);
+    ASSERT_EQ(set6[i], expected) << i;
   }
-  // The stored sets do not depend on rand().
+  // The stored sets do not depend on the generator.
   for (int i = 0; i < sampleSetOffset(6); ++i) ASSERT_EQ(m[i], memory()[i]) << i;
   // Once prepared, the stored sets are copied rather than decoded: the same slots, bit for bit,
-  // and the noise still drawn from rand().
+  // and the noise still drawn from the generator.
   sampleSetsPrepare();
   std::vector<float> copied(kSampleSetTotalSlots, -1.0f);
-  std::srand(99);
-  sampleSetsBuild(copied.data());
+  noiseGeneratorSeed(noise, 99);
+  sampleSetsBuild(copied.data(), noise);
   EXPECT_TRUE(copied == m);
 }
 

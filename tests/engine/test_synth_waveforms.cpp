@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <vector>
 
 #include "engine/synth_state.h"
@@ -13,10 +12,15 @@ namespace {
 
 constexpr double kTwoPi = 6.283185307179586476925286766559;
 
-std::vector<float> table(int index) {
+std::vector<float> table(int index, NoiseGenerator& noise) {
   std::vector<float> t(kWaveTableSize, 123.0f);
-  waveformFill(index, t.data());
+  waveformFill(index, t.data(), noise);
   return t;
+}
+
+std::vector<float> table(int index) {
+  NoiseGenerator noise{};
+  return table(index, noise);
 }
 
 double clamp1(double v) {
@@ -75,18 +79,21 @@ TEST(SynthWaveforms, SquareAndSawtoothEnds) {
   EXPECT_TRUE(std::is_sorted(saw.begin(), saw.end()));
 }
 
-TEST(SynthWaveforms, HarshDrawsOneRandPerEntry) {
-  std::srand(1234);
-  const std::vector<float> t = table(9);
-  std::srand(1234);
+TEST(SynthWaveforms, HarshTakesOneDrawPerEntry) {
+  NoiseGenerator noise{};
+  noiseGeneratorSeed(noise, 1234);
+  const std::vector<float> t = table(9, noise);
+  NoiseGenerator replay{};
+  noiseGeneratorSeed(replay, 1234);
   for (int j = 0; j < kWaveTableSize; ++j) {
-    const float expected = static_cast<float>((std::rand() / 2147483648.0 - 0.5) * 2.0);
+    const float expected =
+        static_cast<float>((noiseGeneratorNext(replay) / 2147483648.0 - 0.5) * 2.0);
     ASSERT_EQ(t[j], expected) << j;
     ASSERT_GE(t[j], -1.0f);
     ASSERT_LT(t[j], 1.0f);
   }
   // Consecutive fills differ: the table is drawn afresh.
-  EXPECT_NE(table(9), t);
+  EXPECT_NE(table(9, noise), t);
 }
 
 TEST(SynthWaveforms, IndicesOutsideTheTenAreSilent) {

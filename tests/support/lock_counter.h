@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Counts the calls that can make the current thread wait (blocking mutex, reader-writer lock,
-// condition and semaphore waits, yields and sleeps) while a scope is armed, by interposing the
+// condition and semaphore waits, yields and sleeps, and rand() and random(), which take the C
+// library's lock) while a scope is armed, by interposing the
 // C library's functions. Include it in exactly one translation unit of a test program. The
 // component is loaded with dlopen and binds these names to the program's definitions, which
 // call the C library's through dlsym(RTLD_NEXT). Sanitizer runtimes interpose the same names,
@@ -75,5 +76,7 @@ TARNWICK_COUNTED(int, pthread_cond_timedwait,
 TARNWICK_COUNTED(int, sem_wait, (sem_t * s), (s))
 TARNWICK_COUNTED(int, sched_yield, (), ())
 TARNWICK_COUNTED(int, nanosleep, (const struct timespec* t, struct timespec* r), (t, r))
+TARNWICK_COUNTED(int, rand, (), ())
+TARNWICK_COUNTED(long, random, (), ())
 #undef TARNWICK_COUNTED
 #endif
