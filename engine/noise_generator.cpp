@@ -62,6 +62,10 @@ void noiseGeneratorTakeFromLibrary(NoiseGenerator& noise) {
   // The copy's first draw is the library's draw just made, unless the state was not read as
   // expected (or another thread drew in between): then start from that draw as a seed.
   NoiseGenerator copy = noise;
-  if (!read || noiseGeneratorNext(copy) != draw)
+  if (!read || noiseGeneratorNext(copy) != draw) {
     noiseGeneratorSeed(noise, static_cast<uint32_t>(draw));
+  }
+  // The library goes on from a seed of its own, so that the next generator taken over does not
+  // run through the same sequence (the same noise set or "Harsh" wave a draw apart).
+  std::srand(static_cast<unsigned>(std::rand()));
 }

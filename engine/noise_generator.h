@@ -22,9 +22,10 @@ struct NoiseGenerator {
 void noiseGeneratorSeed(NoiseGenerator& noise, uint32_t seed);
 
 // Gives the generator the C library's current rand() state, so that its draws continue the
-// sequence rand() would give from here, and then moves the library's generator on by one draw,
-// so that generators taken one after another differ. Where the library's state cannot be read,
-// seeds the generator from that draw instead. [not the render thread: takes the library's lock]
+// sequence rand() would give from here, and then reseeds the library's generator from its next
+// draws, so that generators taken one after another run through sequences of their own. Where
+// the library's state cannot be read, seeds the generator from the library's next draw instead.
+// [not the render thread: takes the library's lock]
 void noiseGeneratorTakeFromLibrary(NoiseGenerator& noise);
 
 // The next draw, 0 … 2^31 − 1, as rand() would give it. [any thread; no lock, no allocation]
