@@ -227,8 +227,8 @@ void vocodeBands(BandFilter filter, Isa isa, float* speech, const float* carrier
     for (int b = kFirstPassthroughBand; b < kFilterBankBands; ++b) weights[b] = passthrough;
   }
 
-  (filter == BandFilter::kZeroPhase ? kernels.mix : kernels.cascadeMix)(job.lanes, weights, count,
-                                                                        speech);
+  (filter == BandFilter::kZeroPhase ? kernels.zeroPhaseMix : kernels.cascadeMix)(job.lanes, weights,
+                                                                                 count, speech);
 }
 
 }  // namespace filter_bank_detail

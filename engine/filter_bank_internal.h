@@ -43,14 +43,15 @@ struct LaneJob {
 struct LaneKernels {
   int width;  // floats per vector
   // Both filter every band of speech and carrier into the lanes and sum |sample| per lane
-  // (samples in order); sums holds 2·S·W floats, lane order. The cascade may keep the band
-  // signals in a layout of its own that only cascadeMix reads; it then silences the bands whose
-  // sum is not finite itself (their sums come back 0).
+  // (samples in order); sums holds 2·S·W floats, lane order. A filter may keep the band signals
+  // in a layout of its own that only its mix reads; it then silences the bands whose sum is not
+  // finite itself (their sums come back 0).
   void (*cascade)(const LaneJob& job, float* sums);
+  // out[n] = Σ over lanes of lanes[n]·weights[lane], for n < count; weights in lane order, the
+  // band signals where the filter left them.
   void (*cascadeMix)(const float* lanes, const float* weights, int count, float* out);
   void (*zeroPhase)(const LaneJob& job, float* sums);
-  // out[n] = Σ over lanes of lanes[n]·weights[lane], for n < count; weights in lane order.
-  void (*mix)(const float* lanes, const float* weights, int count, float* out);
+  void (*zeroPhaseMix)(const float* lanes, const float* weights, int count, float* out);
 };
 
 enum class Isa { kPortable, kAvx, kAvx512 };

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The cascade (Sound Mode 7) for 16-lane vectors with the 50 band signals packed into three
-// 16-lane rows and one 4-lane row instead of four 16-lane groups with 14 idle lanes:
+// The filter bank for 16-lane vectors with the 50 band signals packed into three 16-lane rows and
+// one 4-lane row instead of four 16-lane groups with 14 idle lanes (the cascade's layout; the
+// zero-phase filter's differs where noted at zeroPhasePacked):
 //   row A: speech bands 0 … 15          summed for its levels only, never stored
 //   row B: carrier bands 0 … 15         stored as group 0 of the lanes
 //   row C: carrier bands 16 … 24 in lanes 0 … 8, speech bands 16 … 22 in lanes 9 … 15; group 1
@@ -144,6 +145,85 @@ void cascadePacked(const LaneJob& job, float* sums) {
   }
   for (int i = 0; i < 2; ++i) {
     silenceLane(rowDOut, kRowDLane + i, count, sums[kRowBandD[kRowDLane + i]]);
+  }
+}
+
+// The zero-phase filter (Sound Mode 6) into the cascade's packed rows: one section forward over
+// every row, then one backward in place, then the sums in sample order, as forwardGroups,
+// backwardGroups and sumGroups do over the unpacked groups. Row A is stored here too (as group 3
+// of the lanes), for its backward sweep; row D carries speech bands 23 and 24 in lanes 2 and 3
+// only, where cascadePacked leaves them, so that mixPacked reads either. Sums and the silencing
+// of lanes whose sum is not finite as cascadePacked.
+constexpr int kZeroPhaseRowBandD[4] = {-1, -1, 23, 24};
+
+void zeroPhasePacked(const LaneJob& job, float* sums) {
+  Vec* const rowA = groupLanes(job.lanes, 3);
+  Vec* const rowB = groupLanes(job.lanes, 0);
+  Vec* const rowC = groupLanes(job.lanes, 1);
+  Quad* const rowDOut = rowD(job.lanes);
+  const int count = job.count;
+  const Vec b0AB = rowValues<Vec>(job.b0, kRowBandA), a1AB = rowValues<Vec>(job.a1, kRowBandA),
+            a2AB = rowValues<Vec>(job.a2, kRowBandA);
+  const Vec b0C = rowValues<Vec>(job.b0, kRowBandC), a1C = rowValues<Vec>(job.a1, kRowBandC),
+            a2C = rowValues<Vec>(job.a2, kRowBandC);
+  const Quad b0D = rowValues<Quad>(job.b0, kZeroPhaseRowBandD),
+             a1D = rowValues<Quad>(job.a1, kZeroPhaseRowBandD),
+             a2D = rowValues<Quad>(job.a2, kZeroPhaseRowBandD);
+
+  // All four rows in each loop: with one section per row, fewer would leave the recursions'
+  // latency uncovered.
+  {
+    Section<Vec> a, b, c;
+    Section<Quad> d;
+    forEachStep(count, [&](auto swap, int n) __attribute__((always_inline)) {
+      constexpr bool kSwap = decltype(swap)::value;
+      const Vec speech = splat(job.speech[n]);
+      const Vec carrier = splat(job.carrier[n]);
+      rowA[n] = a.step<kSwap>(speech, b0AB, a1AB, a2AB);
+      rowB[n] = b.step<kSwap>(carrier, b0AB, a1AB, a2AB);
+      rowC[n] = c.step<kSwap>(_mm512_mask_blend_ps(kRowCSpeechMask, carrier, speech), b0C, a1C,
+                              a2C);
+      rowDOut[n] = d.step<kSwap>(job.speech[n] - Quad{}, b0D, a1D, a2D);
+    });
+  }
+  {
+    Section<Vec> a, b, c;
+    Section<Quad> d;
+    forEachStep(count, [&](auto swap, int i) __attribute__((always_inline)) {
+      constexpr bool kSwap = decltype(swap)::value;
+      const int n = count - 1 - i;
+      rowA[n] = a.step<kSwap>(rowA[n], b0AB, a1AB, a2AB);
+      rowB[n] = b.step<kSwap>(rowB[n], b0AB, a1AB, a2AB);
+      rowC[n] = c.step<kSwap>(rowC[n], b0C, a1C, a2C);
+      rowDOut[n] = d.step<kSwap>(rowDOut[n], b0D, a1D, a2D);
+    });
+  }
+  Vec accA = {}, accB = {}, accC = {};
+  Quad accD = {};
+  for (int n = 0; n < count; ++n) {
+    accA += absolute(rowA[n]);
+    accB += absolute(rowB[n]);
+    accC += absolute(rowC[n]);
+    accD += absolute(rowDOut[n]);
+  }
+
+  for (int i = 0; i < 2 * kSignalLanes; ++i) sums[i] = 0.0f;
+  for (int i = 0; i < kWidth; ++i) {
+    sums[i] = accA[i];
+    sums[kSignalLanes + i] = accB[i];
+    const int band = kRowBandC[i];
+    sums[i < kRowCSpeechLane ? kSignalLanes + band : band] = accC[i];
+  }
+  for (int i = kRowDLane; i < 4; ++i) sums[kZeroPhaseRowBandD[i]] = accD[i];
+
+  for (int i = 0; i < kWidth; ++i) {
+    silenceLane<Vec>(nullptr, i, count, sums[i]);
+    silenceLane(rowB, i, count, sums[kSignalLanes + i]);
+    const int band = kRowBandC[i];
+    silenceLane(rowC, i, count, sums[i < kRowCSpeechLane ? kSignalLanes + band : band]);
+  }
+  for (int i = kRowDLane; i < 4; ++i) {
+    silenceLane(rowDOut, i, count, sums[kZeroPhaseRowBandD[i]]);
   }
 }
 

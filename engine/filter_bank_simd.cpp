@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The lane kernels of filter_bank_kernel.h built for three instruction sets: portable x86-64
-// (4 lanes), AVX (8 lanes) and AVX-512 (16 lanes; its cascade packs the bands into fewer lanes).
+// (4 lanes), AVX (8 lanes) and AVX-512 (16 lanes; it packs the bands into fewer lanes).
 // None of them fuses multiply-add, so each produces the scalar biquad's results bit for bit; only
 // their speed differs.
 #if defined(__clang__)
@@ -60,7 +60,8 @@ constexpr int kSweepChunk = 4;
 #include "engine/filter_bank_kernel.h"
 #include "engine/filter_bank_packed_kernel.h"
 #undef FILTER_BANK_WIDTH
-inline constexpr LaneKernels kKernels = {kWidth, cascadePacked, mixPacked, zeroPhase, mix};
+inline constexpr LaneKernels kKernels = {kWidth, cascadePacked, mixPacked, zeroPhasePacked,
+                                          mixPacked};
 }  // namespace avx512
 TARNWICK_TARGET_END
 
