@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 namespace {
 
@@ -10,17 +11,23 @@ constexpr int kDiscardedDraws = 10 * kNoiseTableSize;  // srand() throws these a
 constexpr int32_t kStateTypes = 5;                     // a state's first word: types × rear + type
 constexpr int32_t kTableStateType = 3;                 // the type of a 31-word table
 
+// Serialises the take-overs of the instances a host initialises on several threads at once.
+std::mutex gTakeOverMutex;
+
+// The library draws from this stand-in for the moment its own table is read, should another
+// thread call rand() then. Static, so that whatever is left pointing at it (another thread's
+// setstate() in that moment) still points at live memory.
+int32_t gStandIn[1 + kNoiseTableSize];
+
 // The C library's state array as setstate() hands it out: the word with the type and the rear
-// position, then the table. False where it cannot be read or is of another type.
+// position, then the table. False where it cannot be read or is of another type. Under
+// gTakeOverMutex.
 bool readLibraryState(NoiseGenerator& noise) {
 #if defined(__GLIBC__)
-  // The library draws from this stand-in for the moment its own table is read, should another
-  // thread call rand() then.
-  int32_t standIn[1 + kNoiseTableSize] = {};
   random_data standInData = {};
-  if (initstate_r(1, reinterpret_cast<char*>(standIn), sizeof standIn, &standInData) != 0)
+  if (initstate_r(1, reinterpret_cast<char*>(gStandIn), sizeof gStandIn, &standInData) != 0)
     return false;
-  char* const library = setstate(reinterpret_cast<char*>(standIn));
+  char* const library = setstate(reinterpret_cast<char*>(gStandIn));
   if (!library) return false;
   int32_t words[1 + kNoiseTableSize];
   std::memcpy(words, library, sizeof words);
@@ -57,6 +64,7 @@ void noiseGeneratorSeed(NoiseGenerator& noise, uint32_t seed) {
 }
 
 void noiseGeneratorTakeFromLibrary(NoiseGenerator& noise) {
+  const std::lock_guard<std::mutex> lock(gTakeOverMutex);
   const bool read = readLibraryState(noise);
   const int32_t draw = std::rand();
   // The copy's first draw is the library's draw just made, unless the state was not read as

@@ -25,7 +25,8 @@ void noiseGeneratorSeed(NoiseGenerator& noise, uint32_t seed);
 // sequence rand() would give from here, and then reseeds the library's generator from its next
 // draws, so that generators taken one after another run through sequences of their own. Where
 // the library's state cannot be read, seeds the generator from the library's next draw instead.
-// [not the render thread: takes the library's lock]
+// Safe to call on several threads at once (they take turns). [not the render thread: takes the
+// library's lock and one of its own]
 void noiseGeneratorTakeFromLibrary(NoiseGenerator& noise);
 
 // The next draw, 0 … 2^31 − 1, as rand() would give it. [any thread; no lock, no allocation]

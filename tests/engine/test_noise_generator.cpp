@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 #include "engine/noise_generator.h"
@@ -70,6 +71,35 @@ TEST(NoiseGenerator, TakesOverTheLibrarysSequenceAndLeavesTheLibraryReseeded) {
     NoiseGenerator library = seeded(secondDraws[1]);
     EXPECT_EQ(std::rand(), noiseGeneratorNext(library));
   }
+}
+
+// Instances may be initialised on several threads at once: every take-over still continues a
+// valid sequence, and the library is left on a state of its own, not on a table a take-over lent
+// it for a moment (checked after the threads have gone and their stacks are reused).
+TEST(NoiseGenerator, TakeOversOnSeveralThreadsLeaveTheLibraryWhole) {
+  constexpr int kThreads = 4;
+  constexpr int kEach = 2000;
+  std::vector<std::thread> threads;
+  std::vector<int> invalid(kThreads, 0);
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([t, &invalid] {
+      for (int i = 0; i < kEach; ++i) {
+        NoiseGenerator noise{};
+        noiseGeneratorTakeFromLibrary(noise);
+        const int32_t draw = noiseGeneratorNext(noise);
+        if (noise.seeded == 0 || draw < 0) ++invalid[t];
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  for (int t = 0; t < kThreads; ++t) EXPECT_EQ(invalid[t], 0) << t;
+  // Scribble over the stack where the take-overs' frames were, then use the library.
+  volatile char scratch[16384];
+  for (size_t i = 0; i < sizeof scratch; ++i) scratch[i] = static_cast<char>(i * 7 + 1);
+  std::srand(5);
+  for (size_t i = 0; i < sizeof scratch; ++i) scratch[i] = static_cast<char>(i * 13 + 3);
+  NoiseGenerator expected = seeded(5);
+  EXPECT_EQ(libraryDraws(200), draws(expected, 200));
 }
 
 #if defined(__GLIBC__)
