@@ -85,6 +85,30 @@ void silenceLane(V* row, int lane, int count, float& sum) {
   for (int n = 0; n < count; ++n) row[n][lane] = 0.0f;
 }
 
+// The rows' sums (accA … accD, lane by lane) into sums in the unpacked lane order (speech band b
+// at b, carrier band b at kSignalLanes + b, idle lanes 0; row D's bands from its lanes
+// kRowDLane on); then the lanes whose sum is not finite silenced in the stored rows (row A is
+// not read after the sums) with their sums set to 0.
+void packedSums(Vec accA, Vec accB, Vec accC, Quad accD, Vec* rowB, Vec* rowC, Quad* rowDOut,
+                int count, float* sums) {
+  for (int i = 0; i < 2 * kSignalLanes; ++i) sums[i] = 0.0f;
+  for (int i = 0; i < kWidth; ++i) {
+    sums[i] = accA[i];
+    sums[kSignalLanes + i] = accB[i];
+    const int band = kRowBandC[i];
+    sums[i < kRowCSpeechLane ? kSignalLanes + band : band] = accC[i];
+  }
+  for (int i = kRowDLane; i < 4; ++i) sums[kRowBandD[i]] = accD[i];
+
+  for (int i = 0; i < kWidth; ++i) {
+    silenceLane<Vec>(nullptr, i, count, sums[i]);
+    silenceLane(rowB, i, count, sums[kSignalLanes + i]);
+    const int band = kRowBandC[i];
+    silenceLane(rowC, i, count, sums[i < kRowCSpeechLane ? kSignalLanes + band : band]);
+  }
+  for (int i = kRowDLane; i < 4; ++i) silenceLane(rowDOut, i, count, sums[kRowBandD[i]]);
+}
+
 // The cascade of every band into the packed rows; sums in the unpacked lane order (speech band b
 // at b, carrier band b at kSignalLanes + b, idle lanes 0). Lanes whose sum is not finite are
 // silenced here, so their sums come back 0.
@@ -128,33 +152,17 @@ void cascadePacked(const LaneJob& job, float* sums) {
     secondLoopStep(swap, n, 0.0f);
   });
 
-  for (int i = 0; i < 2 * kSignalLanes; ++i) sums[i] = 0.0f;
-  for (int i = 0; i < kWidth; ++i) {
-    sums[i] = a.acc[i];
-    sums[kSignalLanes + i] = b.acc[i];
-    const int band = kRowBandC[i];
-    sums[i < kRowCSpeechLane ? kSignalLanes + band : band] = c.acc[i];
-  }
-  for (int i = 0; i < 2; ++i) sums[kRowBandD[kRowDLane + i]] = d.acc[kRowDLane + i];
-
-  for (int i = 0; i < kWidth; ++i) {
-    silenceLane<Vec>(nullptr, i, count, sums[i]);
-    silenceLane(rowB, i, count, sums[kSignalLanes + i]);
-    const int band = kRowBandC[i];
-    silenceLane(rowC, i, count, sums[i < kRowCSpeechLane ? kSignalLanes + band : band]);
-  }
-  for (int i = 0; i < 2; ++i) {
-    silenceLane(rowDOut, kRowDLane + i, count, sums[kRowBandD[kRowDLane + i]]);
-  }
+  packedSums(a.acc, b.acc, c.acc, d.acc, rowB, rowC, rowDOut, count, sums);
 }
 
 // The zero-phase filter (Sound Mode 6) into the cascade's packed rows: one section forward over
 // every row, then one backward in place, then the sums in sample order, as forwardGroups,
 // backwardGroups and sumGroups do over the unpacked groups. Row A is stored here too (as group 3
 // of the lanes), for its backward sweep; row D carries speech bands 23 and 24 in lanes 2 and 3
-// only, where cascadePacked leaves them, so that mixPacked reads either. Sums and the silencing
-// of lanes whose sum is not finite as cascadePacked.
+// only, where cascadePacked leaves them, so that mixPacked and packedSums serve both.
 constexpr int kZeroPhaseRowBandD[4] = {-1, -1, 23, 24};
+static_assert(kZeroPhaseRowBandD[kRowDLane] == kRowBandD[kRowDLane] &&
+              kZeroPhaseRowBandD[kRowDLane + 1] == kRowBandD[kRowDLane + 1]);
 
 void zeroPhasePacked(const LaneJob& job, float* sums) {
   Vec* const rowA = groupLanes(job.lanes, 3);
@@ -207,24 +215,7 @@ void zeroPhasePacked(const LaneJob& job, float* sums) {
     accD += absolute(rowDOut[n]);
   }
 
-  for (int i = 0; i < 2 * kSignalLanes; ++i) sums[i] = 0.0f;
-  for (int i = 0; i < kWidth; ++i) {
-    sums[i] = accA[i];
-    sums[kSignalLanes + i] = accB[i];
-    const int band = kRowBandC[i];
-    sums[i < kRowCSpeechLane ? kSignalLanes + band : band] = accC[i];
-  }
-  for (int i = kRowDLane; i < 4; ++i) sums[kZeroPhaseRowBandD[i]] = accD[i];
-
-  for (int i = 0; i < kWidth; ++i) {
-    silenceLane<Vec>(nullptr, i, count, sums[i]);
-    silenceLane(rowB, i, count, sums[kSignalLanes + i]);
-    const int band = kRowBandC[i];
-    silenceLane(rowC, i, count, sums[i < kRowCSpeechLane ? kSignalLanes + band : band]);
-  }
-  for (int i = kRowDLane; i < 4; ++i) {
-    silenceLane(rowDOut, i, count, sums[kZeroPhaseRowBandD[i]]);
-  }
+  packedSums(accA, accB, accC, accD, rowB, rowC, rowDOut, count, sums);
 }
 
 // Lane i of the unpacked group 1: speech band 16 + i (lanes 0 … 8); lanes 9 … 15 take any finite

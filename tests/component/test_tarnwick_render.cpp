@@ -66,6 +66,23 @@ struct Rig {
   OSStatus init() { return AudioUnitInitialize(fx.unit()); }
 };
 
+// Output 0 of `blocks` blocks of `frames` from an initialised rig, its render making no call that
+// can wait.
+std::vector<float> renderLeft(Rig& rig, int blocks, int frames) {
+  OutputBuffers out(2, frames);
+  std::vector<float> left;
+  left.reserve(size_t(blocks) * frames);
+  lock_counter::Scope waits;
+  for (int b = 0; b < blocks; ++b) {
+    EXPECT_EQ(renderBlock(rig.fx.unit(), out, b * frames), noErr);
+    left.insert(left.end(), out.channel(0), out.channel(0) + frames);
+  }
+  if (lock_counter::available()) {
+    EXPECT_EQ(waits.waits(), 0);
+  }
+  return left;
+}
+
 }  // namespace
 
 // The noise carrier of unvoiced frames continues rand()'s sequence from where it stood at
@@ -86,16 +103,7 @@ TEST(TarnwickRender, TheNoiseCarrierContinuesRandFromInitialize) {
     rig.fx.setParameter(kParamRoomAmount, 0);
     EXPECT_EQ(rig.init(), noErr);
     for (int i = 0; i < drawsAfterInitialize; ++i) std::rand();
-    OutputBuffers out(2, frames);
-    std::vector<float> left;
-    left.reserve(count);
-    lock_counter::Scope waits;
-    for (int b = 0; b < blocks; ++b) {
-      EXPECT_EQ(renderBlock(rig.fx.unit(), out, b * frames), noErr);
-      left.insert(left.end(), out.channel(0), out.channel(0) + frames);
-    }
-    if (lock_counter::available()) EXPECT_EQ(waits.waits(), 0);
-    return left;
+    return renderLeft(rig, blocks, frames);
   };
   const std::vector<float> first = renderSeeded(5, 0);
   EXPECT_EQ(renderSeeded(5, 1000), first);
@@ -249,16 +257,7 @@ TEST(TarnwickRender, SideChainCarrierReachesTheEngineAndBypassPassesTheInput) {
     AudioUnitSetProperty(rig.fx.unit(), kAudioUnitProperty_BypassEffect, kAudioUnitScope_Global, 0,
                          &flag, sizeof flag);
     EXPECT_EQ(rig.init(), noErr);
-    OutputBuffers out(2, frames);
-    std::vector<float> left;
-    left.reserve(count);
-    lock_counter::Scope waits;
-    for (int b = 0; b < blocks; ++b) {
-      EXPECT_EQ(renderBlock(rig.fx.unit(), out, b * frames), noErr);
-      left.insert(left.end(), out.channel(0), out.channel(0) + frames);
-    }
-    if (lock_counter::available()) EXPECT_EQ(waits.waits(), 0);
-    return left;
+    return renderLeft(rig, blocks, frames);
   };
   auto energy = [](const std::vector<float>& v) {
     double e = 0;
