@@ -213,8 +213,8 @@ bool engineTryCopyPublishedKeys(const VocoderEngine& engine, float out[kHeldKeyC
   return readPublished(x, x.sequence.load(std::memory_order_acquire), out);
 }
 
-void engineCopyKeyList(const VocoderEngine& engine, float out[kHeldKeyCount]) {
-  KeyWriterLock lock(engine);
+void engineCopyKeyList(VocoderEngine& engine, float out[kHeldKeyCount]) {
+  const KeyWriter writer(engine);
   std::memcpy(out, engine.heldKeys, sizeof engine.heldKeys);
 }
 

@@ -16,8 +16,9 @@ void engineAllNotesOff(VocoderEngine& engine);
 void engineSetKeyList(const void* bytes, size_t length, VocoderEngine& engine);
 // msb: the upper seven bits of the pitch-bend value, 0 … 127.
 void enginePitchBend(int msb, VocoderEngine& engine);
-// A consistent copy of the 32 held-key slots.
-void engineCopyKeyList(const VocoderEngine& engine, float out[kHeldKeyCount]);
+// A consistent copy of the 32 held-key slots, with the kept MIDI operations applied first (a
+// saved state holds every note that has reached the engine).
+void engineCopyKeyList(VocoderEngine& engine, float out[kHeldKeyCount]);
 
 // MIDI: the same operations, without waiting for another writer, for the one thread that
 // delivers MIDI (the render thread, as hosts do, or a MIDI thread of the host's). An operation

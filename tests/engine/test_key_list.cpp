@@ -182,4 +182,17 @@ TEST(KeyList, MidiKeepsWhatFindsTheListTakenAndLosesNothing) {
   engineAllNotesOff(*e);
   deliver(*e);
   EXPECT_EQ(heldCount(*e), 0);
+
+  // The copy a saved state takes holds what was kept, before any block has run.
+  e->keys.writerBusy.store(true);
+  EXPECT_FALSE(engineMidiNoteOn(74, 100, *e));
+  e->keys.writerBusy.store(false);
+  float copied[kHeldKeyCount];
+  engineCopyKeyList(*e, copied);
+  EXPECT_EQ(copied[0], 74.0f);
+  e->keys.writerBusy.store(true);
+  EXPECT_FALSE(engineMidiNoteOff(74, *e));
+  e->keys.writerBusy.store(false);
+  engineCopyKeyList(*e, copied);
+  EXPECT_EQ(copied[0], 0.0f);
 }

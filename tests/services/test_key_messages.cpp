@@ -16,7 +16,7 @@ using tarnwick_services::Tarnwick_BackgroundNotificationMgr;
 
 namespace {
 
-std::vector<float> heldKeys(const VocoderEngine& engine) {
+std::vector<float> heldKeys(VocoderEngine& engine) {
   float keys[kHeldKeyCount];
   engineCopyKeyList(engine, keys);
   std::vector<float> held;
