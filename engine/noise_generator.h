@@ -42,3 +42,9 @@ inline int32_t noiseGeneratorNext(NoiseGenerator& noise) {
   noise.rear = rear + 1 < kNoiseTableSize ? rear + 1 : 0;
   return static_cast<int32_t>(sum >> 1);
 }
+
+// One draw as a double in −1 … 1: (draw · 2^−31 − 0.5) · 2. [any thread; no lock, no allocation]
+inline double noiseGeneratorNextSigned(NoiseGenerator& noise) {
+  constexpr double kDrawScale = 1.0 / 2147483648.0;  // 2^−31
+  return (noiseGeneratorNext(noise) * kDrawScale - 0.5) * 2.0;
+}

@@ -20,8 +20,6 @@ constexpr bool validSet(int set) {
   return set >= 0 && set < kSampleSetFormatCount;
 }
 
-constexpr double kRandScale = 1.0 / 2147483648.0;  // 2^−31
-
 }  // namespace
 
 void sampleSetDecode(const int8_t* deltas, int count, double step, float start, float* out) {
@@ -76,7 +74,7 @@ void sampleSetsBuild(float* memory, NoiseGenerator& noise) {
   }
   float* noiseSet = memory + sampleSetOffset(kNoiseSampleSet);
   for (int i = 0; i < kSampleSetFormats[kNoiseSampleSet].slotCount; ++i)
-    noiseSet[i] = static_cast<float>((noiseGeneratorNext(noise) * kRandScale - 0.5) * 2.0);
+    noiseSet[i] = static_cast<float>(noiseGeneratorNextSigned(noise));
 }
 
 int sampleSetOffset(int set) {

@@ -9,7 +9,6 @@
 namespace {
 
 constexpr double kTwoPi = 6.283185307179586476925286766559;
-constexpr double kRandScale = 1.0 / 2147483648.0;  // 2^−31
 
 double waveformEntry(int index, int j, NoiseGenerator& noise) {
   const double theta = static_cast<double>(static_cast<float>(j)) * kTwoPi / 1024.0;
@@ -42,7 +41,7 @@ double waveformEntry(int index, int j, NoiseGenerator& noise) {
     case 8:  // "Distorted Saw"
       return std::clamp(std::tan(theta), -1.0, 1.0);
     case 9:  // "Harsh"
-      return (noiseGeneratorNext(noise) * kRandScale - 0.5) * 2.0;
+      return noiseGeneratorNextSigned(noise);
     default:
       return 0.0;
   }
