@@ -40,6 +40,10 @@ double modulationFactor(float source, float depth, float step, float level, floa
 
 void synthSetKeys(const float* heldKeys, SynthState& s) {
   for (int k = 0; k < kSynthVoiceCount; ++k) s.keys[k] = keyFromFloat(heldKeys[k]);
+  synthUpdateVoiceRatios(s);
+}
+
+void synthUpdateVoiceRatios(SynthState& s) {
   float norm = 1.0f;
   for (int k = 0; k < kSynthVoiceCount; ++k)
     if (s.keys[k] > kSoundingKey) norm += kVoiceNormStep;

@@ -8,6 +8,10 @@
 // keys, voiceNorm, ratioA and ratioB from 32 held-key floats. [render thread]
 void synthSetKeys(const float* heldKeys, SynthState& synth);
 
+// voiceNorm, ratioA and ratioB from keys and the oscillators' octave offsets (octaveA, octaveB).
+// [render thread, or the thread that sets the synth up]
+void synthUpdateVoiceRatios(SynthState& synth);
+
 // Picks the renderer from the switches; a switch at exactly 0.5 keeps the one in use.
 // [render thread]
 void synthSelectRenderer(SynthState& synth);

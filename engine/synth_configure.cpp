@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "engine/sample_sets.h"
+#include "engine/synth_carrier.h"
 #include "engine/waveforms.h"
 
 namespace {
@@ -13,8 +14,6 @@ constexpr double kIncrementPerRate = 0.005804988662131519;  // 256 / 44100
 constexpr double kMinBaseIncrement = 2.0;
 constexpr double kMaxBaseIncrement = 4.0;
 constexpr double kWaveformDetune = 1.0 / 600.0;  // table oscillators sound 2 cents flat
-constexpr int kSoundingKey = 27;                 // a key above this sounds
-constexpr float kVoiceNormStep = 0.33f;
 constexpr double kTwoPi = 6.283185307179586476925286766559;
 
 // Truncation toward zero that maps NaN and values outside the int range to 0.
@@ -95,15 +94,7 @@ void synthConfigure(const SynthParams& p, SynthState& s) {
   }
 
   // 7.–8. Voice normalisation and pitch ratios from the keys.
-  float norm = 1.0f;
-  for (int k = 0; k < kSynthVoiceCount; ++k)
-    if (s.keys[k] > kSoundingKey) norm += kVoiceNormStep;
-  s.voiceNorm = norm;
-  for (int k = 0; k < kSynthVoiceCount; ++k) {
-    const double semis = (s.keys[k] - 60) / 12.0;
-    s.ratioA[k] = std::exp2(semis + s.octaveA);
-    s.ratioB[k] = std::exp2(semis + s.octaveB);
-  }
+  synthUpdateVoiceRatios(s);
 
   // 9. Filter values and one glide step of the cutoff.
   const float r = p.filterResonance;

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "hosts/lv2/lv2_ports.h"
+#include "hosts/lv2/turtle_number.h"
 #include "presets/preset_settings.h"
 #include "presets/preset_state.h"
 
@@ -25,15 +26,6 @@ std::string turtleString(const std::string& text) {
     }
   }
   return out + "\"";
-}
-
-std::string number(float value) {
-  std::ostringstream text;
-  text.precision(9);
-  text << value;
-  std::string s = text.str();
-  if (s.find_first_of(".e") == std::string::npos) s += ".0";
-  return s;
 }
 
 }  // namespace
@@ -92,7 +84,7 @@ bool lv2PresetsTtl(const PresetList& list, std::string* ttl, std::string* error)
       const std::string symbol =
           tarnwick_lv2::symbolForName(parameterDescription(static_cast<AudioUnitParameterID>(id)).name);
       out << (id ? "    ] , [\n" : "") << "        lv2:symbol \"" << symbol << "\" ;\n"
-          << "        pset:value " << number(settings.parameters[id]) << "\n";
+          << "        pset:value " << tarnwick_lv2::turtleNumber(settings.parameters[id]) << "\n";
     }
     out << "    ] ;\n"
         << "    state:state [\n"

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "hosts/lv2/lv2_ports.h"
+#include "hosts/lv2/turtle_number.h"
 #include "hosts/lv2/ui_protocol.h"
 
 namespace {
@@ -93,15 +94,6 @@ const char* unitUri(AudioUnitParameterUnit unit) {
   }
 }
 
-std::string number(float value) {
-  std::ostringstream text;
-  text.precision(9);
-  text << value;
-  std::string s = text.str();
-  if (s.find_first_of(".e") == std::string::npos) s += ".0";
-  return s;
-}
-
 std::string quoted(const std::string& text) {
   std::string out = "\"";
   for (char c : text) {
@@ -134,9 +126,9 @@ bool writeParameterPort(std::ostream& out, AudioUnitParameterID id, std::set<std
       << "        lv2:index " << kFirstParameterPort + id << " ;\n"
       << "        lv2:symbol \"" << symbol << "\" ;\n"
       << "        lv2:name " << quoted(d.name) << " ;\n"
-      << "        lv2:default " << number(d.defaultValue) << " ;\n"
-      << "        lv2:minimum " << number(d.minValue) << " ;\n"
-      << "        lv2:maximum " << number(d.maxValue);
+      << "        lv2:default " << turtleNumber(d.defaultValue) << " ;\n"
+      << "        lv2:minimum " << turtleNumber(d.minValue) << " ;\n"
+      << "        lv2:maximum " << turtleNumber(d.maxValue);
   if (const char* unit = unitUri(d.unit)) out << " ;\n        units:unit " << unit;
   if (d.unit == kAudioUnitParameterUnit_Boolean) {
     out << " ;\n        lv2:portProperty lv2:toggled";
@@ -151,7 +143,7 @@ bool writeParameterPort(std::ostream& out, AudioUnitParameterID id, std::set<std
     }
     for (int i = 0; i < count; ++i) {
       out << " ;\n        lv2:scalePoint [ rdfs:label " << quoted(labels[i]) << " ; rdf:value "
-          << number(d.minValue + i) << " ]";
+          << turtleNumber(d.minValue + i) << " ]";
     }
   }
   out << "\n";
@@ -244,7 +236,7 @@ bool writePluginTtl(const std::string& path) {
       << "        lv2:symbol \"latency\" ;\n"
       << "        lv2:name \"Latency\" ;\n"
       << "        lv2:designation lv2:latency ;\n"
-      << "        lv2:minimum 0 ;\n        lv2:maximum " << number(kLatencyFrames) << " ;\n"
+      << "        lv2:minimum 0 ;\n        lv2:maximum " << turtleNumber(kLatencyFrames) << " ;\n"
       << "        units:unit units:frame ;\n"
       << "        lv2:portProperty lv2:reportsLatency , lv2:integer , pprop:notOnGUI\n";
   for (int band = 0; band < kBandCount; ++band) {
@@ -257,7 +249,7 @@ bool writePluginTtl(const std::string& path) {
         << "        lv2:index " << kFirstBandLevelPort + band << " ;\n"
         << "        lv2:symbol \"" << symbol << "\" ;\n"
         << "        lv2:name \"Level " << hz[band] << "\" ;\n"
-        << "        lv2:minimum 0.0 ;\n        lv2:maximum " << number(kBandLevelMaximum)
+        << "        lv2:minimum 0.0 ;\n        lv2:maximum " << turtleNumber(kBandLevelMaximum)
         << " ;\n        lv2:default 0.0\n";
   }
   out << "    ] , [\n"

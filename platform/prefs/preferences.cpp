@@ -11,6 +11,7 @@
 #include <mutex>
 #include <optional>
 #include <system_error>
+#include <utility>
 
 #include "platform/plist/plist_value.h"
 
@@ -84,7 +85,11 @@ int32_t readIntPreference(const std::string& domain, const std::string& key) {
   }
 }
 
-bool writeIntPreference(const std::string& domain, const std::string& key, int32_t value) {
+namespace {
+
+// Sets key in the domain's file (made, with its folder, when missing), keeping every other key;
+// false when the file cannot be read as a dictionary or written.
+bool writePreference(const std::string& domain, const std::string& key, plist::Value value) {
   const std::string path = preferencesPath(domain);
   if (path.empty()) return false;
   std::lock_guard<std::mutex> lock(writerMutex());
@@ -93,8 +98,14 @@ bool writeIntPreference(const std::string& domain, const std::string& key, int32
   if (error) return false;
   std::optional<plist::Value> root = loadForUpdate(path);
   if (!root) return false;
-  root->set(key, plist::Value::integer(value));
+  root->set(key, std::move(value));
   return plist::writeFile(path, *root, plist::Format::Xml);
+}
+
+}  // namespace
+
+bool writeIntPreference(const std::string& domain, const std::string& key, int32_t value) {
+  return writePreference(domain, key, plist::Value::integer(value));
 }
 
 std::optional<std::string> readStringPreference(const std::string& domain, const std::string& key) {
@@ -109,16 +120,7 @@ std::optional<std::string> readStringPreference(const std::string& domain, const
 
 bool writeStringPreference(const std::string& domain, const std::string& key,
                            const std::string& value) {
-  const std::string path = preferencesPath(domain);
-  if (path.empty()) return false;
-  std::lock_guard<std::mutex> lock(writerMutex());
-  std::error_code error;
-  std::filesystem::create_directories(std::filesystem::path(path).parent_path(), error);
-  if (error) return false;
-  std::optional<plist::Value> root = loadForUpdate(path);
-  if (!root) return false;
-  root->set(key, plist::Value::string(value));
-  return plist::writeFile(path, *root, plist::Format::Xml);
+  return writePreference(domain, key, plist::Value::string(value));
 }
 
 bool removePreference(const std::string& domain, const std::string& key) {

@@ -70,6 +70,40 @@ PangoLayout* makeLayout(cairo_t* cr, const std::string& text, const Font& font) 
   return layout;
 }
 
+// A layout of text, width points wide, that keeps its line breaks and wraps at words (at
+// characters within a word too long for a line).
+PangoLayout* makeBlockLayout(cairo_t* cr, const std::string& text, const Font& font, double width) {
+  PangoLayout* layout = makeLayout(cr, text, font);
+  pango_layout_set_single_paragraph_mode(layout, FALSE);
+  pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
+  pango_layout_set_width(layout, static_cast<int>(width * PANGO_SCALE));
+  return layout;
+}
+
+PangoAlignment pangoAlignment(TextAlignment alignment) {
+  switch (alignment) {
+    case TextAlignment::Center:
+      return PANGO_ALIGN_CENTER;
+    case TextAlignment::Right:
+      return PANGO_ALIGN_RIGHT;
+    default:
+      return PANGO_ALIGN_LEFT;
+  }
+}
+
+// Draws layout inside rect, upright and clipped to it, its top `top` points below rect's top;
+// takes the layout over.
+void showLayoutIn(cairo_t* cr, const Rect& rect, PangoLayout* layout, double top) {
+  cairo_save(cr);
+  uprightAt(cr, rect);
+  cairo_rectangle(cr, 0, 0, rect.width(), rect.height());
+  cairo_clip(cr);
+  cairo_move_to(cr, 0, top);
+  pango_cairo_show_layout(cr, layout);
+  g_object_unref(layout);
+  cairo_restore(cr);
+}
+
 }  // namespace
 
 CompositeOp compositeOpFromNumber(int number) {
@@ -326,24 +360,16 @@ void DrawContext::drawText(const std::string& text, const Rect& rect, const Font
                            TextAlignment alignment, LineBreak lineBreak) {
   if (text.empty() || rect.isEmpty()) return;
   perform(rect, [&](cairo_t* cr) {
-    cairo_save(cr);
-    uprightAt(cr, rect);
-    cairo_rectangle(cr, 0, 0, rect.width(), rect.height());
-    cairo_clip(cr);
     PangoLayout* layout = makeLayout(cr, text, font);
     pango_layout_set_width(layout, static_cast<int>(rect.width() * PANGO_SCALE));
     pango_layout_set_ellipsize(layout, lineBreak == LineBreak::TruncateTail
                                            ? PANGO_ELLIPSIZE_END
                                            : PANGO_ELLIPSIZE_NONE);
-    pango_layout_set_alignment(layout, alignment == TextAlignment::Center ? PANGO_ALIGN_CENTER
-                                       : alignment == TextAlignment::Right ? PANGO_ALIGN_RIGHT
-                                                                           : PANGO_ALIGN_LEFT);
+    pango_layout_set_alignment(layout, pangoAlignment(alignment));
     int w = 0, h = 0;
     pango_layout_get_pixel_size(layout, &w, &h);
-    cairo_move_to(cr, 0, std::round((rect.height() - h) * 0.5 * mScale) / mScale);
-    pango_cairo_show_layout(cr, layout);
-    g_object_unref(layout);
-    cairo_restore(cr);
+    // Centred vertically, on a device pixel.
+    showLayoutIn(cr, rect, layout, std::round((rect.height() - h) * 0.5 * mScale) / mScale);
   });
 }
 
@@ -359,31 +385,16 @@ void DrawContext::drawTextBlock(const std::string& text, const Rect& rect, const
                                 TextAlignment alignment) {
   if (text.empty() || rect.isEmpty()) return;
   perform(rect, [&](cairo_t* cr) {
-    cairo_save(cr);
-    uprightAt(cr, rect);
-    cairo_rectangle(cr, 0, 0, rect.width(), rect.height());
-    cairo_clip(cr);
-    PangoLayout* layout = makeLayout(cr, text, font);
-    pango_layout_set_single_paragraph_mode(layout, FALSE);
-    pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
-    pango_layout_set_width(layout, static_cast<int>(rect.width() * PANGO_SCALE));
-    pango_layout_set_alignment(layout, alignment == TextAlignment::Center ? PANGO_ALIGN_CENTER
-                                       : alignment == TextAlignment::Right ? PANGO_ALIGN_RIGHT
-                                                                           : PANGO_ALIGN_LEFT);
-    cairo_move_to(cr, 0, 0);
-    pango_cairo_show_layout(cr, layout);
-    g_object_unref(layout);
-    cairo_restore(cr);
+    PangoLayout* layout = makeBlockLayout(cr, text, font, rect.width());
+    pango_layout_set_alignment(layout, pangoAlignment(alignment));
+    showLayoutIn(cr, rect, layout, 0);
   });
 }
 
 Size DrawContext::measureTextBlock(const std::string& text, const Font& font, double width) {
   cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 1, 1);
   cairo_t* cr = cairo_create(surface);
-  PangoLayout* layout = makeLayout(cr, text, font);
-  pango_layout_set_single_paragraph_mode(layout, FALSE);
-  pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
-  pango_layout_set_width(layout, static_cast<int>(width * PANGO_SCALE));
+  PangoLayout* layout = makeBlockLayout(cr, text, font, width);
   int w = 0, h = 0;
   pango_layout_get_pixel_size(layout, &w, &h);
   g_object_unref(layout);
