@@ -5,30 +5,11 @@
 #include <sstream>
 
 #include "hosts/lv2/lv2_ports.h"
-#include "hosts/lv2/turtle_number.h"
+#include "hosts/lv2/turtle_text.h"
 #include "presets/preset_settings.h"
 #include "presets/preset_state.h"
 
 namespace tarnwick_presets {
-
-namespace {
-
-std::string turtleString(const std::string& text) {
-  std::string out = "\"";
-  for (char c : text) {
-    switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      default: out += c;
-    }
-  }
-  return out + "\"";
-}
-
-}  // namespace
 
 std::string lv2PresetUri(const std::string& name) {
   std::string slug;
@@ -78,7 +59,7 @@ bool lv2PresetsTtl(const PresetList& list, std::string* ttl, std::string* error)
     out << "\n<" << uri << ">\n"
         << "    a pset:Preset ;\n"
         << "    lv2:appliesTo <" << tarnwick_lv2::kPluginUri << "> ;\n"
-        << "    rdfs:label " << turtleString(settings.name) << " ;\n"
+        << "    rdfs:label " << tarnwick_lv2::turtleString(settings.name) << " ;\n"
         << "    lv2:port [\n";
     for (int id = 0; id < kParameterCount; ++id) {
       const std::string symbol =
@@ -89,7 +70,7 @@ bool lv2PresetsTtl(const PresetList& list, std::string* ttl, std::string* error)
     out << "    ] ;\n"
         << "    state:state [\n"
         << "        <" << tarnwick_lv2::kStateClassInfoUri << "> "
-        << turtleString(std::string(xml.begin(), xml.end())) << "\n"
+        << tarnwick_lv2::turtleString(std::string(xml.begin(), xml.end())) << "\n"
         << "    ] .\n";
   }
   *ttl = out.str();

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "hosts/lv2/lv2_ports.h"
-#include "hosts/lv2/turtle_number.h"
+#include "hosts/lv2/turtle_text.h"
 #include "hosts/lv2/ui_protocol.h"
 
 namespace {
@@ -94,15 +94,6 @@ const char* unitUri(AudioUnitParameterUnit unit) {
   }
 }
 
-std::string quoted(const std::string& text) {
-  std::string out = "\"";
-  for (char c : text) {
-    if (c == '"' || c == '\\') out += '\\';
-    out += c;
-  }
-  return out + "\"";
-}
-
 void audioPort(std::ostream& out, uint32_t index, bool input, const char* symbol, const char* name,
                const char* group, const char* designation, bool sideChain) {
   out << "        a lv2:AudioPort , " << (input ? "lv2:InputPort" : "lv2:OutputPort") << " ;\n"
@@ -125,7 +116,7 @@ bool writeParameterPort(std::ostream& out, AudioUnitParameterID id, std::set<std
   out << "        a lv2:InputPort , lv2:ControlPort ;\n"
       << "        lv2:index " << kFirstParameterPort + id << " ;\n"
       << "        lv2:symbol \"" << symbol << "\" ;\n"
-      << "        lv2:name " << quoted(d.name) << " ;\n"
+      << "        lv2:name " << turtleString(d.name) << " ;\n"
       << "        lv2:default " << turtleNumber(d.defaultValue) << " ;\n"
       << "        lv2:minimum " << turtleNumber(d.minValue) << " ;\n"
       << "        lv2:maximum " << turtleNumber(d.maxValue);
@@ -142,8 +133,8 @@ bool writeParameterPort(std::ostream& out, AudioUnitParameterID id, std::set<std
       return false;
     }
     for (int i = 0; i < count; ++i) {
-      out << " ;\n        lv2:scalePoint [ rdfs:label " << quoted(labels[i]) << " ; rdf:value "
-          << turtleNumber(d.minValue + i) << " ]";
+      out << " ;\n        lv2:scalePoint [ rdfs:label " << turtleString(labels[i])
+          << " ; rdf:value " << turtleNumber(d.minValue + i) << " ]";
     }
   }
   out << "\n";
