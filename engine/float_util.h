@@ -29,3 +29,9 @@ inline int32_t truncateToInt(float v) {
   if (v <= -2147483648.0f) return INT32_MIN;
   return static_cast<int32_t>(v);
 }
+
+// Truncates toward zero like a C cast; NaN and values outside the int range give 0 (for
+// parameters and keys, where 0 is the neutral choice: the default setting, a free key slot).
+inline int32_t truncateOrZero(float v) {
+  return (v > -2147483648.0f && v < 2147483648.0f) ? static_cast<int32_t>(v) : 0;
+}

@@ -3,6 +3,7 @@
 
 #include <cmath>
 
+#include "engine/float_util.h"
 #include "engine/oscillators.h"
 #include "engine/synth_filter.h"
 
@@ -10,11 +11,6 @@ namespace {
 
 constexpr int kSoundingKey = 27;  // a key above this sounds
 constexpr float kVoiceNormStep = 0.33f;
-
-// Truncation toward zero that maps NaN and values outside the int range to 0 (a free slot).
-int keyFromFloat(float v) {
-  return (v > -2147483648.0f && v < 2147483648.0f) ? static_cast<int>(v) : 0;
-}
 
 // The modulation factor of one oscillator for this frame; advances the table phase for source 0.
 double modulationFactor(float source, float depth, float step, float level, float crossingRate,
@@ -39,7 +35,7 @@ double modulationFactor(float source, float depth, float step, float level, floa
 }  // namespace
 
 void synthSetKeys(const float* heldKeys, SynthState& s) {
-  for (int k = 0; k < kSynthVoiceCount; ++k) s.keys[k] = keyFromFloat(heldKeys[k]);
+  for (int k = 0; k < kSynthVoiceCount; ++k) s.keys[k] = truncateOrZero(heldKeys[k]);
   synthUpdateVoiceRatios(s);
 }
 

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "engine/float_util.h"
 #include "engine/sample_sets.h"
 #include "engine/synth_carrier.h"
 #include "engine/waveforms.h"
@@ -16,13 +17,8 @@ constexpr double kMaxBaseIncrement = 4.0;
 constexpr double kWaveformDetune = 1.0 / 600.0;  // table oscillators sound 2 cents flat
 constexpr double kTwoPi = 6.283185307179586476925286766559;
 
-// Truncation toward zero that maps NaN and values outside the int range to 0.
-int truncated(float v) {
-  return (v > -2147483648.0f && v < 2147483648.0f) ? static_cast<int>(v) : 0;
-}
-
 float octaveDivisorFor(float baseOctave) {
-  switch (truncated(baseOctave)) {
+  switch (truncateOrZero(baseOctave)) {
     case 1:
       return 0.5f;
     case 2:
@@ -52,7 +48,7 @@ void synthConfigure(const SynthParams& p, SynthState& s) {
   // 1. Switches.
   s.busy = 1;
   s.rateRatio = p.rateRatio;
-  const bool modeChanged = truncated(p.wavesSamples) != truncated(s.wavesSamples);
+  const bool modeChanged = truncateOrZero(p.wavesSamples) != truncateOrZero(s.wavesSamples);
   s.wavesSamples = p.wavesSamples;
   s.oscSync = p.oscSync;
   s.oscRingMod = p.oscRingMod;
@@ -81,8 +77,8 @@ void synthConfigure(const SynthParams& p, SynthState& s) {
   s.modStepB = s.modSpeedB * s.modSpeedB * 128.0f;
 
   // 6. Octave offsets.
-  const int waveformA = truncated(p.oscAWaveform);
-  const int waveformB = truncated(p.oscBWaveform);
+  const int waveformA = truncateOrZero(p.oscAWaveform);
+  const int waveformB = truncateOrZero(p.oscBWaveform);
   s.octaveA = s.semitonesA / 12.0 + s.centsA / 1200.0;
   s.octaveB = s.semitonesB / 12.0 + s.centsB / 1200.0;
   if (sampleMode) {
